@@ -1,0 +1,9 @@
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+// Each adds its subcommands; a command's callback sets exitStatus
+// (0 success, 1 work not done, 2 usage or configuration error).
+void addConfigCommands(CLI::App& app, int& exitStatus);

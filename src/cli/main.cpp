@@ -1,0 +1,19 @@
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "cli/Commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Kalvora: imports patient media into DICOM stations"};
+  app.require_subcommand(1);
+  int exitStatus = 0;
+  addConfigCommands(app, exitStatus);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? 0 : 2;
+  }
+  return exitStatus;
+}

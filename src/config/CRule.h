@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Forward rule: when tag (group, element) of a job's first file equals compareValue,
+// the job also goes to the station whose alias is destination.
+struct CRule {
+  int32_t group = 0;
+  int32_t element = 0;
+  std::string compareValue;
+  std::string destination;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+class CStationArray;
+
+// What the new patient data question shows.
+struct NewPatientDataQuestion {
+  std::string patientId;
+  std::string accessionNumber;
+  std::string patientName;
+  std::string birthDate;
+  std::string modality;
+};
+
+// The user's answer; empty accession number or name mean "leave it".
+struct NewPatientDataAnswer {
+  std::string newPatientId;
+  std::string newAccessionNumber;
+  std::string newPatientName;
+};
+
+// A station picked from the list or typed in by hand.
+struct StationChoice {
+  std::string aeTitle;
+  std::string host;
+  int port = 0;
+};
+
+// Questions the engine asks the user. The worker (or main thread) that asks
+// blocks until the front end answers.
+class UserPrompts {
+ public:
+  virtual ~UserPrompts() = default;
+  // Scan thread. nullopt when the user cancelled.
+  virtual std::optional<NewPatientDataAnswer> askNewPatientData(
+      const NewPatientDataQuestion& question) = 0;
+  // Send thread, after a failed association request. true to try again.
+  virtual bool askRetryAssociation(const std::string& calledAeTitle) = 0;
+  // Main thread, when no destination is configured. nullopt when cancelled.
+  virtual std::optional<StationChoice> chooseStation(const CStationArray& stations) = 0;
+};
