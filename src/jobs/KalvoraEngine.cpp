@@ -126,6 +126,11 @@ void KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
   if (observer_) observer_->jobAdded(index);
 }
 
+int KalvoraEngine::adoptedFileCount(const std::string& jobFolder) const {
+  const auto adopted = adopted_.find(jobFolder);
+  return adopted == adopted_.end() ? 0 : adopted->second.fileCount;
+}
+
 bool KalvoraEngine::isJobActive(const std::string& jobFolder) const {
   const auto sends = runningSends_.find(jobFolder);
   return scanning_.count(jobFolder) > 0 || (sends != runningSends_.end() && sends->second > 0);

@@ -51,6 +51,8 @@ class KalvoraEngine {
   // Makes an existing folder (kept from an earlier run) a Pending job, to send it.
   // Its folder is deleted after sending only when every file reached every destination.
   void AdoptJobFolder(const std::string& jobFolder);
+  // Plain files of an adopted folder when it was adopted.
+  int adoptedFileCount(const std::string& jobFolder) const;
 
   void StopScans();
   void StopSends();
