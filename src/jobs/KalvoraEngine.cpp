@@ -117,7 +117,7 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
       });
   ++runningSends_[jobFolder];
   worker->start();
-  sendThreads_.push_back({std::move(worker), jobFolder, settings.timeoutMs});
+  sendThreads_.push_back({std::move(worker), jobFolder});
 }
 
 void KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
@@ -276,10 +276,8 @@ void KalvoraEngine::Shutdown() {
   for (SendEntry& entry : sendThreads_) {
     if (!entry.worker->waitFor(milliseconds(1000))) {
       entry.worker->requestStop();
-      // A send finishes its file before it looks at the stop request; a peer that
-      // stopped answering is not waited for beyond the network time-out.
-      const int grace = std::max(2000, 2 * entry.networkTimeoutMs);
-      if (!entry.worker->waitFor(milliseconds(grace))) entry.worker->abort();
+      // Closing must not wait on a peer that stopped answering.
+      if (!entry.worker->waitFor(milliseconds(1000))) entry.worker->abort();
     }
     entry.worker->join();
   }

@@ -73,7 +73,6 @@ class KalvoraEngine {
   struct SendEntry {
     std::unique_ptr<StoreScu> worker;
     std::string jobFolder;
-    int networkTimeoutMs = 0;
   };
   struct AdoptedFolder {
     int fileCount = 0;
