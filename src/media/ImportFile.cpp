@@ -84,7 +84,9 @@ bool MediaScan::ImportFile(const std::string& path, const std::string& name) {
     progress_.patientName = readOrEmpty(dataset, DCM_PatientName);
     progress_.patientId = readOrEmpty(dataset, DCM_PatientID);
 
-    const std::string destination = ClaimCopyPath(request_.jobFolder, name, error);
+    unsigned& lastSuffix = lastSuffix_[name];
+    const std::string destination =
+        ClaimCopyPath(request_.jobFolder, name, error, lastSuffix + 1, &lastSuffix);
     const OFCondition written = destination.empty() ? makeOFCondition(0, 0, OF_error, error.c_str())
                                                     : SaveCopy(file, destination);
     if (written.bad()) {

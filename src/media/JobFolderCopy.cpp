@@ -3,28 +3,29 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 
-std::string ClaimCopyPath(const std::string& jobFolder, const std::string& name,
-                          std::string& error) {
+std::string ClaimCopyPath(const std::string& jobFolder, const std::string& name, std::string& error,
+                          unsigned firstSuffix, unsigned* claimedSuffix) {
   const std::string base = jobFolder + "/" + name;
-  std::string candidate = base;
-  for (unsigned suffix = 2;; ++suffix) {
+  for (unsigned suffix = std::max(firstSuffix, 1u);; ++suffix) {
+    const std::string candidate = suffix == 1 ? base : base + "." + std::to_string(suffix);
     // O_EXCL claims the name atomically and refuses any link planted there.
     const int fd =
         open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       close(fd);
+      if (claimedSuffix) *claimedSuffix = suffix;
       return candidate;
     }
     if (errno != EEXIST) {
       error = std::strerror(errno);
       return {};
     }
-    candidate = base + "." + std::to_string(suffix);
   }
 }
 

@@ -15,9 +15,9 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
-// Opens a folder of the medium without following a link at its last component.
-std::unique_ptr<DIR, DirCloser> openFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+std::unique_ptr<DIR, DirCloser> openFolder(const std::string& folder, bool followLink) {
+  const int fd =
+      open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
   if (fd < 0) return nullptr;
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) close(fd);
@@ -114,11 +114,11 @@ void MediaScan::Scan() {
   }
 }
 
-int MediaScan::ScanDirectory(const std::string& folder) {
+int MediaScan::ScanDirectory(const std::string& folder, bool followLink) {
   int listed = 0;
   try {
     if (folder.empty()) return 0;
-    const auto dir = openFolder(folder);
+    const auto dir = openFolder(folder, followLink);
     if (!dir) return 0;
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
     while (!stopRequested_) {
@@ -129,7 +129,7 @@ int MediaScan::ScanDirectory(const std::string& folder) {
       listed = 1;
       switch (kindOf(dir.get(), *entry)) {
         case EntryKind::Folder:
-          ScanDirectory(prefix + name);
+          ScanDirectory(prefix + name, false);
           break;
         case EntryKind::LinkedFolder:
           break;

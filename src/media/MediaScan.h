@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -36,7 +37,8 @@ class MediaScan {
   // The whole scan on the calling thread; always ends with ScanFinished or ScanStopped.
   void Scan();
   // One folder and its subfolders; nonzero when the folder listed at least one entry.
-  int ScanDirectory(const std::string& folder);
+  // The root may be a link (the user chose it); links met on the medium are not followed.
+  int ScanDirectory(const std::string& folder, bool followLink = true);
   // The import pass for one file (full path, bare name). True when a write was attempted.
   bool ImportFile(const std::string& path, const std::string& name);
 
@@ -55,6 +57,9 @@ class MediaScan {
   NewPatientDataStep newPatientData_;
   AnonymizedIds anonymizedIds_;
   ScanProgress progress_;
+  // Last suffix handed out per file name: a medium of many series with the same image
+  // names would otherwise probe every taken name again for each file.
+  std::map<std::string, unsigned> lastSuffix_;
   bool hasExclusions_ = false;
   bool stopRequested_ = false;  // worker's own view, never cleared
   std::atomic<bool> stopFlag_{false};

@@ -124,12 +124,16 @@ TEST_F(MediaScanTest, EmptyMediumAndMissingParameters) {
   EXPECT_TRUE(folderNames(job()).empty());
 }
 
-TEST_F(MediaScanTest, RootWithAndWithoutTrailingSlashReadsTheSameFiles) {
+TEST_F(MediaScanTest, RootWithOrWithoutTrailingSlashOrThroughALinkReadsTheSameFiles) {
   image("A/IM1");
   image("B/IM2");
   const Events withSlash = fileEvents(runScan(plainRequest(medium() + "/", job()), prompts_));
   const Events without = fileEvents(runScan(plainRequest(medium(), job()), prompts_));
+  fs::create_directory_symlink(medium(), root_.path() + "/mounted");
+  const Events throughLink =
+      fileEvents(runScan(plainRequest(root_.path() + "/mounted", job()), prompts_));
   EXPECT_EQ(withSlash, without);
+  EXPECT_EQ(withSlash, throughLink);
   EXPECT_EQ(withSlash.size(), 2u);
 }
 
