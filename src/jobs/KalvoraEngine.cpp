@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 
 #include "jobs/DestinationSelection.h"
 #include "jobs/EngineObserver.h"
@@ -56,25 +57,13 @@ KalvoraEngine::~KalvoraEngine() { Shutdown(); }
 
 std::string KalvoraEngine::StartScan(const std::string& root) {
   if (shutDown_ || !hasAnyEntry(root)) return "";
-  const std::string jobFolder = CreateJobFolder(settings.tempFolder);
+  // A folder of this run that is gone already still names a job: never reuse it.
+  const std::string jobFolder =
+      CreateJobFolder(settings.tempFolder, std::time(nullptr), [this](const std::string& name) {
+        return jobs_.FindJob(name) >= 0 || scanning_.count(name) > 0;
+      });
 
-  ScanRequest request;
-  request.sourceRoot = root;
-  request.jobFolder = jobFolder;
-  if (settings.useExtensionFilter)
-    for (const CFilter& filter : filters) request.excludedExtensions.push_back(filter.extension);
-  request.anonymize = settings.anonymize;
-  request.anonymizePatientId = settings.anonymizePatientId;
-  request.anonymizedPatientId = settings.anonymizedPatientId;
-  request.anonymizePatientName = settings.anonymizePatientName;
-  request.anonymizePhysicians = settings.anonymizePhysicians;
-  request.physiciansName = settings.physiciansName;
-  request.anonymizeInstitution = settings.anonymizeInstitution;
-  request.institutionName = settings.institutionName;
-  request.anonymizeComments = settings.anonymizeComments;
-  request.birthdayToJanuaryFirst = settings.birthdayToJanuaryFirst;
-  request.datesToCurrentDate = settings.datesToCurrentDate;
-  request.askForNewPatientData = settings.askForNewPatientData;
+  ScanRequest request = makeScanRequest(root, jobFolder, settings, filters);
 
   std::weak_ptr<bool> alive = alive_;
   auto worker = std::make_unique<MediaScan>(
