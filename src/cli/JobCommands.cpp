@@ -154,7 +154,7 @@ int runImport(const std::string& source, const JobOptions& o) {
   runUntilJobEnds(engine, mainThread, jobFolder);
   std::string note;
   if (o.noSend) note = "Job folder kept: " + jobFolder;
-  const int status = runner.finish(jobFolder, !o.noSend, note);
+  const int status = runner.finish(jobFolder, true, !o.noSend, note);
   engine.Shutdown();
   return status;
 }
@@ -182,7 +182,7 @@ int runSend(const std::string& folder, const JobOptions& o) {
   runner.expectFiles(engine.adoptedFileCount(folder));
   engine.StartSending(folder);
   runUntilJobEnds(engine, mainThread, folder);
-  const int status = runner.finish(folder, true, "");
+  const int status = runner.finish(folder, false, true, "");
   engine.Shutdown();
   return status;
 }

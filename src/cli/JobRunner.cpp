@@ -28,7 +28,10 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
   switch (event) {
     case ScanEvent::FileCopied: ++copied_; break;
     case ScanEvent::FileNotCopied: ++notCopied_; break;
-    case ScanEvent::ScanError: ++scanErrors_; break;
+    case ScanEvent::ScanError:
+      // Viewer programs and texts beside the images are expected on a medium.
+      if (p.message != "Not a valid dicom file" && p.message != "Not a regular file") ++scanErrors_;
+      break;
     case ScanEvent::ScanStopped: stopped_ = true; break;
     case ScanEvent::ScanFinished: expectedFiles_ = p.filesSaved; break;
     default: break;
@@ -74,8 +77,9 @@ void JobRunner::showProgress() {
   if (terminal.owns_lock()) std::cout << "\r\033[K" << line << std::flush;
 }
 
-int JobRunner::finish(const std::string& jobFolder, bool sending, const std::string& note) {
-  const bool copiedAll = !stopped_ && notCopied_ == 0 && scanErrors_ == 0;
+int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending,
+                      const std::string& note) {
+  const bool copiedAll = !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
 

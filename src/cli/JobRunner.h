@@ -23,8 +23,9 @@ class JobRunner : public EngineObserver {
   // The files the sends must deliver, when no scan tells it (sending a kept folder).
   void expectFiles(int count) { expectedFiles_ = count; }
   // Prints the job's log and the counters (or the JSON summary); returns the exit status:
-  // 0 everything copied (and stored everywhere, when sending), 1 otherwise.
-  int finish(const std::string& jobFolder, bool sending, const std::string& note);
+  // 0 when DICOM files were copied, none failed, and (when sending) every send stored
+  // every one of them; 1 otherwise.
+  int finish(const std::string& jobFolder, bool scanned, bool sending, const std::string& note);
 
  private:
   struct Destination {
