@@ -1,4 +1,5 @@
 #include <CLI/CLI.hpp>
+#include <dcmtk/oflog/oflog.h>
 
 #include <iostream>
 
@@ -7,6 +8,9 @@
 int main(int argc, char** argv) {
   CLI::App app{"Kalvora: imports patient media into DICOM stations"};
   app.require_subcommand(1);
+  // Media hold all sorts of files; the job log says what became of each, so DCMTK's
+  // own parser warnings would only be noise.
+  OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
   int exitStatus = 0;
   addConfigCommands(app, exitStatus);
   addJobCommands(app, exitStatus);
