@@ -3,8 +3,8 @@
 #include <iostream>
 #include <string>
 
-#include "config/CStationArray.h"
 #include "cli/Terminal.h"
+#include "config/CStationArray.h"
 
 namespace {
 
@@ -58,8 +58,8 @@ bool CliPrompts::askRetryAssociation(const std::string& calledAeTitle) {
   if (used >= retries) return false;
   ++used;
   std::lock_guard<std::mutex> terminal(terminalMutex());
-  std::cerr << "The request of the association to '" << calledAeTitle << "' failed; retry "
-            << used << " of " << retries << ".\n";
+  std::cerr << "The request of the association to '" << calledAeTitle << "' failed; retry " << used
+            << " of " << retries << ".\n";
   return true;
 }
 
@@ -70,8 +70,8 @@ std::optional<StationChoice> CliPrompts::chooseStation(const CStationArray& stat
   std::lock_guard<std::mutex> terminal(terminalMutex());
   std::cerr << "\nNo destination is configured. Stations:\n";
   for (int i = 0; i < stations.GetSize(); ++i)
-    std::cerr << "  " << i + 1 << ") " << stations[i].alias << " (" << stations[i].aeTitle
-              << " at " << stations[i].host << ":" << stations[i].port << ")\n";
+    std::cerr << "  " << i + 1 << ") " << stations[i].alias << " (" << stations[i].aeTitle << " at "
+              << stations[i].host << ":" << stations[i].port << ")\n";
   bool end = false;
   const std::string line = askLine("Send to station number (empty cancels): ", end);
   try {

@@ -10,10 +10,10 @@
 // Answers the engine's questions from command-line options, or on the terminal.
 class CliPrompts : public UserPrompts {
  public:
-  std::optional<StationChoice> station;        // --to / --ae --host --port
-  int retries = 0;                             // --retry N
+  std::optional<StationChoice> station;             // --to / --ae --host --port
+  int retries = 0;                                  // --retry N
   std::optional<NewPatientDataAnswer> patientData;  // --patient-id / --accession / --patient-name
-  bool interactive = false;                    // stdin is a terminal
+  bool interactive = false;                         // stdin is a terminal
 
   std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) override;

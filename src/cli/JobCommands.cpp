@@ -74,12 +74,10 @@ struct UsageError {
 };
 
 // The station given on the command line, if any.
-std::optional<StationChoice> stationFromOptions(const JobOptions& o,
-                                                const KalvoraEngine& engine) {
+std::optional<StationChoice> stationFromOptions(const JobOptions& o, const KalvoraEngine& engine) {
   if (!o.toAlias.empty()) {
     StationChoice station;
-    if (!engine.stations.findStationByAlias(o.toAlias, station.aeTitle, station.host,
-                                            station.port))
+    if (!engine.stations.findStationByAlias(o.toAlias, station.aeTitle, station.host, station.port))
       throw UsageError{"No station with the alias '" + o.toAlias + "'."};
     return station;
   }
@@ -205,9 +203,9 @@ int runEcho(const std::string& alias, const JobOptions& o) {
     std::cerr << "Name a station: ALIAS, or --ae AE --host HOST --port PORT.\n";
     return 2;
   }
-  const EchoResult result = echoStation(engine.settings.callingAeTitle, station.aeTitle,
-                                        station.host, station.port, engine.settings.timeoutMs,
-                                        engine.settings.maxPduSize);
+  const EchoResult result =
+      echoStation(engine.settings.callingAeTitle, station.aeTitle, station.host, station.port,
+                  engine.settings.timeoutMs, engine.settings.maxPduSize);
   (result.ok ? std::cout : std::cerr) << result.message << "\n";
   return result.ok ? 0 : 1;
 }
@@ -223,16 +221,17 @@ void addJobCommands(CLI::App& app, int& exitStatus) {
   addJobOptions(import, importOptions);
   import->add_flag("--no-send", importOptions.noSend,
                    "Only copy: keep the job folder and print its path");
-  import->callback([&] { exitStatus = runImport(source, importOptions); });
+  import->callback([&] { exitStatus = runImport(source, importOptions);
+});
 
-  CLI::App* send = app.add_subcommand("send", "Send an existing job folder");
-  send->add_option("FOLDER", folder, "Job folder, for example one kept by import --no-send")
-      ->required();
-  addJobOptions(send, sendOptions);
-  send->callback([&] { exitStatus = runSend(folder, sendOptions); });
+CLI::App* send = app.add_subcommand("send", "Send an existing job folder");
+send->add_option("FOLDER", folder, "Job folder, for example one kept by import --no-send")
+    ->required();
+addJobOptions(send, sendOptions);
+send->callback([&] { exitStatus = runSend(folder, sendOptions); });
 
-  CLI::App* echo = app.add_subcommand("echo", "Verify a station with a C-ECHO");
-  echo->add_option("ALIAS", alias, "Alias of a configured station");
-  addStationOptions(echo, echoOptions);
-  echo->callback([&] { exitStatus = runEcho(alias, echoOptions); });
+CLI::App* echo = app.add_subcommand("echo", "Verify a station with a C-ECHO");
+echo->add_option("ALIAS", alias, "Alias of a configured station");
+addStationOptions(echo, echoOptions);
+echo->callback([&] { exitStatus = runEcho(alias, echoOptions); });
 }

@@ -26,15 +26,24 @@ JobRunner::JobRunner(KalvoraEngine& engine, JobRunOptions options)
 
 void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
   switch (event) {
-    case ScanEvent::FileCopied: ++copied_; break;
-    case ScanEvent::FileNotCopied: ++notCopied_; break;
+    case ScanEvent::FileCopied:
+      ++copied_;
+      break;
+    case ScanEvent::FileNotCopied:
+      ++notCopied_;
+      break;
     case ScanEvent::ScanError:
       // Viewer programs and texts beside the images are expected on a medium.
       if (p.message != "Not a valid dicom file" && p.message != "Not a regular file") ++scanErrors_;
       break;
-    case ScanEvent::ScanStopped: stopped_ = true; break;
-    case ScanEvent::ScanFinished: expectedFiles_ = p.filesSaved; break;
-    default: break;
+    case ScanEvent::ScanStopped:
+      stopped_ = true;
+      break;
+    case ScanEvent::ScanFinished:
+      expectedFiles_ = p.filesSaved;
+      break;
+    default:
+      break;
   }
   if (options_.json) {
     std::lock_guard<std::mutex> terminal(terminalMutex());
@@ -47,15 +56,22 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
 void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
   Destination& destination = destinations_[p.destination];
   switch (event) {
-    case SendEvent::SendStarted: ++destination.sends; break;
-    case SendEvent::FileSent: ++destination.sent; break;
-    case SendEvent::FileFailed: ++destination.failed; break;
+    case SendEvent::SendStarted:
+      ++destination.sends;
+      break;
+    case SendEvent::FileSent:
+      ++destination.sent;
+      break;
+    case SendEvent::FileFailed:
+      ++destination.failed;
+      break;
     case SendEvent::SendFinished:
       ++sendsFinished_;
       destination.finished = true;
       if (p.filesRemaining != 0 || p.filesSent < expectedFiles_) allSendsComplete_ = false;
       break;
-    default: break;
+    default:
+      break;
   }
   if (options_.json) {
     std::lock_guard<std::mutex> terminal(terminalMutex());
@@ -68,7 +84,8 @@ void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
 void JobRunner::showProgress() {
   if (!options_.progressLine) return;
   std::string line = "Copied " + std::to_string(copied_);
-  if (notCopied_ + scanErrors_ > 0) line += ", not copied " + std::to_string(notCopied_ + scanErrors_);
+  if (notCopied_ + scanErrors_ > 0)
+    line += ", not copied " + std::to_string(notCopied_ + scanErrors_);
   for (const auto& [aeTitle, d] : destinations_) {
     line += " | " + aeTitle + ": sent " + std::to_string(d.sent);
     if (d.failed > 0) line += ", failed " + std::to_string(d.failed);
@@ -79,7 +96,8 @@ void JobRunner::showProgress() {
 
 int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending,
                       const std::string& note) {
-  const bool copiedAll = !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
+  const bool copiedAll =
+      !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
 
@@ -87,17 +105,16 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending,
   const int index = jobs.FindJob(jobFolder);
   const JobCounters& counters = engine_.counters();
   if (options_.json) {
-    nlohmann::json summary = {
-        {"event", "Summary"},
-        {"jobFolder", jobFolder},
-        {"status", index >= 0 ? jobs[index].status : ""},
-        {"patients", index >= 0 ? jobs.PatientsText(index) : ""},
-        {"log", index >= 0 ? jobs[index].log : ""},
-        {"scanFiles", counters.scanFiles},
-        {"scanErrors", counters.scanErrors},
-        {"sendFiles", counters.sendFiles},
-        {"sendErrors", counters.sendErrors},
-        {"exitStatus", exitStatus}};
+    nlohmann::json summary = {{"event", "Summary"},
+                              {"jobFolder", jobFolder},
+                              {"status", index >= 0 ? jobs[index].status : ""},
+                              {"patients", index >= 0 ? jobs.PatientsText(index) : ""},
+                              {"log", index >= 0 ? jobs[index].log : ""},
+                              {"scanFiles", counters.scanFiles},
+                              {"scanErrors", counters.scanErrors},
+                              {"sendFiles", counters.sendFiles},
+                              {"sendErrors", counters.sendErrors},
+                              {"exitStatus", exitStatus}};
     if (!note.empty()) summary["note"] = note;
     std::cout << dumpJson(summary) << std::endl;
     return exitStatus;
@@ -109,8 +126,7 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending,
     std::cout << "\n" << withoutCarriageReturns(jobs[index].log);
   }
   std::cout << "Scan: files " << counters.scanFiles << ", errors " << counters.scanErrors
-            << "\nSend: files " << counters.sendFiles << ", errors " << counters.sendErrors
-            << "\n";
+            << "\nSend: files " << counters.sendFiles << ", errors " << counters.sendErrors << "\n";
   if (!note.empty()) std::cout << note << "\n";
   return exitStatus;
 }

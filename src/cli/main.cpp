@@ -1,5 +1,5 @@
-#include <CLI/CLI.hpp>
 #include <dcmtk/oflog/oflog.h>
+#include <CLI/CLI.hpp>
 
 #include <iostream>
 

@@ -33,8 +33,8 @@ void addForwardRuleDestinations(const CStationArray& stations, const CRuleArray&
 
 std::vector<StationChoice> selectDestinations(const AppSettings& settings,
                                               const CStationArray& stations,
-                                              const CRuleArray& rules,
-                                              const std::string& jobFolder, UserPrompts& prompts) {
+                                              const CRuleArray& rules, const std::string& jobFolder,
+                                              UserPrompts& prompts) {
   std::vector<StationChoice> destinations;
   std::string standardAeTitle;
   if (settings.sendToStandardDestination && stations.isValidIndex(settings.standardDestination)) {

@@ -12,5 +12,5 @@
 // destination, then every matching forward rule; the user's choice when both are off.
 std::vector<StationChoice> selectDestinations(const AppSettings& settings,
                                               const CStationArray& stations,
-                                              const CRuleArray& rules,
-                                              const std::string& jobFolder, UserPrompts& prompts);
+                                              const CRuleArray& rules, const std::string& jobFolder,
+                                              UserPrompts& prompts);

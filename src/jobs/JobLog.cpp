@@ -23,7 +23,8 @@ std::optional<std::string> scanLogLine(ScanEvent event, const ScanProgress& p, b
       return verboseOnly(verbose,
                          "ERROR: File '" + p.fileName + "' not copied [" + p.message + "]\r\n");
     case ScanEvent::ScanSkipped:
-      return verboseOnly(verbose, "INFO: Skipped scan for one or more files [" + p.message + "]\r\n");
+      return verboseOnly(verbose,
+                         "INFO: Skipped scan for one or more files [" + p.message + "]\r\n");
     case ScanEvent::ScanFinished:
       return std::nullopt;
     case ScanEvent::ScanStopped:
@@ -39,9 +40,12 @@ std::optional<std::string> sendLogLine(SendEvent event, const SendProgress& p, b
     case SendEvent::SendNotice:
     case SendEvent::SendFailed:
       return verboseOnly(verbose, "ERROR: " + p.message + "\r\n");
-    case SendEvent::FileSent:
-      return verboseOnly(verbose,
-                         "INFO: File '" + p.currentFile + "' sended to " + p.destination + "\r\n");
+    case SendEvent::FileSent: {
+      // A warning status from the station is named, though the file counts as sent.
+      const std::string warning = p.warning.empty() ? "" : " [" + p.warning + "]";
+      return verboseOnly(verbose, "INFO: File '" + p.currentFile + "' sended to " + p.destination +
+                                      warning + "\r\n");
+    }
     case SendEvent::FileFailed:
       return verboseOnly(verbose, "ERROR: File '" + p.currentFile + "' not sended to " +
                                       p.destination + " [" + p.message + "]\r\n");

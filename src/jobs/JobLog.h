@@ -8,7 +8,5 @@
 
 // The job log line a report writes, or nullopt when it writes none
 // (per-file lines only when verbose is on).
-std::optional<std::string> scanLogLine(ScanEvent event, const ScanProgress& progress,
-                                       bool verbose);
-std::optional<std::string> sendLogLine(SendEvent event, const SendProgress& progress,
-                                       bool verbose);
+std::optional<std::string> scanLogLine(ScanEvent event, const ScanProgress& progress, bool verbose);
+std::optional<std::string> sendLogLine(SendEvent event, const SendProgress& progress, bool verbose);

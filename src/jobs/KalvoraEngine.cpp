@@ -66,11 +66,11 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
   ScanRequest request = makeScanRequest(root, jobFolder, settings, filters);
 
   std::weak_ptr<bool> alive = alive_;
-  auto worker = std::make_unique<MediaScan>(
-      std::move(request), mainThread_, prompts_,
-      [this, alive](ScanEvent event, const ScanProgress& progress) {
-        if (alive.lock()) handleScanReport(event, progress);
-      });
+  auto worker =
+      std::make_unique<MediaScan>(std::move(request), mainThread_, prompts_,
+                                  [this, alive](ScanEvent event, const ScanProgress& progress) {
+                                    if (alive.lock()) handleScanReport(event, progress);
+                                  });
   scanning_.insert(jobFolder);
   worker->start();
   scanThreads_.push_back({std::move(worker), jobFolder});
@@ -86,24 +86,14 @@ void KalvoraEngine::StartSending(const std::string& jobFolder) {
 void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
                                  int port, const std::string& jobFolder) {
   if (shutDown_) return;
-  SendParams params;
-  params.callingAETitle = settings.callingAeTitle;
-  params.maxPduSize = settings.maxPduSize;
-  params.networkTimeout = settings.timeoutMs;
-  params.correctUidPadding = settings.correctSpacePaddedUids;
-  params.proposeOnlyRequired = settings.proposeRequiredContextsOnly;
-  params.convertCompressed = settings.noCompressedTransfer;
-  params.calledAETitle = calledAeTitle;
-  params.peerHost = host;
-  params.peerPort = port;
-  params.jobFolder = jobFolder;
+  SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
 
   std::weak_ptr<bool> alive = alive_;
-  auto worker = std::make_unique<StoreScu>(
-      std::move(params), mainThread_, prompts_,
-      [this, alive](SendEvent event, const SendProgress& progress) {
-        if (alive.lock()) handleSendReport(event, progress);
-      });
+  auto worker =
+      std::make_unique<StoreScu>(std::move(params), mainThread_, prompts_,
+                                 [this, alive](SendEvent event, const SendProgress& progress) {
+                                   if (alive.lock()) handleSendReport(event, progress);
+                                 });
   ++runningSends_[jobFolder];
   worker->start();
   sendThreads_.push_back({std::move(worker), jobFolder});
@@ -146,8 +136,8 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
   const bool verbose = settings.verbose != 0;
   switch (event) {
     case ScanEvent::ScanStarted: {
-      const int index =
-          jobs_.AddJob(p.jobFolder, jobStatusText(JobStatus::Copying), *scanLogLine(event, p, verbose));
+      const int index = jobs_.AddJob(p.jobFolder, jobStatusText(JobStatus::Copying),
+                                     *scanLogLine(event, p, verbose));
       if (observer_) observer_->jobAdded(index);
       counters_.scanStarted();
       break;

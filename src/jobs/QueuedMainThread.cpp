@@ -11,8 +11,7 @@ void QueuedMainThread::post(std::function<void()> task) {
 }
 
 bool QueuedMainThread::runUntil(const std::function<bool()>& done,
-                                std::chrono::milliseconds timeout,
-                                std::chrono::milliseconds poll) {
+                                std::chrono::milliseconds timeout, std::chrono::milliseconds poll) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
     const auto now = std::chrono::steady_clock::now();

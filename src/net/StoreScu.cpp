@@ -48,8 +48,7 @@ StoreScu::~StoreScu() {
 }
 
 void StoreScu::start() {
-  if (thread_.joinable()) return;
-  thread_ = std::thread([this] { Run(); });
+  thread_.start([this] { Run(); });
 }
 
 void StoreScu::requestStop() { stopRequested_ = true; }
@@ -61,9 +60,7 @@ void StoreScu::abort() {
   pauseWake_.notify_all();
 }
 
-void StoreScu::join() {
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
-}
+void StoreScu::join() { thread_.join(); }
 
 void StoreScu::Run() {
   try {

@@ -1,17 +1,18 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/assoc.h>
 
+#include "jobs/WorkerThread.h"
 #include "net/SendEvent.h"
 #include "net/SendParams.h"
 #include "net/SendProgress.h"
@@ -42,6 +43,8 @@ class StoreScu {
   // (shutdown with a stalled peer). The job then tears down and reports SendFinished.
   void abort();
   void join();
+  // True once the worker has ended (or was never started).
+  bool waitFor(std::chrono::milliseconds timeout) { return thread_.waitFor(timeout); }
 
   // The whole job on the calling thread.
   void Run();
@@ -87,5 +90,5 @@ class StoreScu {
 
   std::mutex pauseMutex_;
   std::condition_variable pauseWake_;
-  std::thread thread_;
+  WorkerThread thread_;
 };

@@ -28,7 +28,7 @@ std::string unescapeMountField(const std::string& field) {
 }
 
 struct MountedDevice {
-  std::string device;    // e.g. /dev/sr0
+  std::string device;      // e.g. /dev/sr0
   std::string majorMinor;  // e.g. 11:0
 };
 
