@@ -345,6 +345,8 @@ struct EarlyEndCase {
   std::string message;
 };
 
+void PrintTo(const EarlyEndCase& c, std::ostream* out) { *out << c.name; }
+
 class EarlyEnd : public ::testing::TestWithParam<EarlyEndCase> {};
 
 TEST_P(EarlyEnd, EndsWithoutNetworkTraffic) {
