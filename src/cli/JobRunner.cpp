@@ -45,20 +45,12 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
     default:
       break;
   }
-  if (options_.json) {
-    std::lock_guard<std::mutex> terminal(terminalMutex());
-    std::cout << dumpJson(toJson(event, p)) << std::endl;
-  } else {
-    showProgress();
-  }
+  showReport(toJson(event, p));
 }
 
 void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
   Destination& destination = destinations_[p.destination];
   switch (event) {
-    case SendEvent::SendStarted:
-      ++destination.sends;
-      break;
     case SendEvent::FileSent:
       ++destination.sent;
       break;
@@ -67,18 +59,18 @@ void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
       break;
     case SendEvent::SendFinished:
       ++sendsFinished_;
-      destination.finished = true;
       if (p.filesRemaining != 0 || p.filesSent < expectedFiles_) allSendsComplete_ = false;
       break;
     default:
       break;
   }
-  if (options_.json) {
-    std::lock_guard<std::mutex> terminal(terminalMutex());
-    std::cout << dumpJson(toJson(event, p)) << std::endl;
-  } else {
-    showProgress();
-  }
+  showReport(toJson(event, p));
+}
+
+void JobRunner::showReport(const nlohmann::json& report) {
+  if (!options_.json) return showProgress();
+  std::lock_guard<std::mutex> terminal(terminalMutex());
+  std::cout << dumpJson(report) << std::endl;
 }
 
 void JobRunner::showProgress() {

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "jobs/EngineObserver.h"
 #include "jobs/KalvoraEngine.h"
 
@@ -29,11 +31,11 @@ class JobRunner : public EngineObserver {
 
  private:
   struct Destination {
-    int sends = 0;
     int sent = 0;
     int failed = 0;
-    bool finished = false;
   };
+  // One JSON line, or the live progress line.
+  void showReport(const nlohmann::json& report);
   void showProgress();
 
   KalvoraEngine& engine_;
