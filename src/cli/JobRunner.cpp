@@ -86,12 +86,15 @@ void JobRunner::showProgress() {
   if (terminal.owns_lock()) std::cout << "\r\033[K" << line << std::flush;
 }
 
-int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending,
-                      const std::string& note) {
+int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, std::string note) {
   const bool copiedAll =
       !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
+  if (sending && sendsFinished_ == 0 && !stopped_)
+    note += std::string(note.empty() ? "" : "\n") +
+            "Nothing was sent: neither the standard destination nor a forward rule applies "
+            "to this job (see `kalvora-cli config show`).";
 
   const JobList& jobs = engine_.jobs();
   const int index = jobs.FindJob(jobFolder);

@@ -27,7 +27,7 @@ class JobRunner : public EngineObserver {
   // Prints the job's log and the counters (or the JSON summary); returns the exit status:
   // 0 when DICOM files were copied, none failed, and (when sending) every send stored
   // every one of them; 1 otherwise.
-  int finish(const std::string& jobFolder, bool scanned, bool sending, const std::string& note);
+  int finish(const std::string& jobFolder, bool scanned, bool sending, std::string note);
 
  private:
   struct Destination {
