@@ -137,8 +137,11 @@ TEST_F(JobCommands, PatientDataQuestionsAreAnsweredFromOptions) {
 
   const CliResult result = kalvora({"import", dir / "medium", "--json", "--patient-id", "LOCAL7"});
   ASSERT_EQ(result.status, 0) << result.err;
-  for (const auto& line : jsonLines(result.out))
-    if (line["event"] == "FileCopied") EXPECT_EQ(line["patientId"], "LOCAL7");
+  for (const auto& line : jsonLines(result.out)) {
+    if (line["event"] == "FileCopied") {
+      EXPECT_EQ(line["patientId"], "LOCAL7");
+    }
+  }
 }
 
 TEST_F(JobCommands, StationOptionsAnswerOnlyTheStationChoice) {
