@@ -1,0 +1,12 @@
+#include "media/GuardedDicomLoad.h"
+
+#include "media/NestingGuard.h"
+
+OFCondition nestingTooDeepCondition() {
+  return makeOFCondition(1024, 1, OF_error, "Sequences nested too deep");
+}
+
+OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path) {
+  if (checkNestingDepth(path) == NestingVerdict::TooDeep) return nestingTooDeepCondition();
+  return file.loadFile(path.c_str(), EXS_Unknown, EGL_noChange, DCM_MaxReadLength, ERM_autoDetect);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// DCMTK reads nested sequences recursively without a limit, so a small file with thousands
+// of nested sequences exhausts the stack of whichever thread loads it. The guard walks the
+// element structure without recursion before DCMTK sees the file, following the same reading
+// rules (meta header, transfer syntax guess, implicit/explicit VR, both byte orders, defined
+// and undefined lengths, encapsulated pixel data, UN read as implicit VR, deflate).
+enum class NestingVerdict {
+  Acceptable,  // walked to its end, no deeper than allowed
+  TooDeep,     // sequences nested beyond the limit: must not be loaded
+  NotJudged,   // unreadable or damaged structure: up to DCMTK to accept or reject
+};
+
+// Far above the deepest structures in real files (structured report trees and nested
+// references stay within a few dozen levels) and far below the depth at which DCMTK runs
+// out of an 8 MiB thread stack (several thousand levels).
+constexpr int kMaxSequenceNesting = 128;
+
+NestingVerdict checkNestingDepth(const std::string& path, int maxDepth = kMaxSequenceNesting);
