@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+class ArchiveReader;
+class ArchiveWriter;
+
 // The general settings, persisted field by field (in this order) as config.dat.
 // Flags hold 0 or 1; readers treat any non-zero value as on.
 struct AppSettings {
@@ -39,4 +42,9 @@ struct AppSettings {
 
   AppSettings() { setDefaults(); }
   void setDefaults();
+
+  // The 30 fields in declaration order. Loading assigns each field as soon as it has
+  // been read, so a file that ends early leaves the later fields as they were.
+  void Serialize(ArchiveReader& archive);
+  void Serialize(ArchiveWriter& archive) const;
 };

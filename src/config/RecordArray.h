@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
+
+#include "config/ArchiveReader.h"
+#include "config/ArchiveWriter.h"
 
 // Records held by value in insertion order; indices stay dense and removal shifts down.
 template <typename Record>
@@ -22,6 +26,24 @@ class RecordArray {
 
   typename std::vector<Record>::const_iterator begin() const { return records_.begin(); }
   typename std::vector<Record>::const_iterator end() const { return records_.end(); }
+
+  // An int32 count, then the records in index order.
+  void Serialize(ArchiveWriter& archive) const {
+    archive.writeInt32(GetSize());
+    for (const Record& record : records_) record.Serialize(archive);
+  }
+
+  // Appends to what the array holds. A count of 0 or less means no records; a record is
+  // appended only once all its fields were read, so a file that ends inside one keeps
+  // the records before it.
+  void Serialize(ArchiveReader& archive) {
+    const int32_t count = archive.readInt32();
+    for (int32_t i = 0; i < count; ++i) {
+      Record record;
+      record.Serialize(archive);
+      Add(record);
+    }
+  }
 
  private:
   std::size_t checkedIndex(int index) const {

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "config/Configuration.h"
+
+namespace CLI {
+class App;
+}
+
+// Shared by the `config` subcommands. Exit statuses: 0 done, 1 a file could not be read
+// or written (nothing changed), 2 usage error or a value the dialogs would reject.
+
+struct ConfigCliOptions {
+  std::string workDir = ".";
+};
+using ConfigCliOptionsPtr = std::shared_ptr<ConfigCliOptions>;
+
+// Applies `change` to the configuration loaded as the application starts and saves all
+// four files as it saves at exit. A missing file is a fresh start, not an error; a file
+// that cannot be read completely stops the change, so saving cannot drop what it held.
+// `change` returns the message of a rejection, which leaves every file untouched.
+using ConfigChange = std::function<std::optional<std::string>(Configuration&)>;
+int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change);
+
+// Loads without creating anything; load messages go to stderr. Returns the exit status
+// for what follows (0, or 1 when any file could not be read).
+int loadConfigForReading(const ConfigCliOptions& options, Configuration& config);
+// Only `fileName`'s part, for the list commands.
+int loadOneForReading(const ConfigCliOptions& options, const char* fileName, Configuration& config);
+
+// Runs `body`, turning an escaping exception into a message and status 1.
+int guarded(const std::function<int()>& body);
+
+std::string indexRangeMessage(const char* what, int index, int count);
+
+void printTable(std::ostream& out, const std::vector<std::string>& header,
+                const std::vector<std::vector<std::string>>& rows);
+void printStations(std::ostream& out, const CStationArray& stations);
+void printRules(std::ostream& out, const CRuleArray& rules);
+void printFilters(std::ostream& out, const CFilterArray& filters);
+nlohmann::ordered_json stationsToJson(const CStationArray& stations);
+nlohmann::ordered_json rulesToJson(const CRuleArray& rules);
+nlohmann::ordered_json filtersToJson(const CFilterArray& filters);
+nlohmann::ordered_json settingsToJson(const AppSettings& settings);
+void printJson(std::ostream& out, const nlohmann::ordered_json& value);
+
+void addShowCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+void addSetCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+void addStationCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+void addRuleCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+void addFilterCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);

@@ -1,0 +1,71 @@
+#include <exception>
+#include <iostream>
+
+#include "cli/ConfigCli.h"
+#include "config/ConfigFiles.h"
+
+namespace {
+
+int reportLoadMessages(const std::vector<std::string>& messages) {
+  for (const std::string& message : messages) std::cerr << message << "\n";
+  return messages.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int guarded(const std::function<int()>& body) {
+  try {
+    return body();
+  } catch (const std::exception& error) {
+    std::cerr << "Error: " << error.what() << "\n";
+  } catch (...) {
+    std::cerr << "Error: unexpected failure\n";
+  }
+  return 1;
+}
+
+int loadConfigForReading(const ConfigCliOptions& options, Configuration& config) {
+  return reportLoadMessages(loadConfiguration(options.workDir, config, MissingFile::ReadAsEmpty));
+}
+
+int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
+                      Configuration& config) {
+  const std::string name = fileName;
+  std::optional<std::string> message;
+  if (name == kStationsFileName)
+    message = loadStations(options.workDir, config.stations, MissingFile::ReadAsEmpty);
+  else if (name == kRulesFileName)
+    message = loadRules(options.workDir, config.rules, MissingFile::ReadAsEmpty);
+  else if (name == kFiltersFileName)
+    message = loadFilters(options.workDir, config.filters, MissingFile::ReadAsEmpty);
+  else
+    message = loadSettings(options.workDir, config.settings, MissingFile::ReadAsEmpty);
+  return reportLoadMessages(message ? std::vector<std::string>{*message}
+                                    : std::vector<std::string>{});
+}
+
+int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change) {
+  Configuration config;
+  const std::vector<std::string> messages =
+      loadConfiguration(options.workDir, config, MissingFile::Skip);
+  if (!messages.empty()) {
+    reportLoadMessages(messages);
+    std::cerr << "Nothing was changed: saving now would lose what could not be read.\n";
+    return 1;
+  }
+  if (const std::optional<std::string> rejection = change(config)) {
+    std::cerr << *rejection << "\n";
+    return 2;
+  }
+  if (const std::optional<std::string> message = saveConfiguration(options.workDir, config)) {
+    std::cerr << *message << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+std::string indexRangeMessage(const char* what, int index, int count) {
+  std::string message = std::string("No ") + what + " at index " + std::to_string(index);
+  if (count == 0) return message + " (the list is empty).";
+  return message + " (valid: 0 to " + std::to_string(count - 1) + ").";
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/AppSettings.h"
+#include "config/CFilterArray.h"
+#include "config/CRuleArray.h"
+#include "config/CStationArray.h"
+#include "config/Configuration.h"
+
+// The four configuration files in a working folder. Every operation returns nothing on
+// success and otherwise the message to show; the caller decides how to show it.
+// A file that ends early or is damaged gives its "Error: No ... loaded" message and
+// keeps what was read before the damage; any other failure (open, read, write)
+// gives "<path>: <system error text>".
+
+extern const char kSettingsFileName[];  // config.dat
+extern const char kFiltersFileName[];   // filters.dat
+extern const char kRulesFileName[];     // rules.dat
+extern const char kStationsFileName[];  // stations.dat
+
+enum class MissingFile {
+  CreateEmpty,  // as the application starts: create it empty, then fail as an empty file
+  ReadAsEmpty,  // the same message, but nothing is created (for read-only callers)
+  Skip,         // nothing loaded, nothing created, no message
+};
+
+std::optional<std::string> loadSettings(const std::string& workDir, AppSettings& settings,
+                                        MissingFile missing = MissingFile::CreateEmpty);
+std::optional<std::string> loadFilters(const std::string& workDir, CFilterArray& filters,
+                                       MissingFile missing = MissingFile::CreateEmpty);
+std::optional<std::string> loadRules(const std::string& workDir, CRuleArray& rules,
+                                     MissingFile missing = MissingFile::CreateEmpty);
+std::optional<std::string> loadStations(const std::string& workDir, CStationArray& stations,
+                                        MissingFile missing = MissingFile::CreateEmpty);
+
+std::optional<std::string> saveSettings(const std::string& workDir, const AppSettings& settings);
+std::optional<std::string> saveFilters(const std::string& workDir, const CFilterArray& filters);
+std::optional<std::string> saveRules(const std::string& workDir, const CRuleArray& rules);
+std::optional<std::string> saveStations(const std::string& workDir, const CStationArray& stations);
+
+// Loads settings, filters, rules and stations in that order into `config` (which the
+// caller has defaulted); one message per file that failed, in that order.
+std::vector<std::string> loadConfiguration(const std::string& workDir, Configuration& config,
+                                           MissingFile missing = MissingFile::CreateEmpty);
+
+// Saves in the same order and stops at the first failure, whose message it returns;
+// the files after it are not written.
+std::optional<std::string> saveConfiguration(const std::string& workDir,
+                                             const Configuration& config);

@@ -1,0 +1,124 @@
+// The import pass of MediaScan: one file of the medium into the job folder.
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+
+#include "media/AnonymizationProfile.h"
+#include "media/JobFolderCopy.h"
+#include "media/MediaFile.h"
+#include "media/MediaScan.h"
+
+namespace {
+
+const char* const kUnknown = "Unknown";
+
+bool isExcluded(const std::string& name, const std::vector<std::string>& excluded) {
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  const std::string extension = name.substr(dot);
+  return std::find(excluded.begin(), excluded.end(), extension) != excluded.end();
+}
+
+bool read(DcmDataset& dataset, const DcmTagKey& tag, std::string& value) {
+  OFString text;
+  if (dataset.findAndGetOFString(tag, text, 0, OFFalse).bad()) return false;
+  value = text.c_str();
+  return true;
+}
+
+std::string readOrEmpty(DcmDataset& dataset, const DcmTagKey& tag) {
+  std::string value;
+  read(dataset, tag, value);
+  return value;
+}
+
+// Every file written carries a patient ID and a patient name. Returns the ID and the
+// modality the later steps group by.
+void completeIdentification(DcmDataset& dataset, std::string& patientId, std::string& modality) {
+  if (!read(dataset, DCM_PatientID, patientId)) {
+    dataset.putAndInsertString(DCM_PatientID, kUnknown, OFTrue);
+    read(dataset, DCM_PatientID, patientId);
+  }
+  std::string name;
+  if (!read(dataset, DCM_PatientName, name))
+    dataset.putAndInsertString(DCM_PatientName, kUnknown, OFTrue);
+  if (!read(dataset, DCM_Modality, modality)) modality = kUnknown;
+}
+
+}  // namespace
+
+bool MediaScan::ImportFile(const std::string& path, const std::string& name) {
+  ++filesSeen_;
+  if (hasExclusions_ && isExcluded(name, request_.excludedExtensions)) return false;
+  try {
+    if (name == "DICOMDIR") {
+      reportFile(ScanEvent::ScanSkipped, name, "File 'DICOMDIR' skipped.");
+      return false;
+    }
+    MediaFile source;
+    std::string error;
+    if (!source.open(path, error)) {
+      reportFile(ScanEvent::ScanError, name, error);
+      return false;
+    }
+    DcmFileFormat file;
+    if (file.loadFile(source.loadPath().c_str(), EXS_Unknown, EGL_noChange, 4096, ERM_autoDetect) !=
+        EC_Normal) {
+      reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
+      return false;
+    }
+    DcmDataset& dataset = *file.getDataset();
+    dataset.loadAllDataIntoMemory();
+
+    std::string patientId;
+    std::string modality;
+    completeIdentification(dataset, patientId, modality);
+    if (request_.askForNewPatientData) newPatientData_.Run(dataset, patientId, modality);
+    progress_.fileName = name;
+    if (request_.anonymize) anonymize(dataset, patientId);
+    progress_.patientName = readOrEmpty(dataset, DCM_PatientName);
+    progress_.patientId = readOrEmpty(dataset, DCM_PatientID);
+
+    unsigned& lastSuffix = lastSuffix_[name];
+    const std::string destination =
+        ClaimCopyPath(request_.jobFolder, name, error, lastSuffix + 1, &lastSuffix);
+    const OFCondition written = destination.empty() ? makeOFCondition(0, 0, OF_error, error.c_str())
+                                                    : SaveCopy(file, destination);
+    if (written.bad()) {
+      reportFile(ScanEvent::FileNotCopied, name, written.text() ? written.text() : "");
+    } else {
+      ++filesSaved_;
+      reportFile(ScanEvent::FileCopied, name, "");
+    }
+    stopSeen();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void MediaScan::anonymize(DcmDataset& dataset, const std::string& patientId) {
+  // With new patient data asked for, the user has given ID and accession number already.
+  const bool askedForData = request_.askForNewPatientData != 0;
+  const int32_t patientIdOption = askedForData ? 0 : request_.anonymizePatientId;
+  const std::string anonymizedId =
+      askedForData ? request_.anonymizedPatientId
+                   : anonymizedIds_.idFor(patientId, request_.anonymizedPatientId);
+
+  AnonymizationProfile profile;
+  profile.Init(patientIdOption, request_.anonymizePatientName, request_.anonymizePhysicians,
+               request_.anonymizeInstitution, request_.anonymizeComments,
+               request_.birthdayToJanuaryFirst, request_.datesToCurrentDate, anonymizedId,
+               request_.physiciansName, request_.institutionName);
+  std::vector<std::string> failures;
+  const int32_t anonymized = profile.Apply(&dataset, failures);
+  char message[64];
+  std::snprintf(message, sizeof message, "%i tags anonymized [%i missing]", anonymized,
+                static_cast<int>(failures.size()));
+  report(ScanEvent::FileAnonymized, message);
+}

@@ -1,0 +1,49 @@
+#include "media/MediaFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::string unreadable(int error) {
+  return std::string("Can't read file (") + std::strerror(error) + ")";
+}
+
+bool procFdAvailable() {
+  static const bool available = access("/proc/self/fd", X_OK) == 0;
+  return available;
+}
+
+}  // namespace
+
+MediaFile::~MediaFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool MediaFile::open(const std::string& path, std::string& error) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    error = unreadable(errno);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = "Not a regular file";
+    return false;
+  }
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) {
+    error = unreadable(errno);
+    return false;
+  }
+  // The entry may have changed since the check; trust only what was opened.
+  if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = "Not a regular file";
+    return false;
+  }
+  loadPath_ = procFdAvailable() ? "/proc/self/fd/" + std::to_string(fd_) : path;
+  return true;
+}

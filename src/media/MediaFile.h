@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// A file of the medium, opened read-only only when it is a regular file (a link to one
+// counts). Pipes and device nodes are never opened: reading them could block for ever.
+class MediaFile {
+ public:
+  MediaFile() = default;
+  ~MediaFile();
+  MediaFile(const MediaFile&) = delete;
+  MediaFile& operator=(const MediaFile&) = delete;
+
+  // False with a message for the scan report when the file cannot be read.
+  bool open(const std::string& path, std::string& error);
+  // The name to load from: the very file that was checked, not whatever the path names now.
+  const std::string& loadPath() const { return loadPath_; }
+
+ private:
+  int fd_ = -1;
+  std::string loadPath_;
+};

@@ -1,0 +1,148 @@
+#include "media/MediaScan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "jobs/MainThreadPoster.h"
+
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+std::unique_ptr<DIR, DirCloser> openFolder(const std::string& folder, bool followLink) {
+  const int fd =
+      open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+  if (fd < 0) return nullptr;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) close(fd);
+  return std::unique_ptr<DIR, DirCloser>(dir);
+}
+
+enum class EntryKind { Folder, LinkedFolder, Other };
+
+// Links to folders are not followed: one pointing above itself would never end the walk.
+EntryKind kindOf(DIR* dir, const dirent& entry) {
+  unsigned char type = entry.d_type;
+  struct stat info {};
+  if (type == DT_UNKNOWN) {
+    if (fstatat(dirfd(dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::Other;
+    if (S_ISDIR(info.st_mode)) return EntryKind::Folder;
+    if (S_ISLNK(info.st_mode)) type = DT_LNK;
+  }
+  if (type == DT_DIR) return EntryKind::Folder;
+  if (type == DT_LNK && fstatat(dirfd(dir), entry.d_name, &info, 0) == 0 && S_ISDIR(info.st_mode)) {
+    return EntryKind::LinkedFolder;
+  }
+  return EntryKind::Other;
+}
+
+}  // namespace
+
+MediaScan::MediaScan(ScanRequest request, MainThreadPoster& mainThread, UserPrompts& prompts,
+                     ReportHandler onReport)
+    : request_(std::move(request)),
+      mainThread_(mainThread),
+      onReport_(std::move(onReport)),
+      newPatientData_(prompts) {}
+
+MediaScan::~MediaScan() {
+  requestStop();
+  join();
+}
+
+void MediaScan::start() {
+  if (!worker_.joinable()) worker_ = std::thread([this] { Scan(); });
+}
+
+void MediaScan::requestStop() { stopFlag_.store(true); }
+
+void MediaScan::join() {
+  if (worker_.joinable()) worker_.join();
+}
+
+bool MediaScan::stopSeen() {
+  if (!stopRequested_ && stopFlag_.load()) stopRequested_ = true;
+  return stopRequested_;
+}
+
+void MediaScan::Notify() {
+  progress_.filesSeen = filesSeen_;
+  progress_.filesSaved = filesSaved_;
+  if (!onReport_) return;
+  mainThread_.post(
+      [handler = onReport_, snapshot = progress_] { handler(snapshot.event, snapshot); });
+}
+
+void MediaScan::report(ScanEvent event, const std::string& message) {
+  progress_.event = event;
+  progress_.message = message;
+  Notify();
+}
+
+void MediaScan::reportFile(ScanEvent event, const std::string& name, const std::string& message) {
+  progress_.fileName = name;
+  report(event, message);
+}
+
+void MediaScan::Scan() {
+  try {
+    hasExclusions_ = !request_.excludedExtensions.empty();
+    progress_.sourceRoot = request_.sourceRoot;
+    progress_.jobFolder = request_.jobFolder;
+    report(ScanEvent::ScanStarted, "");
+    if (request_.sourceRoot.empty() || request_.jobFolder.empty()) {
+      report(ScanEvent::ScanError, "parameter empty");
+    } else if (ScanDirectory(request_.sourceRoot) == 0) {
+      report(ScanEvent::ScanSkipped, "Media contains no data or no valid media present");
+    }
+  } catch (...) {
+    try {
+      report(ScanEvent::ScanError, "Unknown error in MediaScan::Scan()");
+    } catch (...) {
+    }
+  }
+  try {
+    report(stopRequested_ ? ScanEvent::ScanStopped : ScanEvent::ScanFinished, "");
+  } catch (...) {
+    // Nothing left to tell: the main thread cannot be reached.
+  }
+}
+
+int MediaScan::ScanDirectory(const std::string& folder, bool followLink) {
+  int listed = 0;
+  try {
+    if (folder.empty()) return 0;
+    const auto dir = openFolder(folder, followLink);
+    if (!dir) return 0;
+    const std::string prefix = folder.back() == '/' ? folder : folder + "/";
+    while (!stopRequested_) {
+      const dirent* entry = readdir(dir.get());
+      if (entry == nullptr) break;
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      listed = 1;
+      switch (kindOf(dir.get(), *entry)) {
+        case EntryKind::Folder:
+          ScanDirectory(prefix + name, false);
+          break;
+        case EntryKind::LinkedFolder:
+          break;
+        case EntryKind::Other:
+          if (!stopSeen()) ImportFile(prefix + name, name);
+          break;
+      }
+    }
+  } catch (...) {
+    try {
+      report(ScanEvent::ScanError, "Unknown error in MediaScan::ScanDirectory()");
+    } catch (...) {
+    }
+  }
+  return listed;
+}

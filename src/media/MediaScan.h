@@ -1,0 +1,69 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "media/AnonymizedIds.h"
+#include "media/NewPatientDataStep.h"
+#include "media/ScanProgress.h"
+#include "media/ScanRequest.h"
+
+class DcmDataset;
+class MainThreadPoster;
+class UserPrompts;
+
+// Reads one medium: walks its folders depth first and copies every DICOM file it accepts,
+// re-identified or anonymized as requested, flat into the job folder. Each step is
+// reported to the main thread as a copy of the progress record at that moment.
+// Everything it remembers (anonymized IDs, answers) is for this medium only.
+class MediaScan {
+ public:
+  using ReportHandler = std::function<void(ScanEvent, const ScanProgress&)>;
+
+  MediaScan(ScanRequest request, MainThreadPoster& mainThread, UserPrompts& prompts,
+            ReportHandler onReport);
+  ~MediaScan();  // requests a stop and joins
+  MediaScan(const MediaScan&) = delete;
+  MediaScan& operator=(const MediaScan&) = delete;
+
+  void start();        // runs Scan on a worker thread
+  void requestStop();  // any thread; seen between files
+  void join();
+
+  // The whole scan on the calling thread; always ends with ScanFinished or ScanStopped.
+  void Scan();
+  // One folder and its subfolders; nonzero when the folder listed at least one entry.
+  // The root may be a link (the user chose it); links met on the medium are not followed.
+  int ScanDirectory(const std::string& folder, bool followLink = true);
+  // The import pass for one file (full path, bare name). True when a write was attempted.
+  bool ImportFile(const std::string& path, const std::string& name);
+
+  const ScanRequest& request() const { return request_; }
+
+ private:
+  void Notify();
+  void report(ScanEvent event, const std::string& message);
+  void reportFile(ScanEvent event, const std::string& name, const std::string& message);
+  bool stopSeen();
+  void anonymize(DcmDataset& dataset, const std::string& patientId);
+
+  const ScanRequest request_;
+  MainThreadPoster& mainThread_;
+  ReportHandler onReport_;
+  NewPatientDataStep newPatientData_;
+  AnonymizedIds anonymizedIds_;
+  ScanProgress progress_;
+  // Last suffix handed out per file name: a medium of many series with the same image
+  // names would otherwise probe every taken name again for each file.
+  std::map<std::string, unsigned> lastSuffix_;
+  bool hasExclusions_ = false;
+  bool stopRequested_ = false;  // worker's own view, never cleared
+  std::atomic<bool> stopFlag_{false};
+  int32_t filesSeen_ = 0;
+  int32_t filesSaved_ = 0;
+  std::thread worker_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "media/NewPatientDataRecord.h"
+
+class DcmDataset;
+class UserPrompts;
+
+// Gives a patient new patient data: the user is asked once per patient ID and modality
+// on a medium, and the answer is applied to every later file of that pair.
+class NewPatientDataStep {
+ public:
+  explicit NewPatientDataStep(UserPrompts& prompts) : prompts_(prompts) {}
+  // Blocks while the question is open.
+  void Run(DcmDataset& dataset, const std::string& patientId, const std::string& modality);
+
+  const std::vector<NewPatientDataRecord>& rememberedPatientData() const { return remembered_; }
+
+ private:
+  UserPrompts& prompts_;
+  std::vector<NewPatientDataRecord> remembered_;
+};

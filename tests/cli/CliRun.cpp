@@ -1,0 +1,30 @@
+#include "CliRun.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "TempDir.h"
+
+namespace {
+
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+CliResult runCli(const std::string& workDir, const std::vector<std::string>& args) {
+  TempDir capture;
+  std::string command = "cd " + shellQuoted(workDir) + " && " + shellQuoted(KALVORA_CLI_EXECUTABLE);
+  for (const std::string& arg : args) command += " " + shellQuoted(arg);
+  command += " >" + shellQuoted(capture / "out") + " 2>" + shellQuoted(capture / "err");
+  const int raw = std::system(command.c_str());
+  CliResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = readFileBytes(capture / "out");
+  result.err = readFileBytes(capture / "err");
+  return result;
+}

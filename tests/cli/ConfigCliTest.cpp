@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "CliRun.h"
+#include "TempDir.h"
+
+namespace {
+
+std::string bytes(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out.push_back(static_cast<char>(v));
+  return out;
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::vector<std::string> kFourFiles = {"config.dat", "filters.dat", "rules.dat",
+                                             "stations.dat"};
+
+}  // namespace
+
+TEST(ConfigCli, ShowOnAFreshFolderReportsAndCreatesNothing) {
+  TempDir dir;
+  const CliResult result = runCli(dir.path(), {"config", "show", "--json"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "Error: No configuration loaded\nError: No filter list loaded\n"
+            "Error: No rules loaded\nError: No DICOM stations loaded\n");
+  EXPECT_TRUE(filesIn(dir.path()).empty());
+
+  const nlohmann::json shown = nlohmann::json::parse(result.out);
+  EXPECT_EQ(shown["settings"].size(), 30u);
+  EXPECT_EQ(shown["settings"]["callingAeTitle"], "KALVORA");
+  EXPECT_EQ(shown["settings"]["standardDestination"], -1);
+  EXPECT_EQ(shown["stations"], nlohmann::json::array());
+}
+
+TEST(ConfigCli, ChangesWriteTheExactFileFormat) {
+  TempDir dir;
+  // A fresh folder is a normal start for a change: no messages.
+  CliResult result =
+      runCli(dir.path(), {"config", "stations", "add", "PACS", "STORESCP", "pacs1", "104"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(filesIn(dir.path()), kFourFiles);
+  EXPECT_EQ(runCli(dir.path(), {"config", "rules", "add", "8", "96", "CT", "PACS"}).status, 0);
+  EXPECT_EQ(runCli(dir.path(), {"config", "filters", "add", ".exe", "applications"}).status, 0);
+  EXPECT_EQ(runCli(dir.path(), {"config", "filters", "add", ".zip", "ZIP archive"}).status, 0);
+  EXPECT_EQ(runCli(dir.path(), {"config", "set", "windowX", "-5"}).status, 0);
+  EXPECT_EQ(runCli(dir.path(), {"config", "set", "tempFolder", "/srv/kalvora"}).status, 0);
+
+  EXPECT_EQ(
+      readFileBytes(dir / "stations.dat"),
+      bytes({0x01, 0x00, 0x00, 0x00, 0x04, 0x50, 0x41, 0x43, 0x53, 0x08, 0x53, 0x54, 0x4F, 0x52,
+             0x45, 0x53, 0x43, 0x50, 0x05, 0x70, 0x61, 0x63, 0x73, 0x31, 0x68, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(readFileBytes(dir / "rules.dat"),
+            bytes({0x01, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x60, 0x00,
+                   0x00, 0x00, 0x02, 0x43, 0x54, 0x04, 0x50, 0x41, 0x43, 0x53}));
+  EXPECT_EQ(readFileBytes(dir / "filters.dat"),
+            bytes({0x02, 0x00, 0x00, 0x00, 0x04, 0x2E, 0x65, 0x78, 0x65, 0x0C, 0x61, 0x70, 0x70,
+                   0x6C, 0x69, 0x63, 0x61, 0x74, 0x69, 0x6F, 0x6E, 0x73, 0x04, 0x2E, 0x7A, 0x69,
+                   0x70, 0x0B, 0x5A, 0x49, 0x50, 0x20, 0x61, 0x72, 0x63, 0x68, 0x69, 0x76, 0x65}));
+  const std::string config = readFileBytes(dir / "config.dat");
+  EXPECT_EQ(config.substr(0, 13), std::string("\x0c/srv/kalvora", 13));
+  EXPECT_EQ(config.substr(config.size() - 8), bytes({0xFB, 0xFF, 0xFF, 0xFF, 200, 0, 0, 0}));
+
+  result = runCli(dir.path(), {"config", "--workdir", dir.path(), "show"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_NE(result.out.find("  0     PACS  STORESCP pacs1 104\n"), std::string::npos);
+  EXPECT_NE(result.out.find("windowX                     -5\n"), std::string::npos);
+}
+
+TEST(ConfigCli, RejectedChangesExitTwoAndWriteNothing) {
+  TempDir dir;
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "add", "PACS", "AE", "h", "104"}).status, 0);
+  const std::string stationsBefore = readFileBytes(dir / "stations.dat");
+  const std::string configBefore = readFileBytes(dir / "config.dat");
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"stations", "add", "PACS", "AE2", "h2", "105"},
+       "Error: Station already exists or station parameters contain errors.\n"},
+      {{"stations", "add", "CT", "AE", "h", "port"}, "Please enter an integer.\n"},
+      {{"stations", "add", "CT", "AE", "h", "0"}, "Please enter an integer between 1 and 65000.\n"},
+      {{"stations", "edit", "0", "--host", ""}, "Error: One or more parameter are empty.\n"},
+      {{"stations", "remove", "1"}, "No station at index 1 (valid: 0 to 0).\n"},
+      {{"rules", "add", "8", "96", "CT", "UNKNOWN"},
+       "Rule already exists or rule parameter contains errors.\n"},
+      {{"filters", "add", "", "x"}, "Extension already exists or parameter is empty.\n"},
+      {{"set", "maxPduSize", "4095"}, "Please enter an integer between 4096 and 131072.\n"},
+      {{"set", "verbose", "2"}, "Please enter an integer between 0 and 1.\n"},
+      {{"set", "standardDestination", "1"}, "Please enter an integer between -1 and 0.\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"config"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliResult result = runCli(dir.path(), args);
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, c.err);
+  }
+  EXPECT_EQ(readFileBytes(dir / "stations.dat"), stationsBefore);
+  EXPECT_EQ(readFileBytes(dir / "config.dat"), configBefore);
+  EXPECT_EQ(filesIn(dir.path()), kFourFiles);
+}
+
+TEST(ConfigCli, DamagedFileStopsAChangeAndUsageErrorsExitTwo) {
+  TempDir dir;
+  writeFileBytes(dir / "stations.dat", bytes({0x02, 0, 0, 0, 0x04, 'P', 'A'}));
+  CliResult result = runCli(dir.path(), {"config", "set", "verbose", "1"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind("Error: No DICOM stations loaded\n", 0), 0u);
+  EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"stations.dat"});
+
+  EXPECT_EQ(runCli(dir.path(), {"config", "set", "noSuchField", "1"}).status, 2);
+  EXPECT_EQ(runCli(dir.path(), {"config", "stations"}).status, 2);
+  EXPECT_EQ(runCli(dir.path(), {"config", "show", "--workdir", dir / "missing"}).status, 2);
+}

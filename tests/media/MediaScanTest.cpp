@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+
+#include "DicomFixtures.h"
+#include "ScanTestSupport.h"
+#include "TempDir.h"
+#include "media/MediaScan.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Events = std::vector<std::pair<ScanEvent, std::string>>;
+
+class MediaScanTest : public ::testing::Test {
+ protected:
+  std::string medium(const std::string& relative = "") const {
+    return relative.empty() ? root_.path() + "/medium" : root_.path() + "/medium/" + relative;
+  }
+  std::string job() const { return root_.path() + "/job"; }
+  void SetUp() override {
+    fs::create_directories(medium());
+    fs::create_directories(job());
+  }
+  void image(const std::string& relative, const FixtureImage& fixture = {}) const {
+    fs::create_directories(fs::path(medium(relative)).parent_path());
+    writeFixtureImage(medium(relative), fixture);
+  }
+  void text(const std::string& relative) const {
+    fs::create_directories(fs::path(medium(relative)).parent_path());
+    writeFileBytes(medium(relative), "not an image\n");
+  }
+
+  TempDir root_;
+  ScriptedPrompts prompts_;
+};
+
+FixtureImage patient(const std::string& id, const std::string& modality = "CT",
+                     const std::string& accession = "ACC1") {
+  FixtureImage fixture;
+  fixture.patientId = id;
+  fixture.patientName = "Name^" + id;
+  fixture.modality = modality;
+  fixture.accessionNumber = accession;
+  return fixture;
+}
+
+TEST_F(MediaScanTest, SmallMediumReportsEveryFile) {
+  image("IM1");
+  image("S2/IM1");
+  image(".hidden/a/b/IM1");  // hidden, three levels deep
+  image("DICOMDIR");
+  image("dicomdir");          // only the upper-case name is skipped
+  text("viewer/readme.txt");  // excluded without a word
+  text("viewer/README.TXT");  // the filter is case-sensitive
+  text("viewer/setup");       // no dot: never excluded
+  ScanRequest request = plainRequest(medium() + "/", job());
+  request.excludedExtensions = {".exe", ".txt"};
+
+  const std::vector<ScanProgress> reports = runScan(request, prompts_);
+
+  ASSERT_GE(reports.size(), 2u);
+  EXPECT_EQ(reports.front().event, ScanEvent::ScanStarted);
+  EXPECT_EQ(reports.front().sourceRoot, medium() + "/");
+  EXPECT_EQ(reports.front().jobFolder, job());
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanFinished);
+  EXPECT_EQ(reports.back().filesSeen, 8);
+  EXPECT_EQ(reports.back().filesSaved, 4);
+  const Events expected = {
+      {ScanEvent::ScanError, "README.TXT"}, {ScanEvent::ScanError, "setup"},
+      {ScanEvent::FileCopied, "IM1"},       {ScanEvent::FileCopied, "IM1"},
+      {ScanEvent::FileCopied, "IM1"},       {ScanEvent::FileCopied, "dicomdir"},
+      {ScanEvent::ScanSkipped, "DICOMDIR"},
+  };
+  EXPECT_EQ(fileEvents(reports), expected);
+  for (const ScanProgress& report : reports) {
+    if (report.event == ScanEvent::ScanError) {
+      EXPECT_EQ(report.message, "Not a valid dicom file");
+    }
+    if (report.event == ScanEvent::ScanSkipped) {
+      EXPECT_EQ(report.message, "File 'DICOMDIR' skipped.");
+    }
+    if (report.event == ScanEvent::FileCopied) {
+      EXPECT_EQ(report.message, "");
+      EXPECT_EQ(report.patientId, "P1");
+      EXPECT_EQ(report.patientName, "Doe^John");
+    }
+  }
+  EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1", "IM1.2", "IM1.3", "dicomdir"}));
+}
+
+TEST_F(MediaScanTest, EmptyMediumAndMissingParameters) {
+  fs::create_directories(root_.path() + "/empty");
+  struct Case {
+    std::string root;
+    std::string jobFolder;
+    ScanEvent event;
+    std::string message;
+  };
+  const std::string noMedium = "Media contains no data or no valid media present";
+  const Case cases[] = {
+      {root_.path() + "/empty", job(), ScanEvent::ScanSkipped, noMedium},
+      {root_.path() + "/empty/", job(), ScanEvent::ScanSkipped, noMedium},
+      {root_.path() + "/no-such-drive", job(), ScanEvent::ScanSkipped, noMedium},
+      {"", job(), ScanEvent::ScanError, "parameter empty"},
+      {root_.path() + "/empty", "", ScanEvent::ScanError, "parameter empty"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.root + " -> " + c.jobFolder);
+    const std::vector<ScanProgress> reports = runScan(plainRequest(c.root, c.jobFolder), prompts_);
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports[0].event, ScanEvent::ScanStarted);
+    EXPECT_EQ(reports[1].event, c.event);
+    EXPECT_EQ(reports[1].message, c.message);
+    EXPECT_EQ(reports[2].event, ScanEvent::ScanFinished);
+  }
+  EXPECT_TRUE(folderNames(job()).empty());
+}
+
+TEST_F(MediaScanTest, RootWithOrWithoutTrailingSlashOrThroughALinkReadsTheSameFiles) {
+  image("A/IM1");
+  image("B/IM2");
+  const Events withSlash = fileEvents(runScan(plainRequest(medium() + "/", job()), prompts_));
+  const Events without = fileEvents(runScan(plainRequest(medium(), job()), prompts_));
+  fs::create_directory_symlink(medium(), root_.path() + "/mounted");
+  const Events throughLink =
+      fileEvents(runScan(plainRequest(root_.path() + "/mounted", job()), prompts_));
+  EXPECT_EQ(withSlash, without);
+  EXPECT_EQ(withSlash, throughLink);
+  EXPECT_EQ(withSlash.size(), 2u);
+}
+
+TEST_F(MediaScanTest, StopRequestEndsTheWalkAfterTheCurrentFile) {
+  for (int i = 0; i < 6; ++i) image("S" + std::to_string(i % 3) + "/IM" + std::to_string(i));
+  ScanRequest request = plainRequest(medium(), job());
+  request.askForNewPatientData = 1;
+  MediaScan* running = nullptr;
+  prompts_.answer = [&](const NewPatientDataQuestion&) {
+    running->requestStop();  // arrives while the first file is being imported
+    return std::optional<NewPatientDataAnswer>(NewPatientDataAnswer{"NEW", "", ""});
+  };
+
+  const std::vector<ScanProgress> reports =
+      runScan(request, prompts_, [&](MediaScan& scan) { running = &scan; });
+
+  EXPECT_EQ(prompts_.asked.size(), 1u);
+  ASSERT_EQ(fileEvents(reports).size(), 1u);
+  EXPECT_EQ(fileEvents(reports)[0].first, ScanEvent::FileCopied);
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanStopped);
+  EXPECT_EQ(reports.back().filesSaved, 1);
+  EXPECT_EQ(folderNames(job()).size(), 1u);
+}
+
+TEST_F(MediaScanTest, LinksPipesAndUnreadableFilesNeverTrapTheWalk) {
+  image("sub/IM1");
+  fs::create_directory_symlink("..", medium("sub/loop"));   // a folder above: not followed
+  fs::create_directory_symlink("/", medium("sub/system"));  // nor anything outside
+  fs::create_symlink("sub/IM1", medium("linked.dcm"));      // read like a file
+  fs::create_symlink("gone", medium("dangling"));
+  ASSERT_EQ(mkfifo(medium("pipe").c_str(), 0600), 0);
+  image("secret");
+  chmod(medium("secret").c_str(), 0);
+  const bool canDenyReading = geteuid() != 0;
+
+  const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+
+  Events expected = {
+      {ScanEvent::ScanError, "dangling"}, {ScanEvent::ScanError, "pipe"},
+      {ScanEvent::FileCopied, "IM1"},     {ScanEvent::FileCopied, "linked.dcm"},
+      {ScanEvent::FileCopied, "secret"},
+  };
+  if (canDenyReading)
+    expected = {
+        expected[0], expected[1], {ScanEvent::ScanError, "secret"}, expected[2], expected[3]};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(fileEvents(reports), expected);
+  for (const ScanProgress& report : reports) {
+    if (report.fileName == "pipe") {
+      EXPECT_EQ(report.message, "Not a regular file");
+    }
+    if (report.fileName == "dangling") {
+      EXPECT_EQ(report.message, "Can't read file (No such file or directory)");
+    }
+    if (canDenyReading && report.fileName == "secret") {
+      EXPECT_EQ(report.message, "Can't read file (Permission denied)");
+    }
+  }
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanFinished);
+}
+
+TEST_F(MediaScanTest, CopiesKeepTheirTransferSyntaxGetIdentificationAndLoseThePreamble) {
+  const std::pair<const char*, E_TransferSyntax> syntaxes[] = {
+      {"explicit.dcm", EXS_LittleEndianExplicit},
+      {"implicit.dcm", EXS_LittleEndianImplicit},
+      {"bigendian.dcm", EXS_BigEndianExplicit},
+  };
+  for (const auto& [name, syntax] : syntaxes) {
+    FixtureImage fixture;
+    fixture.transferSyntax = syntax;
+    image(name, fixture);
+  }
+  FixtureImage anonymous;
+  anonymous.patientId = "";
+  anonymous.patientName = "";
+  anonymous.modality = "";
+  image("anonymous.dcm", anonymous);
+  // A preamble that is also a program header.
+  std::string bytes = readFileBytes(medium("explicit.dcm"));
+  bytes.replace(0, 16, "MZ\x90\x00\x03\x00\x00\x00\x04\x00\x00\x00\xFF\xFF\x00\x00", 16);
+  writeFileBytes(medium("explicit.dcm"), bytes);
+
+  const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+
+  for (const auto& [name, syntax] : syntaxes) {
+    DcmFileFormat copy;
+    ASSERT_TRUE(copy.loadFile((job() + "/" + name).c_str()).good()) << name;
+    EXPECT_EQ(copy.getDataset()->getOriginalXfer(), syntax) << name;
+  }
+  const std::string copied = readFileBytes(job() + "/explicit.dcm");
+  ASSERT_EQ(copied.size(), bytes.size());
+  EXPECT_EQ(copied.substr(0, 128), std::string(128, '\0'));
+  EXPECT_EQ(copied.substr(128), bytes.substr(128));
+
+  const std::string anonymousCopy = job() + "/anonymous.dcm";
+  EXPECT_EQ(tagOf(anonymousCopy, 0x0010, 0x0020), "Unknown");
+  EXPECT_EQ(tagOf(anonymousCopy, 0x0010, 0x0010), "Unknown");
+  EXPECT_EQ(tagOf(anonymousCopy, 0x0008, 0x0060), "<absent>");
+  for (const ScanProgress& report : reports) {
+    if (report.fileName == "anonymous.dcm" && report.event == ScanEvent::FileCopied) {
+      EXPECT_EQ(report.patientId, "Unknown");
+      EXPECT_EQ(report.patientName, "Unknown");
+    }
+  }
+  struct stat info {};
+  ASSERT_EQ(stat(anonymousCopy.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0077, 0u) << "copies hold patient data";
+}
+
+TEST_F(MediaScanTest, FailedWriteIsReportedAndLeavesNothing) {
+  image("IM1");
+  const std::vector<ScanProgress> reports =
+      runScan(plainRequest(medium(), job() + "/missing"), prompts_);
+  ASSERT_EQ(fileEvents(reports), (Events{{ScanEvent::FileNotCopied, "IM1"}}));
+  for (const ScanProgress& report : reports) {
+    if (report.event == ScanEvent::FileNotCopied) {
+      EXPECT_EQ(report.message, "No such file or directory");
+    }
+  }
+  EXPECT_EQ(reports.back().filesSaved, 0);
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanFinished);
+}
+
+TEST_F(MediaScanTest, AnonymizedIdsPerPatientOnTheMedium) {
+  for (int i = 1; i <= 10; ++i) {
+    image("S" + std::to_string(i) + "/IM" + std::to_string(i), patient("P" + std::to_string(i)));
+  }
+  image("S1/again", patient("P1"));
+  ScanRequest request = plainRequest(medium(), job());
+  request.anonymize = 1;
+  request.anonymizePatientId = 1;
+  request.anonymizePatientName = 1;
+  request.anonymizedPatientId = "00000001";
+
+  const std::vector<ScanProgress> reports = runScan(request, prompts_);
+
+  std::set<std::string> ids;
+  for (int i = 1; i <= 10; ++i) {
+    const std::string copy = job() + "/IM" + std::to_string(i);
+    const std::string id = tagOf(copy, 0x0010, 0x0020);
+    ids.insert(id);
+    EXPECT_EQ(tagOf(copy, 0x0008, 0x0050), id);
+    EXPECT_EQ(tagOf(copy, 0x0010, 0x0010), id);
+  }
+  EXPECT_EQ(ids,
+            (std::set<std::string>{"00000001", "00000002", "00000003", "00000004", "00000005",
+                                   "00000006", "00000007", "00000008", "00000009", "000000010"}));
+  EXPECT_EQ(tagOf(job() + "/again", 0x0010, 0x0020), tagOf(job() + "/IM1", 0x0010, 0x0020));
+
+  std::string lastFile;
+  for (const ScanProgress& report : reports) {
+    if (report.event == ScanEvent::FileAnonymized) {
+      // ID, accession number, name present; birth name, mother's name, telephone absent.
+      EXPECT_EQ(report.message, "3 tags anonymized [3 missing]");
+      lastFile = report.fileName;
+    } else if (report.event == ScanEvent::FileCopied) {
+      EXPECT_EQ(report.fileName, lastFile) << "anonymized before it is written";
+      EXPECT_EQ(report.patientId, tagOf(job() + "/" + report.fileName, 0x0010, 0x0020));
+    }
+  }
+}
+
+TEST_F(MediaScanTest, NewPatientDataAskedOncePerPatientAndModality) {
+  image("ct/IM1", patient("P1", "CT", "ACC1"));
+  image("ct/IM2", patient("P1", "CT", "ACC2"));
+  image("mr/IM3", patient("P1", "MR", "ACC1"));
+  image("other/IM4", patient("P2", "CT", "ACC7"));  // cancelled
+  image("other/IM5", patient("P2", "CT", "ACC8"));
+  FixtureImage bare = patient("", "", "");
+  bare.patientName = "";
+  image("bare/IM6", bare);
+  ScanRequest request = plainRequest(medium(), job());
+  request.askForNewPatientData = 1;
+  prompts_.answer =
+      [](const NewPatientDataQuestion& question) -> std::optional<NewPatientDataAnswer> {
+    if (question.patientId == "P2") return std::nullopt;
+    if (question.modality == "MR") return NewPatientDataAnswer{"NEW-MR", "", "Zo\xC3\xAB^Anna"};
+    return NewPatientDataAnswer{"NEW-" + question.modality, "", ""};
+  };
+
+  runScan(request, prompts_);
+
+  std::set<std::pair<std::string, std::string>> asked;
+  for (const NewPatientDataQuestion& question : prompts_.asked) {
+    asked.emplace(question.patientId, question.modality);
+    if (question.patientId == "P1") {
+      EXPECT_EQ(question.birthDate, "19630517");
+      EXPECT_EQ(question.patientName, "Name^P1");
+    }
+  }
+  EXPECT_EQ(prompts_.asked.size(), 4u);
+  EXPECT_EQ(asked, (std::set<std::pair<std::string, std::string>>{
+                       {"P1", "CT"}, {"P1", "MR"}, {"P2", "CT"}, {"Unknown", "Unknown"}}));
+  struct Expected {
+    const char* file;
+    const char* patientId;
+    const char* accession;
+    const char* name;
+  };
+  const Expected expected[] = {
+      {"IM1", "NEW-CT", "ACC1", "Name^P1"},
+      {"IM2", "NEW-CT", "ACC2", "Name^P1"},
+      {"IM3", "NEW-MR", "ACC1", "Zo\xC3\xAB^Anna"},
+      {"IM4", "P2", "ACC7", "Name^P2"},
+      {"IM5", "P2", "ACC8", "Name^P2"},
+      {"IM6", "NEW-Unknown", "<absent>", "Unknown"},
+  };
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.file);
+    const std::string copy = job() + "/" + e.file;
+    EXPECT_EQ(tagOf(copy, 0x0010, 0x0020), e.patientId);
+    EXPECT_EQ(tagOf(copy, 0x0008, 0x0050), e.accession);
+    EXPECT_EQ(tagOf(copy, 0x0010, 0x0010), e.name);
+  }
+  EXPECT_EQ(tagOf(job() + "/IM3", 0x0008, 0x0005), "ISO_IR 192");
+  EXPECT_EQ(tagOf(job() + "/IM1", 0x0008, 0x0005), "<absent>");
+}
+
+TEST_F(MediaScanTest, NewPatientDataWinsOverAnonymizedPatientId) {
+  image("IM1", patient("P1"));
+  image("IM2", patient("P2"));
+  ScanRequest request = plainRequest(medium(), job());
+  request.askForNewPatientData = 1;
+  request.anonymize = 1;
+  request.anonymizePatientId = 1;
+  request.anonymizePatientName = 1;
+  request.anonymizedPatientId = "ANON";
+  prompts_.answer = [](const NewPatientDataQuestion& question) {
+    return std::optional<NewPatientDataAnswer>(
+        NewPatientDataAnswer{"NEW-" + question.patientId, "ACC-" + question.patientId, ""});
+  };
+
+  runScan(request, prompts_);
+
+  for (const std::string id : {"P1", "P2"}) {
+    const std::string copy = job() + "/IM" + id.substr(1);
+    EXPECT_EQ(tagOf(copy, 0x0010, 0x0020), "NEW-" + id);
+    EXPECT_EQ(tagOf(copy, 0x0008, 0x0050), "ACC-" + id);
+    EXPECT_EQ(tagOf(copy, 0x0010, 0x0010), "ANON");
+  }
+}
+
+}  // namespace
