@@ -9,6 +9,7 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 
 #include "media/AnonymizationProfile.h"
+#include "media/GuardedDicomLoad.h"
 #include "media/JobFolderCopy.h"
 #include "media/MediaFile.h"
 #include "media/MediaScan.h"
@@ -67,8 +68,8 @@ bool MediaScan::ImportFile(const std::string& path, const std::string& name) {
       return false;
     }
     DcmFileFormat file;
-    if (file.loadFile(source.loadPath().c_str(), EXS_Unknown, EGL_noChange, 4096, ERM_autoDetect) !=
-        EC_Normal) {
+    // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
+    if (loadDicomFileGuarded(file, source.loadPath()) != EC_Normal) {
       reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
       return false;
     }
