@@ -97,6 +97,7 @@ size_t DicomByteStream::peek(uint8_t* out, size_t n) {
 }
 
 bool DicomByteStream::read(uint8_t* out, size_t n) {
+  if (n == 0) return true;  // `out` may be null then
   if (!ensure(n)) return false;
   std::memcpy(out, buffer_.data() + begin_, n);
   begin_ += n;
