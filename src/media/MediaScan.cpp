@@ -57,14 +57,12 @@ MediaScan::~MediaScan() {
 }
 
 void MediaScan::start() {
-  if (!worker_.joinable()) worker_ = std::thread([this] { Scan(); });
+  worker_.start([this] { Scan(); });
 }
 
 void MediaScan::requestStop() { stopFlag_.store(true); }
 
-void MediaScan::join() {
-  if (worker_.joinable()) worker_.join();
-}
+void MediaScan::join() { worker_.join(); }
 
 bool MediaScan::stopSeen() {
   if (!stopRequested_ && stopFlag_.load()) stopRequested_ = true;

@@ -5,8 +5,8 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <thread>
 
+#include "jobs/WorkerThread.h"
 #include "media/AnonymizedIds.h"
 #include "media/NewPatientDataStep.h"
 #include "media/ScanProgress.h"
@@ -33,6 +33,8 @@ class MediaScan {
   void start();        // runs Scan on a worker thread
   void requestStop();  // any thread; seen between files
   void join();
+  // True once the worker has ended (or was never started).
+  bool waitFor(std::chrono::milliseconds timeout) { return worker_.waitFor(timeout); }
 
   // The whole scan on the calling thread; always ends with ScanFinished or ScanStopped.
   void Scan();
@@ -65,5 +67,5 @@ class MediaScan {
   std::atomic<bool> stopFlag_{false};
   int32_t filesSeen_ = 0;
   int32_t filesSaved_ = 0;
-  std::thread worker_;
+  WorkerThread worker_;
 };

@@ -20,7 +20,7 @@ CliResult runCli(const std::string& workDir, const std::vector<std::string>& arg
   TempDir capture;
   std::string command = "cd " + shellQuoted(workDir) + " && " + shellQuoted(KALVORA_CLI_EXECUTABLE);
   for (const std::string& arg : args) command += " " + shellQuoted(arg);
-  command += " >" + shellQuoted(capture / "out") + " 2>" + shellQuoted(capture / "err");
+  command += " </dev/null >" + shellQuoted(capture / "out") + " 2>" + shellQuoted(capture / "err");
   const int raw = std::system(command.c_str());
   CliResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

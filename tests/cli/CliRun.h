@@ -9,5 +9,6 @@ struct CliResult {
   std::string err;
 };
 
-// Runs the built kalvora-cli with `args` in `workDir`, capturing both streams.
+// Runs the built kalvora-cli with `args` in `workDir`, capturing both streams; stdin is
+// never a terminal.
 CliResult runCli(const std::string& workDir, const std::vector<std::string>& args);

@@ -47,10 +47,10 @@ bool waitForListener(int port, int timeoutMs) {
 }
 
 StoreScpPeer::StoreScpPeer(std::string outputFolder, std::vector<std::string> extraArgs,
-                           std::string aeTitle)
+                           std::string aeTitle, int port)
     : outputFolder_(std::move(outputFolder)), aeTitle_(std::move(aeTitle)) {
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
-    port_ = freeLoopbackPort();
+    port_ = port != 0 ? port : freeLoopbackPort();
     std::vector<std::string> args = {STORESCP_EXECUTABLE, "--aetitle", aeTitle_,
                                      "--output-directory", outputFolder_};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());

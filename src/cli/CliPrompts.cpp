@@ -1,0 +1,84 @@
+#include "cli/CliPrompts.h"
+
+#include <iostream>
+#include <string>
+
+#include "cli/Terminal.h"
+#include "config/CStationArray.h"
+
+namespace {
+
+std::string askLine(const std::string& prompt, bool& endOfInput) {
+  std::cerr << prompt << std::flush;
+  std::string line;
+  endOfInput = !std::getline(std::cin, line);
+  return line;
+}
+
+// Shown day first, as the dialog does for a full date.
+std::string displayBirthDate(const std::string& date) {
+  if (date.size() != 8) return date;
+  return date.substr(6, 2) + "/" + date.substr(4, 2) + "/" + date.substr(0, 4);
+}
+
+}  // namespace
+
+std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
+    const NewPatientDataQuestion& question) {
+  if (patientData) {
+    NewPatientDataAnswer answer = *patientData;
+    if (answer.newPatientId.empty()) answer.newPatientId = question.patientId;
+    return answer;
+  }
+  if (!interactive) return std::nullopt;
+
+  std::lock_guard<std::mutex> terminal(terminalMutex());
+  std::cerr << "\nChange Patient ID / Accession Number / Patients Name\n"
+            << "  Patient ID:       " << question.patientId << "\n"
+            << "  Accession number: " << question.accessionNumber << "\n"
+            << "  Patients name:    " << question.patientName << "\n"
+            << "  Birthdate:        " << displayBirthDate(question.birthDate) << "\n"
+            << "  Modality:         " << question.modality << "\n"
+            << "(empty answer keeps the current value; end of input cancels)\n";
+  bool end = false;
+  NewPatientDataAnswer answer;
+  answer.newPatientId = askLine("New patient ID: ", end);
+  if (end) return std::nullopt;
+  if (answer.newPatientId.empty()) answer.newPatientId = question.patientId;
+  answer.newAccessionNumber = askLine("New accession number: ", end);
+  if (end) return std::nullopt;
+  answer.newPatientName = askLine("New patients name: ", end);
+  if (end) return std::nullopt;
+  return answer;
+}
+
+bool CliPrompts::askRetryAssociation(const std::string& calledAeTitle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int& used = retriesUsed_[std::this_thread::get_id()];
+  if (used >= retries) return false;
+  ++used;
+  std::lock_guard<std::mutex> terminal(terminalMutex());
+  std::cerr << "The request of the association to '" << calledAeTitle << "' failed; retry " << used
+            << " of " << retries << ".\n";
+  return true;
+}
+
+std::optional<StationChoice> CliPrompts::chooseStation(const CStationArray& stations) {
+  if (station) return station;
+  if (!interactive || stations.GetSize() == 0) return std::nullopt;
+
+  std::lock_guard<std::mutex> terminal(terminalMutex());
+  std::cerr << "\nNo destination is configured. Stations:\n";
+  for (int i = 0; i < stations.GetSize(); ++i)
+    std::cerr << "  " << i + 1 << ") " << stations[i].alias << " (" << stations[i].aeTitle << " at "
+              << stations[i].host << ":" << stations[i].port << ")\n";
+  bool end = false;
+  const std::string line = askLine("Send to station number (empty cancels): ", end);
+  try {
+    const int index = std::stoi(line) - 1;
+    if (!end && stations.isValidIndex(index))
+      return StationChoice{stations[index].aeTitle, stations[index].host, stations[index].port};
+  } catch (...) {
+  }
+  return std::nullopt;
+}

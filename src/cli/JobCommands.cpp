@@ -1,0 +1,237 @@
+#include <CLI/CLI.hpp>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <iostream>
+
+#include "cli/CliConfiguration.h"
+#include "cli/CliPrompts.h"
+#include "cli/Commands.h"
+#include "cli/JobRunner.h"
+#include "cli/Terminal.h"
+#include "jobs/KalvoraEngine.h"
+#include "jobs/QueuedMainThread.h"
+#include "net/StationEcho.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void onInterrupt(int) { interrupted = true; }
+
+void catchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// Options shared by import, send and echo.
+struct JobOptions {
+  std::string workdir = ".";
+  std::string toAlias;
+  std::string aeTitle;
+  std::string host;
+  int port = 0;
+  int retries = 0;
+  std::string patientId;
+  std::string accession;
+  std::string patientName;
+  bool verbose = false;
+  bool json = false;
+  bool noSend = false;
+};
+
+void addStationOptions(CLI::App* command, JobOptions& o) {
+  command->add_option("--workdir", o.workdir, "Folder with the configuration files")
+      ->check(CLI::ExistingDirectory);
+  auto* to = command->add_option("--to", o.toAlias, "Station (by alias) to send to");
+  auto* ae = command->add_option("--ae", o.aeTitle, "AE title of a station given by hand");
+  auto* host = command->add_option("--host", o.host, "Address of a station given by hand");
+  auto* port = command->add_option("--port", o.port, "Port of a station given by hand")
+                   ->check(CLI::Range(1, 65000));
+  ae->needs(host, port);
+  host->needs(ae, port);
+  port->needs(ae, host);
+  to->excludes(ae, host, port);
+}
+
+void addJobOptions(CLI::App* command, JobOptions& o) {
+  addStationOptions(command, o);
+  command->add_option("--retry", o.retries, "Retry a failed association request N times")
+      ->check(CLI::NonNegativeNumber);
+  command->add_option("--patient-id", o.patientId, "New patient ID for every patient");
+  command->add_option("--accession", o.accession, "New accession number for every patient");
+  command->add_option("--patient-name", o.patientName, "New patient name for every patient");
+  command->add_flag("--verbose", o.verbose, "Log every file");
+  command->add_flag("--json", o.json, "Print every report as a JSON line");
+}
+
+struct UsageError {
+  std::string message;
+};
+
+// The station given on the command line, if any.
+std::optional<StationChoice> stationFromOptions(const JobOptions& o, const KalvoraEngine& engine) {
+  if (!o.toAlias.empty()) {
+    StationChoice station;
+    if (!engine.stations.findStationByAlias(o.toAlias, station.aeTitle, station.host, station.port))
+      throw UsageError{"No station with the alias '" + o.toAlias + "'."};
+    return station;
+  }
+  if (!o.aeTitle.empty()) return StationChoice{o.aeTitle, o.host, o.port};
+  return std::nullopt;
+}
+
+void preparePrompts(const JobOptions& o, const KalvoraEngine& engine, bool sending,
+                    CliPrompts& prompts) {
+  prompts.interactive = stdinIsTerminal();
+  prompts.retries = o.retries;
+  prompts.station = stationFromOptions(o, engine);
+  const AppSettings& s = engine.settings;
+  const bool choiceAsked = !s.sendToStandardDestination && !s.useForwardRules;
+  if (prompts.station && (!sending || !choiceAsked))
+    throw UsageError{
+        "--to/--ae/--host/--port choose a station only when neither the standard destination "
+        "nor the forward rules are on."};
+  if (sending && choiceAsked && !prompts.station && !prompts.interactive)
+    throw UsageError{
+        "No destination is configured: give --to ALIAS or --ae AE --host HOST --port PORT."};
+
+  const bool answerGiven = !o.patientId.empty() || !o.accession.empty() || !o.patientName.empty();
+  if (answerGiven) {
+    if (!s.askForNewPatientData)
+      throw UsageError{"--patient-id/--accession/--patient-name need askForNewPatientData on."};
+    prompts.patientData = NewPatientDataAnswer{o.patientId, o.accession, o.patientName};
+  } else if (s.askForNewPatientData && !prompts.interactive) {
+    throw UsageError{
+        "askForNewPatientData is on: give --patient-id, --accession or --patient-name, or run "
+        "on a terminal."};
+  }
+}
+
+// Runs the engine's main loop until the job has ended; Ctrl-C stops it.
+void runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread,
+                     const std::string& jobFolder) {
+  catchInterrupts();
+  bool stopping = false;
+  mainThread.runUntil([&] {
+    if (interrupted && !stopping) {
+      stopping = true;
+      engine.StopScans();
+      engine.StopSends();
+    }
+    return !engine.isJobActive(jobFolder);
+  });
+}
+
+int runImport(const std::string& source, const JobOptions& o) {
+  QueuedMainThread mainThread;
+  CliPrompts prompts;
+  KalvoraEngine engine(mainThread, prompts);
+  loadCliConfiguration(o.workdir, engine);
+  try {
+    preparePrompts(o, engine, !o.noSend, prompts);
+  } catch (const UsageError& error) {
+    std::cerr << error.message << "\n";
+    return 2;
+  }
+  if (o.verbose) engine.settings.verbose = 1;
+  engine.setSendAfterScan(!o.noSend);
+  engine.setKeepJobFolders(o.noSend);
+  JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
+  engine.setObserver(&runner);
+
+  const std::string jobFolder = engine.StartScan(source);
+  if (jobFolder.empty()) {
+    std::cerr << "Nothing to read at '" << source << "': missing, empty or unreadable.\n";
+    return 1;
+  }
+  runUntilJobEnds(engine, mainThread, jobFolder);
+  std::string note;
+  if (o.noSend) note = "Job folder kept: " + jobFolder;
+  const int status = runner.finish(jobFolder, true, !o.noSend, note);
+  engine.Shutdown();
+  return status;
+}
+
+int runSend(const std::string& folder, const JobOptions& o) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    std::cerr << "'" << folder << "' is not a folder.\n";
+    return 2;
+  }
+  QueuedMainThread mainThread;
+  CliPrompts prompts;
+  KalvoraEngine engine(mainThread, prompts);
+  loadCliConfiguration(o.workdir, engine);
+  try {
+    preparePrompts(o, engine, true, prompts);
+  } catch (const UsageError& error) {
+    std::cerr << error.message << "\n";
+    return 2;
+  }
+  if (o.verbose) engine.settings.verbose = 1;
+  JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
+  engine.setObserver(&runner);
+  engine.AdoptJobFolder(folder);
+  runner.expectFiles(engine.adoptedFileCount(folder));
+  engine.StartSending(folder);
+  runUntilJobEnds(engine, mainThread, folder);
+  const int status = runner.finish(folder, false, true, "");
+  engine.Shutdown();
+  return status;
+}
+
+int runEcho(const std::string& alias, const JobOptions& o) {
+  QueuedMainThread mainThread;
+  CliPrompts prompts;
+  KalvoraEngine engine(mainThread, prompts);
+  loadCliConfiguration(o.workdir, engine);
+  StationChoice station;
+  const std::string& name = alias.empty() ? o.toAlias : alias;
+  if (!name.empty()) {
+    if (!engine.stations.findStationByAlias(name, station.aeTitle, station.host, station.port)) {
+      std::cerr << "No station with the alias '" << name << "'.\n";
+      return 2;
+    }
+  } else if (!o.aeTitle.empty()) {
+    station = {o.aeTitle, o.host, o.port};
+  } else {
+    std::cerr << "Name a station: ALIAS, or --ae AE --host HOST --port PORT.\n";
+    return 2;
+  }
+  const EchoResult result =
+      echoStation(engine.settings.callingAeTitle, station.aeTitle, station.host, station.port,
+                  engine.settings.timeoutMs, engine.settings.maxPduSize);
+  (result.ok ? std::cout : std::cerr) << result.message << "\n";
+  return result.ok ? 0 : 1;
+}
+
+}  // namespace
+
+void addJobCommands(CLI::App& app, int& exitStatus) {
+  static JobOptions importOptions, sendOptions, echoOptions;
+  static std::string source, folder, alias;
+
+  CLI::App* import = app.add_subcommand("import", "Read a medium and send it");
+  import->add_option("SOURCE", source, "Root folder of the medium")->required();
+  addJobOptions(import, importOptions);
+  import->add_flag("--no-send", importOptions.noSend,
+                   "Only copy: keep the job folder and print its path");
+  import->callback([&] { exitStatus = runImport(source, importOptions);
+});
+
+CLI::App* send = app.add_subcommand("send", "Send an existing job folder");
+send->add_option("FOLDER", folder, "Job folder, for example one kept by import --no-send")
+    ->required();
+addJobOptions(send, sendOptions);
+send->callback([&] { exitStatus = runSend(folder, sendOptions); });
+
+CLI::App* echo = app.add_subcommand("echo", "Verify a station with a C-ECHO");
+echo->add_option("ALIAS", alias, "Alias of a configured station");
+addStationOptions(echo, echoOptions);
+echo->callback([&] { exitStatus = runEcho(alias, echoOptions); });
+}

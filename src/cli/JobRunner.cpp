@@ -1,0 +1,132 @@
+#include "cli/JobRunner.h"
+
+#include <iostream>
+
+#include "cli/ReportJson.h"
+#include "cli/Terminal.h"
+
+namespace {
+
+std::string dumpJson(const nlohmann::json& value) {
+  // Names on a medium are not always UTF-8; never fail on them.
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string withoutCarriageReturns(const std::string& log) {
+  std::string text;
+  for (char c : log)
+    if (c != '\r') text += c;
+  return text;
+}
+
+}  // namespace
+
+JobRunner::JobRunner(KalvoraEngine& engine, JobRunOptions options)
+    : engine_(engine), options_(options) {}
+
+void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
+  switch (event) {
+    case ScanEvent::FileCopied:
+      ++copied_;
+      break;
+    case ScanEvent::FileNotCopied:
+      ++notCopied_;
+      break;
+    case ScanEvent::ScanError:
+      // Viewer programs and texts beside the images are expected on a medium.
+      if (p.message != "Not a valid dicom file" && p.message != "Not a regular file") ++scanErrors_;
+      break;
+    case ScanEvent::ScanStopped:
+      stopped_ = true;
+      break;
+    case ScanEvent::ScanFinished:
+      expectedFiles_ = p.filesSaved;
+      break;
+    default:
+      break;
+  }
+  if (options_.json) {
+    std::lock_guard<std::mutex> terminal(terminalMutex());
+    std::cout << dumpJson(toJson(event, p)) << std::endl;
+  } else {
+    showProgress();
+  }
+}
+
+void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
+  Destination& destination = destinations_[p.destination];
+  switch (event) {
+    case SendEvent::SendStarted:
+      ++destination.sends;
+      break;
+    case SendEvent::FileSent:
+      ++destination.sent;
+      break;
+    case SendEvent::FileFailed:
+      ++destination.failed;
+      break;
+    case SendEvent::SendFinished:
+      ++sendsFinished_;
+      destination.finished = true;
+      if (p.filesRemaining != 0 || p.filesSent < expectedFiles_) allSendsComplete_ = false;
+      break;
+    default:
+      break;
+  }
+  if (options_.json) {
+    std::lock_guard<std::mutex> terminal(terminalMutex());
+    std::cout << dumpJson(toJson(event, p)) << std::endl;
+  } else {
+    showProgress();
+  }
+}
+
+void JobRunner::showProgress() {
+  if (!options_.progressLine) return;
+  std::string line = "Copied " + std::to_string(copied_);
+  if (notCopied_ + scanErrors_ > 0)
+    line += ", not copied " + std::to_string(notCopied_ + scanErrors_);
+  for (const auto& [aeTitle, d] : destinations_) {
+    line += " | " + aeTitle + ": sent " + std::to_string(d.sent);
+    if (d.failed > 0) line += ", failed " + std::to_string(d.failed);
+  }
+  std::unique_lock<std::mutex> terminal(terminalMutex(), std::try_to_lock);
+  if (terminal.owns_lock()) std::cout << "\r\033[K" << line << std::flush;
+}
+
+int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending,
+                      const std::string& note) {
+  const bool copiedAll =
+      !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
+  const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_);
+  const int exitStatus = copiedAll && storedAll ? 0 : 1;
+
+  const JobList& jobs = engine_.jobs();
+  const int index = jobs.FindJob(jobFolder);
+  const JobCounters& counters = engine_.counters();
+  if (options_.json) {
+    nlohmann::json summary = {{"event", "Summary"},
+                              {"jobFolder", jobFolder},
+                              {"status", index >= 0 ? jobs[index].status : ""},
+                              {"patients", index >= 0 ? jobs.PatientsText(index) : ""},
+                              {"log", index >= 0 ? jobs[index].log : ""},
+                              {"scanFiles", counters.scanFiles},
+                              {"scanErrors", counters.scanErrors},
+                              {"sendFiles", counters.sendFiles},
+                              {"sendErrors", counters.sendErrors},
+                              {"exitStatus", exitStatus}};
+    if (!note.empty()) summary["note"] = note;
+    std::cout << dumpJson(summary) << std::endl;
+    return exitStatus;
+  }
+  if (options_.progressLine) std::cout << "\n";
+  if (index >= 0) {
+    std::cout << "Job " << jobs[index].number << " (" << jobs[index].status << ")";
+    if (!jobs[index].patients.empty()) std::cout << ": " << jobs.PatientsText(index);
+    std::cout << "\n" << withoutCarriageReturns(jobs[index].log);
+  }
+  std::cout << "Scan: files " << counters.scanFiles << ", errors " << counters.scanErrors
+            << "\nSend: files " << counters.sendFiles << ", errors " << counters.sendErrors << "\n";
+  if (!note.empty()) std::cout << note << "\n";
+  return exitStatus;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "jobs/EngineObserver.h"
+#include "jobs/KalvoraEngine.h"
+
+struct JobRunOptions {
+  bool json = false;
+  bool progressLine = false;  // a live line on the terminal
+};
+
+// Follows one job of the engine for the command line: prints its reports as they
+// come and decides whether everything arrived.
+class JobRunner : public EngineObserver {
+ public:
+  JobRunner(KalvoraEngine& engine, JobRunOptions options);
+
+  void scanReported(ScanEvent event, const ScanProgress& progress) override;
+  void sendReported(SendEvent event, const SendProgress& progress) override;
+
+  // The files the sends must deliver, when no scan tells it (sending a kept folder).
+  void expectFiles(int count) { expectedFiles_ = count; }
+  // Prints the job's log and the counters (or the JSON summary); returns the exit status:
+  // 0 when DICOM files were copied, none failed, and (when sending) every send stored
+  // every one of them; 1 otherwise.
+  int finish(const std::string& jobFolder, bool scanned, bool sending, const std::string& note);
+
+ private:
+  struct Destination {
+    int sends = 0;
+    int sent = 0;
+    int failed = 0;
+    bool finished = false;
+  };
+  void showProgress();
+
+  KalvoraEngine& engine_;
+  JobRunOptions options_;
+  int copied_ = 0;
+  int notCopied_ = 0;
+  int scanErrors_ = 0;
+  bool stopped_ = false;
+  int expectedFiles_ = -1;
+  bool allSendsComplete_ = true;
+  int sendsFinished_ = 0;
+  std::map<std::string, Destination> destinations_;
+};

@@ -1,0 +1,58 @@
+#include "cli/ReportJson.h"
+
+const char* scanEventName(ScanEvent event) {
+  switch (event) {
+    case ScanEvent::ScanStarted:
+      return "ScanStarted";
+    case ScanEvent::ScanStopped:
+      return "ScanStopped";
+    case ScanEvent::ScanError:
+      return "ScanError";
+    case ScanEvent::FileCopied:
+      return "FileCopied";
+    case ScanEvent::FileAnonymized:
+      return "FileAnonymized";
+    case ScanEvent::FileNotCopied:
+      return "FileNotCopied";
+    case ScanEvent::ScanSkipped:
+      return "ScanSkipped";
+    case ScanEvent::ScanFinished:
+      return "ScanFinished";
+  }
+  return "";
+}
+
+const char* sendEventName(SendEvent event) {
+  switch (event) {
+    case SendEvent::SendStarted:
+      return "SendStarted";
+    case SendEvent::SendNotice:
+      return "SendNotice";
+    case SendEvent::SendFailed:
+      return "SendFailed";
+    case SendEvent::FileSent:
+      return "FileSent";
+    case SendEvent::FileFailed:
+      return "FileFailed";
+    case SendEvent::FileConverted:
+      return "FileConverted";
+    case SendEvent::SendFinished:
+      return "SendFinished";
+  }
+  return "";
+}
+
+nlohmann::json toJson(ScanEvent event, const ScanProgress& p) {
+  return {{"event", scanEventName(event)}, {"sourceRoot", p.sourceRoot},
+          {"jobFolder", p.jobFolder},      {"fileName", p.fileName},
+          {"patientName", p.patientName},  {"patientId", p.patientId},
+          {"message", p.message},          {"filesSeen", p.filesSeen},
+          {"filesSaved", p.filesSaved}};
+}
+
+nlohmann::json toJson(SendEvent event, const SendProgress& p) {
+  return {{"event", sendEventName(event)}, {"destination", p.destination},
+          {"jobFolder", p.jobFolder},      {"currentFile", p.currentFile},
+          {"message", p.message},          {"condition", p.condition.text()},
+          {"filesSent", p.filesSent},      {"filesRemaining", p.filesRemaining}};
+}

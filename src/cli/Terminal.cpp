@@ -1,0 +1,11 @@
+#include "cli/Terminal.h"
+
+#include <unistd.h>
+
+std::mutex& terminalMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+bool stdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool stdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }

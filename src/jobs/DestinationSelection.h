@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/AppSettings.h"
+#include "config/CRuleArray.h"
+#include "config/CStationArray.h"
+#include "jobs/UserPrompts.h"
+
+// The stations a finished job goes to, in the order its sends start: the standard
+// destination, then every matching forward rule; the user's choice when both are off.
+std::vector<StationChoice> selectDestinations(const AppSettings& settings,
+                                              const CStationArray& stations,
+                                              const CRuleArray& rules, const std::string& jobFolder,
+                                              UserPrompts& prompts);

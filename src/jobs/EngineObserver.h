@@ -1,0 +1,17 @@
+#pragma once
+
+#include "media/ScanProgress.h"
+#include "net/SendProgress.h"
+
+// What views learn from the engine, always on the main thread.
+class EngineObserver {
+ public:
+  virtual ~EngineObserver() = default;
+  virtual void jobAdded(int /*index*/) {}
+  virtual void jobChanged(int /*index*/) {}
+  virtual void countersChanged() {}
+  virtual void busyChanged(bool /*busy*/) {}
+  // Every worker report, after the engine has handled it.
+  virtual void scanReported(ScanEvent /*event*/, const ScanProgress& /*progress*/) {}
+  virtual void sendReported(SendEvent /*event*/, const SendProgress& /*progress*/) {}
+};

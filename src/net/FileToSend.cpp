@@ -1,0 +1,50 @@
+#include "net/FileToSend.h"
+
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmnet/cond.h>
+#include <dcmtk/dcmnet/dicom.h>
+#include <dcmtk/dcmnet/diutil.h>
+
+FileToSend loadFileToSend(const std::string& path, bool correctUidPadding) {
+  FileToSend loaded;
+  loaded.file = std::make_unique<DcmFileFormat>();
+  loaded.condition = loaded.file->loadFile(path.c_str(), EXS_Unknown, EGL_noChange,
+                                           DCM_MaxReadLength, ERM_autoDetect);
+  if (loaded.condition.bad()) return loaded;
+
+  DcmDataset* dataset = loaded.file->getDataset();
+  DIC_UI sopClass = "";
+  DIC_UI sopInstance = "";
+  if (!DU_findSOPClassAndInstanceInDataSet(dataset, sopClass, sizeof sopClass, sopInstance,
+                                           sizeof sopInstance, correctUidPadding)) {
+    loaded.uidsMissing = true;
+    loaded.condition = DIMSE_BADDATA;
+    return loaded;
+  }
+  loaded.sopClassUid = sopClass;
+  loaded.sopInstanceUid = sopInstance;
+  loaded.originalXfer = dataset->getOriginalXfer();
+  return loaded;
+}
+
+void FileToSend::refreshUidsFromDataset(bool correctUidPadding) {
+  DIC_UI sopClass = "";
+  DIC_UI sopInstance = "";
+  if (dataset() != nullptr &&
+      DU_findSOPClassAndInstanceInDataSet(dataset(), sopClass, sizeof sopClass, sopInstance,
+                                          sizeof sopInstance, correctUidPadding)) {
+    sopClassUid = sopClass;
+    sopInstanceUid = sopInstance;
+  }
+}
+
+PreparedFile prepareFileToSend(const std::string& path, bool correctUidPadding,
+                               bool convertCompressed) {
+  PreparedFile prepared;
+  prepared.loaded = loadFileToSend(path, correctUidPadding);
+  if (prepared.loaded.condition.good()) {
+    prepared.conversion = convertForTransfer(*prepared.loaded.dataset(), path, convertCompressed);
+    if (prepared.conversion.made) prepared.loaded.refreshUidsFromDataset(correctUidPadding);
+  }
+  return prepared;
+}

@@ -1,0 +1,112 @@
+#include "net/LowLatencyTransportLayer.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <cerrno>
+
+#include <dcmtk/dcmnet/dcmtrans.h>
+
+namespace {
+
+void setOption(int socket, int level, int option, int value) {
+  setsockopt(socket, level, option, &value, sizeof value);
+}
+
+// Linux drops out of quick-ack mode on its own, so it is switched on again after each read.
+void acknowledgeAtOnce(int socket) { setOption(socket, IPPROTO_TCP, TCP_QUICKACK, 1); }
+
+void boundWaits(int socket, int timeoutSeconds) {
+  if (timeoutSeconds <= 0) return;
+  timeval timeout{};
+  timeout.tv_sec = timeoutSeconds;
+  setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+}
+
+class LowLatencyConnection : public DcmTCPConnection {
+ public:
+  LowLatencyConnection(DcmNativeSocketType socket, LowLatencyTransportLayer& layer,
+                       int timeoutSeconds)
+      : DcmTCPConnection(socket), layer_(layer), socket_(static_cast<int>(socket)) {
+    setOption(socket_, IPPROTO_TCP, TCP_NODELAY, 1);
+    acknowledgeAtOnce(socket_);
+    boundWaits(socket_, timeoutSeconds);
+    layer_.connectionOpened(socket_);
+  }
+
+  ~LowLatencyConnection() override { forget(); }
+
+  ssize_t read(void* buffer, size_t length) override {
+    ssize_t received;
+    do {
+      received = ::recv(socket_, buffer, length, 0);
+    } while (received < 0 && errno == EINTR);
+    if (received > 0) acknowledgeAtOnce(socket_);
+    return received;
+  }
+
+  // Whole buffer or failure; MSG_NOSIGNAL since a peer that went away must not kill us.
+  ssize_t write(void* buffer, size_t length) override {
+    const char* next = static_cast<const char*>(buffer);
+    size_t left = length;
+    while (left > 0) {
+      const ssize_t sent = ::send(socket_, next, left, MSG_NOSIGNAL);
+      if (sent < 0 && errno == EINTR) continue;
+      if (sent <= 0) return -1;
+      next += sent;
+      left -= static_cast<size_t>(sent);
+    }
+    return static_cast<ssize_t>(length);
+  }
+
+  void closeTransportConnection() override {
+    forget();
+    DcmTCPConnection::closeTransportConnection();
+  }
+
+ private:
+  void forget() {
+    if (socket_ < 0) return;
+    layer_.connectionClosing(socket_);
+    socket_ = -1;
+  }
+
+  LowLatencyTransportLayer& layer_;
+  int socket_;
+};
+
+}  // namespace
+
+LowLatencyTransportLayer::LowLatencyTransportLayer(int timeoutSeconds)
+    : timeoutSeconds_(timeoutSeconds) {}
+
+DcmTransportConnection* LowLatencyTransportLayer::createConnection(DcmNativeSocketType openSocket,
+                                                                   OFBool useSecureLayer) {
+  if (useSecureLayer) return nullptr;
+  return new LowLatencyConnection(openSocket, *this, timeoutSeconds_);
+}
+
+void LowLatencyTransportLayer::abort() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  aborted_ = true;
+  if (openSocket_ >= 0) shutdown(openSocket_, SHUT_RDWR);
+}
+
+bool LowLatencyTransportLayer::aborted() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return aborted_;
+}
+
+void LowLatencyTransportLayer::connectionOpened(int socket) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  openSocket_ = socket;
+  if (aborted_) shutdown(socket, SHUT_RDWR);
+}
+
+void LowLatencyTransportLayer::connectionClosing(int socket) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (openSocket_ == socket) openSocket_ = -1;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <mutex>
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmnet/dcmlayer.h>
+
+// DCMTK transport layer for one send job's association. Its connections neither delay small
+// writes (Nagle) nor delay acknowledgements, so a store does not wait on the peer's delayed
+// ACK; every socket wait is bounded by the job's network time-out; and abort() cuts the
+// connection from any thread, which wakes a worker blocked in a network wait.
+class LowLatencyTransportLayer : public DcmTransportLayer {
+ public:
+  explicit LowLatencyTransportLayer(int timeoutSeconds);
+
+  DcmTransportConnection* createConnection(DcmNativeSocketType openSocket,
+                                           OFBool useSecureLayer) override;
+
+  // Thread-safe. Shuts the current connection down, and any connection made later at once.
+  void abort();
+  bool aborted() const;
+
+  // Bookkeeping of the open connection, used by the connections themselves.
+  void connectionOpened(int socket);
+  void connectionClosing(int socket);
+
+ private:
+  const int timeoutSeconds_;
+  mutable std::mutex mutex_;
+  int openSocket_ = -1;
+  bool aborted_ = false;
+};

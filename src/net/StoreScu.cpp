@@ -1,0 +1,289 @@
+#include "net/StoreScu.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/cond.h>
+#include <dcmtk/dcmnet/dimse.h>
+#include <dcmtk/dcmnet/diutil.h>
+
+#include "jobs/MainThreadPoster.h"
+#include "net/CodecRegistration.h"
+#include "net/FileToSend.h"
+#include "net/LowLatencyTransportLayer.h"
+#include "net/StoreResponseStatus.h"
+#include "net/TextFormat.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kNoticePause = std::chrono::milliseconds(500);
+
+std::string sopClassLabel(const std::string& sopClassUid) {
+  if (const char* modality = dcmSOPClassUIDToModality(sopClassUid.c_str())) return modality;
+  if (const char* name = dcmFindNameOfUID(sopClassUid.c_str())) return name;
+  return "unknown SOP class";
+}
+
+}  // namespace
+
+StoreScu::StoreScu(SendParams params, MainThreadPoster& mainThread, UserPrompts& prompts,
+                   ReportHandler onReport)
+    : params_(std::move(params)),
+      mainThread_(mainThread),
+      prompts_(prompts),
+      onReport_(std::move(onReport)),
+      transportLayer_(std::make_unique<LowLatencyTransportLayer>(params_.networkTimeout)) {}
+
+StoreScu::~StoreScu() {
+  requestStop();
+  abort();
+  join();
+}
+
+void StoreScu::start() {
+  thread_.start([this] { Run(); });
+}
+
+void StoreScu::requestStop() { stopRequested_ = true; }
+
+void StoreScu::abort() {
+  aborted_ = true;
+  transportLayer_->abort();
+  std::lock_guard<std::mutex> lock(pauseMutex_);
+  pauseWake_.notify_all();
+}
+
+void StoreScu::join() { thread_.join(); }
+
+void StoreScu::Run() {
+  try {
+    runGuarded();
+  } catch (...) {
+    // Nothing escapes the worker: end the job as a failed one.
+    try {
+      if (!finished_) {
+        releaseHandlesQuietly();
+        report(SendFailed, "Unknown error in StoreScu::Run()");
+        if (codecsHeld_) CodecRegistration::release();
+        codecsHeld_ = false;
+        report(SendFinished);
+      }
+    } catch (...) {
+    }
+  }
+}
+
+void StoreScu::runGuarded() {
+  progress_.destination = params_.calledAETitle;
+  progress_.jobFolder = params_.jobFolder;
+  progress_.condition = EC_Normal;
+  filesSent_ = 0;
+  filesRemaining_ = 0;
+  report(SendStarted);
+
+  if (stopRequested_) {
+    report(SendFinished);
+    return;
+  }
+  if (params_.jobFolder.empty()) {
+    report(SendFailed, "Parameter 'Path' is empty");
+    report(SendFinished);
+    return;
+  }
+
+  std::vector<std::string> sendQueue;
+  std::vector<std::string> sopClasses;
+  if (!gatherFiles(sendQueue, sopClasses)) {
+    report(SendFailed, "Parameter 'Path' contains no files");
+    report(SendFinished);
+    return;
+  }
+  filesRemaining_ = static_cast<int>(sendQueue.size());
+  if (sendQueue.empty()) {
+    report(SendNotice, "No files found.");
+    report(SendFinished);
+    return;
+  }
+
+  CodecRegistration::acquire();
+  codecsHeld_ = true;
+  OFCondition condition = EC_Normal;
+  if (openAssociation(sopClasses, condition)) condition = sendFiles(sendQueue);
+  tearDown(condition);
+}
+
+// False when the folder cannot be listed at all.
+bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
+                           std::vector<std::string>& sopClasses) {
+  std::error_code error;
+  fs::directory_iterator entries(params_.jobFolder, error);
+  if (error) return false;
+
+  std::vector<std::string> sopInstances;  // kept beside the classes, not used further
+  for (const fs::directory_entry& entry : entries) {
+    if (entry.is_directory(error)) continue;
+    const std::string path = entry.path().string();
+    if (!fs::exists(entry.path(), error)) {
+      report(SendNotice, "Parameter 'Path' contains no files");
+      continue;
+    }
+    // Devices, pipes and sockets would block or fail the load; a job folder holds none.
+    if (!entry.is_regular_file(error)) continue;
+    progress_.currentFile = entry.path().filename().string();
+
+    if (params_.proposeOnlyRequired) {
+      DIC_UI sopClass = "";
+      DIC_UI sopInstance = "";
+      if (!DU_findSOPClassAndInstanceInFile(path.c_str(), sopClass, sizeof sopClass, sopInstance,
+                                            sizeof sopInstance, OFFalse)) {
+        report(SendNotice, "Missing SOP class (or instance) in file");
+        continue;
+      }
+      if (!dcmIsaStorageSOPClassUID(sopClass)) {
+        report(SendNotice, "Unknown storage sop class in file");
+        continue;
+      }
+      sopClasses.push_back(sopClass);
+      sopInstances.push_back(sopInstance);
+    }
+    sendQueue.push_back(path);
+  }
+  return true;
+}
+
+OFCondition StoreScu::sendFiles(const std::vector<std::string>& sendQueue) {
+  OFCondition condition = EC_Normal;
+  bool stopSeen = false;
+  for (const std::string& path : sendQueue) {
+    if (stopSeen || aborted_ || condition == DUL_PEERREQUESTEDRELEASE ||
+        condition == DUL_PEERABORTEDASSOCIATION || associationLost(condition)) {
+      break;
+    }
+    progress_.currentFile = path;
+    progress_.warning.clear();
+    condition = StoreFile(association_, path);
+    progress_.condition = condition;
+    if (condition.bad()) {
+      progress_.event = FileFailed;
+      progress_.message = condition.text();
+    } else {
+      ++filesSent_;
+      --filesRemaining_;
+      progress_.event = FileSent;
+    }
+    ReportProgress();
+    if (stopRequested_) stopSeen = true;
+  }
+  return condition;
+}
+
+// A store that timed out or lost its connection leaves the association in an unknown state:
+// going on would only wait out the time-out again for every remaining file.
+bool StoreScu::associationLost(const OFCondition& condition) const {
+  return condition == DIMSE_NODATAAVAILABLE || condition == DIMSE_READPDVFAILED ||
+         condition == DUL_NETWORKCLOSED || condition == DUL_READTIMEOUT;
+}
+
+OFCondition StoreScu::StoreFile(T_ASC_Association* association, const std::string& path) {
+  const DIC_US messageId = association->nextMsgID++;
+
+  FileToSend file = loadFileToSend(path, params_.correctUidPadding == 1);
+  if (file.uidsMissing) {
+    report(SendNotice, "No SOP Class & Instance UIDs in file");
+    return DIMSE_BADDATA;
+  }
+  if (file.condition.bad()) return file.condition;
+
+  const DcmXfer xfer(file.originalXfer);
+  const T_ASC_PresentationContextID contextId =
+      xfer.getXfer() != EXS_Unknown
+          ? ASC_findAcceptedPresentationContextID(association, file.sopClassUid.c_str(),
+                                                  xfer.getXferID())
+          : ASC_findAcceptedPresentationContextID(association, file.sopClassUid.c_str());
+  if (contextId == 0) {
+    report(SendNotice,
+           formatText("No presentation context for '%s'", sopClassLabel(file.sopClassUid).c_str()));
+    return DIMSE_NOVALIDPRESENTATIONCONTEXTID;
+  }
+
+  const ConversionReport conversion =
+      convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0);
+  if (conversion.made) {
+    report(conversion.event, conversion.message);
+    // Decompression gives the data set a new SOP Instance UID; the request must name the
+    // instance actually sent, or the station rejects it as not matching.
+    file.refreshUidsFromDataset(params_.correctUidPadding == 1);
+  }
+
+  T_DIMSE_C_StoreRQ request;
+  std::memset(&request, 0, sizeof request);
+  request.MessageID = messageId;
+  OFStandard::strlcpy(request.AffectedSOPClassUID, file.sopClassUid.c_str(),
+                      sizeof request.AffectedSOPClassUID);
+  OFStandard::strlcpy(request.AffectedSOPInstanceUID, file.sopInstanceUid.c_str(),
+                      sizeof request.AffectedSOPInstanceUID);
+  request.DataSetType = DIMSE_DATASET_PRESENT;
+  request.Priority = DIMSE_PRIORITY_LOW;
+
+  T_DIMSE_C_StoreRSP response;
+  std::memset(&response, 0, sizeof response);
+  DcmDataset* statusDetail = nullptr;
+  // Non-blocking with the job's time-out: a station that stops answering cannot hold us.
+  const OFCondition condition =
+      DIMSE_storeUser(association, contextId, &request, nullptr, file.dataset(), nullptr, nullptr,
+                      DIMSE_NONBLOCKING, params_.networkTimeout, &response, &statusDetail, nullptr,
+                      static_cast<long>(OFStandard::getFileSize(path.c_str())));
+  delete statusDetail;
+  if (condition.bad()) return condition;
+  return checkStoreResponse(response.DimseStatus);
+}
+
+// A response with a failure status is a file the station did not take.
+OFCondition StoreScu::checkStoreResponse(Uint16 status) {
+  switch (classifyStoreStatus(status)) {
+    case StoreOutcome::Stored:
+      return EC_Normal;
+    case StoreOutcome::StoredWithWarning:
+      progress_.warning = "Stored with warning " + describeStoreStatus(status);
+      return EC_Normal;
+    case StoreOutcome::Refused:
+      break;
+  }
+  return makeOFCondition(0, 0, OF_error,
+                         ("Store refused by the station, " + describeStoreStatus(status)).c_str());
+}
+
+void StoreScu::report(SendEvent event) {
+  progress_.event = event;
+  ReportProgress();
+}
+
+void StoreScu::report(SendEvent event, const std::string& message) {
+  progress_.event = event;
+  progress_.message = message;
+  ReportProgress();
+}
+
+void StoreScu::ReportProgress() {
+  progress_.filesSent = filesSent_;
+  progress_.filesRemaining = filesRemaining_;
+  if (progress_.event == SendFinished) finished_ = true;
+  if (onReport_) {
+    mainThread_.post(
+        [handler = onReport_, snapshot = progress_] { handler(snapshot.event, snapshot); });
+  }
+  if (progress_.event == SendNotice) pauseAfterNotice();
+}
+
+// Gives the reader of the log time to follow; cut short by an abort.
+void StoreScu::pauseAfterNotice() {
+  std::unique_lock<std::mutex> lock(pauseMutex_);
+  pauseWake_.wait_for(lock, kNoticePause, [this] { return aborted_.load(); });
+}

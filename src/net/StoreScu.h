@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmnet/assoc.h>
+
+#include "jobs/WorkerThread.h"
+#include "net/SendEvent.h"
+#include "net/SendParams.h"
+#include "net/SendProgress.h"
+
+class MainThreadPoster;
+class UserPrompts;
+class LowLatencyTransportLayer;
+
+// One send job: stores every file of a job folder at one station over one association, on a
+// worker thread of its own. Every step is a report: a copy of the progress record posted to
+// the main thread, where `onReport` runs. A run always ends with SendFinished.
+class StoreScu {
+ public:
+  using ReportHandler = std::function<void(SendEvent, const SendProgress&)>;
+
+  StoreScu(SendParams params, MainThreadPoster& mainThread, UserPrompts& prompts,
+           ReportHandler onReport);
+  // Requests a stop, aborts the association and joins the worker.
+  ~StoreScu();
+  StoreScu(const StoreScu&) = delete;
+  StoreScu& operator=(const StoreScu&) = delete;
+
+  // Runs the job on a new worker thread.
+  void start();
+  // Thread-safe; looked at when the job starts and after each file.
+  void requestStop();
+  // Thread-safe; cuts the connection at once, so no network wait of the worker outlasts it
+  // (shutdown with a stalled peer). The job then tears down and reports SendFinished.
+  void abort();
+  void join();
+  // True once the worker has ended (or was never started).
+  bool waitFor(std::chrono::milliseconds timeout) { return thread_.waitFor(timeout); }
+
+  // The whole job on the calling thread.
+  void Run();
+
+ private:
+  void runGuarded();
+  bool gatherFiles(std::vector<std::string>& sendQueue, std::vector<std::string>& sopClasses);
+  OFCondition sendFiles(const std::vector<std::string>& sendQueue);
+  OFCondition StoreFile(T_ASC_Association* association, const std::string& path);
+  OFCondition checkStoreResponse(Uint16 status);
+  bool associationLost(const OFCondition& condition) const;
+
+  // Association (StoreScuAssociation.cpp).
+  // False when a step failed; `condition` then holds the failing step's result.
+  bool openAssociation(const std::vector<std::string>& sopClasses, OFCondition& condition);
+  OFCondition requestAssociation();
+  void discardFailedAssociation();
+  void tearDown(const OFCondition& condition);
+  void releaseHandlesQuietly();
+
+  void report(SendEvent event);
+  void report(SendEvent event, const std::string& message);
+  void ReportProgress();
+  void pauseAfterNotice();
+
+  const SendParams params_;
+  MainThreadPoster& mainThread_;
+  UserPrompts& prompts_;
+  const ReportHandler onReport_;
+
+  SendProgress progress_;
+  std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> aborted_{false};
+  int filesSent_ = 0;
+  int filesRemaining_ = 0;
+  bool codecsHeld_ = false;
+  bool finished_ = false;
+
+  std::unique_ptr<LowLatencyTransportLayer> transportLayer_;
+  T_ASC_Network* network_ = nullptr;
+  T_ASC_Parameters* associationParams_ = nullptr;
+  T_ASC_Association* association_ = nullptr;
+
+  std::mutex pauseMutex_;
+  std::condition_variable pauseWake_;
+  WorkerThread thread_;
+};

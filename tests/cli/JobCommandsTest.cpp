@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "CliRun.h"
+#include "DicomFixtures.h"
+#include "StoreScpPeer.h"
+#include "TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<nlohmann::json> jsonLines(const std::string& out) {
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+int countEvents(const std::vector<nlohmann::json>& lines, const std::string& event) {
+  int count = 0;
+  for (const auto& line : lines) count += line["event"] == event ? 1 : 0;
+  return count;
+}
+
+int filesIn(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    count += entry.is_regular_file() ? 1 : 0;
+  return count;
+}
+
+class JobCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir / "work");
+    fs::create_directories(dir / "medium/DICOM/PAT1");
+    fs::create_directories(dir / "received");
+    writeFixtureImage(dir / "medium/DICOM/PAT1/IM1");
+    writeFixtureImage(dir / "medium/DICOM/PAT1/IM2");
+    writeFileBytes(dir / "medium/README.TXT", "not an image");  // expected beside images
+    config({"set", "tempFolder", dir / "jobs"});
+    config({"set", "openTrayAfterReading", "0"});
+  }
+
+  CliResult config(std::vector<std::string> args) {
+    args.insert(args.begin(), {"config", "--workdir", dir / "work"});
+    const CliResult result = runCli(dir.path(), args);
+    EXPECT_EQ(result.status, 0) << result.err;
+    return result;
+  }
+
+  CliResult kalvora(std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {"--workdir", dir / "work"});
+    return runCli(dir.path(), args);
+  }
+
+  void useStation(int port) {
+    config({"stations", "add", "PACS", "STORESCP", "127.0.0.1", std::to_string(port)});
+    config({"set", "standardDestination", "0"});
+  }
+
+  TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(JobCommands, ImportStoresEveryFileAndReportsJsonLines) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  const CliResult result = kalvora({"import", dir / "medium", "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+
+  const auto lines = jsonLines(result.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front()["event"], "ScanStarted");
+  EXPECT_EQ(lines.front()["sourceRoot"], dir / "medium");
+  EXPECT_EQ(countEvents(lines, "FileCopied"), 2);
+  EXPECT_EQ(countEvents(lines, "ScanError"), 1);  // README.TXT
+  EXPECT_EQ(countEvents(lines, "FileSent"), 2);
+  const auto& summary = lines.back();
+  EXPECT_EQ(summary["event"], "Summary");
+  EXPECT_EQ(summary["status"], "Finished");
+  EXPECT_EQ(summary["sendFiles"], 2);
+  EXPECT_EQ(summary["exitStatus"], 0);
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_FALSE(fs::exists(summary["jobFolder"].get<std::string>()));
+}
+
+TEST_F(JobCommands, ImportExitsOneWhenTheStationIsNotReached) {
+  useStation(freeLoopbackPort());
+  const CliResult result = kalvora({"import", dir / "medium", "--retry", "1"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("Sending finished. (sended files: 0)"), std::string::npos);
+  EXPECT_NE(result.err.find("retry 1 of 1"), std::string::npos);
+}
+
+TEST_F(JobCommands, KeptFolderCanBeCheckedAndSentLater) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  CliResult copied = kalvora({"import", dir / "medium", "--no-send", "--json"});
+  ASSERT_EQ(copied.status, 0) << copied.err;
+  const auto lines = jsonLines(copied.out);
+  EXPECT_EQ(lines.back()["status"], "Pending");
+  EXPECT_EQ(countEvents(lines, "SendStarted"), 0);
+  const std::string folder = lines.back()["jobFolder"];
+  ASSERT_EQ(filesIn(folder), 2);
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+
+  const CliResult sent = kalvora({"send", folder});
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  EXPECT_NE(sent.out.find("Sending finished. (sended files: 2)"), std::string::npos);
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(JobCommands, SendKeepsAFolderThatDidNotArriveEverywhere) {
+  fs::create_directories(dir / "kept");
+  writeFixtureImage(dir / "kept/IM1");
+  useStation(freeLoopbackPort());
+  const CliResult result = kalvora({"send", dir / "kept"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(fs::exists(dir / "kept/IM1"));
+}
+
+TEST_F(JobCommands, PatientDataQuestionsAreAnsweredFromOptions) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  config({"set", "askForNewPatientData", "1"});
+
+  // Not a terminal and no answer given: refused before anything is read.
+  EXPECT_EQ(kalvora({"import", dir / "medium"}).status, 2);
+
+  const CliResult result = kalvora({"import", dir / "medium", "--json", "--patient-id", "LOCAL7"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (const auto& line : jsonLines(result.out))
+    if (line["event"] == "FileCopied") EXPECT_EQ(line["patientId"], "LOCAL7");
+}
+
+TEST_F(JobCommands, StationOptionsAnswerOnlyTheStationChoice) {
+  StoreScpPeer peer(dir / "received");
+  const std::string port = std::to_string(peer.port());
+  config({"stations", "add", "PACS", "STORESCP", "127.0.0.1", port});
+  config({"set", "sendToStandardDestination", "0"});
+
+  // Nobody to ask and nothing given.
+  EXPECT_EQ(kalvora({"import", dir / "medium"}).status, 2);
+  EXPECT_EQ(kalvora({"import", dir / "medium", "--to", "NOPE"}).status, 2);
+  const CliResult byHand = kalvora(
+      {"import", dir / "medium", "--ae", "STORESCP", "--host", "127.0.0.1", "--port", port});
+  EXPECT_EQ(byHand.status, 0) << byHand.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+
+  // With a standard destination no choice is asked, so the option is a mistake.
+  config({"set", "sendToStandardDestination", "1"});
+  config({"set", "standardDestination", "0"});
+  EXPECT_EQ(kalvora({"import", dir / "medium", "--to", "PACS"}).status, 2);
+}
+
+TEST_F(JobCommands, EchoVerifiesAStation) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  const CliResult ok = kalvora({"echo", "PACS"});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_NE(ok.out.find("answered the C-ECHO"), std::string::npos);
+
+  const CliResult down = kalvora(
+      {"echo", "--ae", "X", "--host", "127.0.0.1", "--port", std::to_string(freeLoopbackPort())});
+  EXPECT_EQ(down.status, 1);
+  EXPECT_NE(down.err.find("Could not reach the station"), std::string::npos);
+
+  TempDir refusedFolder;
+  StoreScpPeer refusing(refusedFolder.path(), {"--refuse"});
+  const CliResult refused = kalvora({"echo", "--ae", "X", "--host", "127.0.0.1", "--port",
+                                     std::to_string(refusing.port())});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("rejected the association"), std::string::npos);
+  EXPECT_EQ(kalvora({"echo", "NOPE"}).status, 2);
+}

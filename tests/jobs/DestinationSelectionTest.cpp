@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "DicomFixtures.h"
+#include "ScriptedPrompts.h"
+#include "TempDir.h"
+#include "jobs/DestinationSelection.h"
+
+namespace {
+
+struct Case {
+  const char* name;
+  bool standard;
+  int standardIndex;
+  bool rules;
+  const char* firstFilePatientId;  // nullptr: empty folder; "" a file that is not DICOM
+  std::vector<CRule> ruleList;
+  std::vector<std::string> expectedAeTitles;
+};
+
+}  // namespace
+
+TEST(DestinationSelection, StandardDestinationAndForwardRules) {
+  CStationArray stations;
+  stations.Add({"PACS", "PACS_AE", "127.0.0.1", 104});
+  stations.Add({"VIEWER", "VIEWER_AE", "127.0.0.1", 105});
+  stations.Add({"PACS_AE", "PACS_AE", "127.0.0.1", 104});  // an alias equal to an AE title
+
+  const std::vector<Case> cases = {
+      {"standard only", true, 0, false, "12345", {}, {"PACS_AE"}},
+      {"standard index out of range", true, 3, false, "12345", {}, {}},
+      {"standard -1", true, -1, false, "12345", {}, {}},
+      {"rule naming the standard AE title",
+       true,
+       0,
+       true,
+       "12345",
+       {{16, 32, "12345", "PACS_AE"}},
+       {"PACS_AE"}},
+      {"rule naming the standard alias",
+       true,
+       0,
+       true,
+       "12345",
+       {{16, 32, "12345", "PACS"}},
+       {"PACS_AE", "PACS_AE"}},
+      {"two matching rules in rule order",
+       false,
+       0,
+       true,
+       "12345",
+       {{16, 32, "12345", "VIEWER"}, {16, 32, "12345", "PACS"}},
+       {"VIEWER_AE", "PACS_AE"}},
+      {"value compared exactly", false, 0, true, "123456", {{16, 32, "12345", "VIEWER"}}, {}},
+      {"leading zero differs", false, 0, true, "012345", {{16, 32, "12345", "VIEWER"}}, {}},
+      {"trailing space is normalised away",
+       false,
+       0,
+       true,
+       "12345 ",
+       {{16, 32, "12345", "VIEWER"}},
+       {"VIEWER_AE"}},
+      {"missing station sends nothing", false, 0, true, "12345", {{16, 32, "12345", "GONE"}}, {}},
+      {"empty folder", false, 0, true, nullptr, {{16, 32, "12345", "VIEWER"}}, {}},
+      {"unloadable first file", false, 0, true, "", {{16, 32, "12345", "VIEWER"}}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir folder;
+    if (c.firstFilePatientId && *c.firstFilePatientId) {
+      FixtureImage image;
+      image.patientId = c.firstFilePatientId;
+      writeFixtureImage(folder / "IM1", image);
+    } else if (c.firstFilePatientId) {
+      writeFileBytes(folder / "IM1", "not a DICOM file");
+    }
+    AppSettings settings;
+    settings.sendToStandardDestination = c.standard;
+    settings.standardDestination = c.standardIndex;
+    settings.useForwardRules = c.rules;
+    CRuleArray rules;
+    for (const CRule& rule : c.ruleList) rules.Add(rule);
+    ScriptedPrompts prompts;
+    std::vector<std::string> aeTitles;
+    for (const StationChoice& s :
+         selectDestinations(settings, stations, rules, folder.path(), prompts))
+      aeTitles.push_back(s.aeTitle);
+    EXPECT_EQ(aeTitles, c.expectedAeTitles);
+    EXPECT_EQ(prompts.stationQuestions, 0);
+  }
+}
+
+TEST(DestinationSelection, AsksForAStationOnlyWhenBothAreOff) {
+  TempDir folder;
+  CStationArray stations;
+  CRuleArray rules;
+  AppSettings settings;
+  settings.sendToStandardDestination = 0;
+  settings.useForwardRules = 0;
+  ScriptedPrompts prompts;
+  EXPECT_TRUE(selectDestinations(settings, stations, rules, folder.path(), prompts).empty());
+  prompts.station = StationChoice{"TYPED", "127.0.0.1", 4242};
+  const auto chosen = selectDestinations(settings, stations, rules, folder.path(), prompts);
+  ASSERT_EQ(chosen.size(), 1u);
+  EXPECT_EQ(chosen[0].port, 4242);
+  EXPECT_EQ(prompts.stationQuestions, 2);
+}

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "DicomFixtures.h"
+#include "ScriptedPrompts.h"
+#include "StoreScpPeer.h"
+#include "TempDir.h"
+#include "TestMainThread.h"
+#include "jobs/EngineObserver.h"
+#include "jobs/KalvoraEngine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool exists(const std::string& path) { return fs::exists(path); }
+
+int filesIn(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    count += entry.is_regular_file() ? 1 : 0;
+  return count;
+}
+
+// Records what views would see, and lets a test act on a report.
+class RecordingObserver : public EngineObserver {
+ public:
+  std::vector<std::string> statuses;
+  std::vector<SendProgress> finishedSends;
+  std::function<void(ScanEvent, const ScanProgress&)> onScan;
+  std::function<void(SendEvent, const SendProgress&)> onSend;
+  const KalvoraEngine* engine = nullptr;
+
+  void jobChanged(int index) override {
+    const std::string& status = engine->jobs()[index].status;
+    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+  }
+  void jobAdded(int index) override { jobChanged(index); }
+  void scanReported(ScanEvent event, const ScanProgress& progress) override {
+    if (onScan) onScan(event, progress);
+  }
+  void sendReported(SendEvent event, const SendProgress& progress) override {
+    if (event == SendEvent::SendFinished) finishedSends.push_back(progress);
+    if (onSend) onSend(event, progress);
+  }
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(work / "medium/DICOM/PAT1");
+    fs::create_directories(work / "received");
+    engine.settings.tempFolder = work / "temp/";
+    engine.settings.openTrayAfterReading = 0;
+    engine.settings.timeoutMs = 5000;
+    engine.setObserver(&observer);
+    observer.engine = &engine;
+  }
+
+  void writeMedium(int files, bool distinctPatients = false) {
+    for (int i = 0; i < files; ++i) {
+      FixtureImage image;
+      if (distinctPatients) image.patientId = "P" + std::to_string(i);
+      writeFixtureImage(work / ("medium/DICOM/PAT1/IM" + std::to_string(i)), image);
+    }
+  }
+
+  void addStation(const std::string& alias, const StoreScpPeer& peer) {
+    engine.stations.Add({alias, peer.aeTitle(), "127.0.0.1", peer.port()});
+  }
+
+  bool runUntilIdle(const std::string& jobFolder) {
+    return mainThread.runUntil([&] { return !engine.isJobActive(jobFolder); });
+  }
+
+  TempDir work;
+  TestMainThread mainThread;
+  ScriptedPrompts prompts;
+  KalvoraEngine engine{mainThread, prompts};
+  RecordingObserver observer;
+};
+
+}  // namespace
+
+TEST_F(EngineTest, AJobIsCopiedSentAndRemovedWithThreeLogLines) {
+  writeMedium(3);
+  StoreScpPeer peer(work / "received");
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+
+  const std::string root = work / "medium";
+  const std::string jobFolder = engine.StartScan(root);
+  ASSERT_FALSE(jobFolder.empty());
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+
+  EXPECT_EQ(observer.statuses,
+            (std::vector<std::string>{"Copying", "Pending", "Sending", "Finished"}));
+  const ImportJob& job = engine.jobs()[0];
+  EXPECT_EQ(job.log, "Start to scan media " + root + "\r\nStart sending: '" + jobFolder +
+                         "' to STORESCP\r\nSending finished. (sended files: 3)\r\n");
+  EXPECT_EQ(engine.jobs().PatientsText(0), "Doe John");
+  EXPECT_EQ(engine.counters().scanFiles, 3);
+  EXPECT_EQ(engine.counters().sendFiles, 3);
+  EXPECT_FALSE(engine.counters().busy);
+  EXPECT_FALSE(exists(jobFolder));
+  EXPECT_EQ(filesIn(work / "received"), 3);
+}
+
+TEST_F(EngineTest, TwoScansAtOnceMakeTwoJobsThatEachSend) {
+  writeMedium(2);
+  fs::create_directories(work / "medium2");
+  writeFixtureImage(work / "medium2/IM1");
+  StoreScpPeer peer(work / "received");
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+
+  const std::string first = engine.StartScan(work / "medium");
+  const std::string second = engine.StartScan(work / "medium2");
+  ASSERT_NE(first, second);
+  ASSERT_TRUE(mainThread.runUntil(
+      [&] { return !engine.isJobActive(first) && !engine.isJobActive(second); }));
+  ASSERT_EQ(engine.jobs().size(), 2);
+  EXPECT_EQ(engine.jobs()[0].status, "Finished");
+  EXPECT_EQ(engine.jobs()[1].status, "Finished");
+  EXPECT_EQ(filesIn(work / "received"), 3);
+}
+
+TEST_F(EngineTest, NothingToReadStartsNoJob) {
+  fs::create_directories(work / "empty");
+  EXPECT_EQ(engine.StartScan(work / "empty"), "");
+  EXPECT_EQ(engine.StartScan(work / "missing"), "");
+  EXPECT_EQ(engine.jobs().size(), 0);
+}
+
+TEST_F(EngineTest, WithoutADestinationTheJobStaysPendingUntilShutdown) {
+  writeMedium(1);
+  engine.settings.sendToStandardDestination = 0;
+  engine.settings.useForwardRules = 0;  // the station choice is cancelled
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(prompts.stationQuestions, 1);
+  EXPECT_EQ(engine.jobs()[0].status, "Pending");
+  EXPECT_TRUE(exists(jobFolder));
+  engine.Shutdown();
+  EXPECT_FALSE(exists(jobFolder));
+}
+
+TEST_F(EngineTest, StoppingAScanMovesItsCopiesToErrorsAndDeletesTheFolder) {
+  // Every file asks a (slow) question, so the stop always lands mid-medium.
+  writeMedium(20, true);
+  engine.settings.askForNewPatientData = 1;
+  prompts.patientQuestionDelay = std::chrono::milliseconds(50);
+  observer.onScan = [&](ScanEvent event, const ScanProgress&) {
+    if (event == ScanEvent::FileCopied && engine.counters().scanFiles == 2) engine.StopScans();
+  };
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(engine.jobs()[0].status, "Stopped");
+  EXPECT_EQ(engine.counters().scanFiles, 0);
+  EXPECT_GE(engine.counters().scanErrors, 2);
+  EXPECT_LT(engine.counters().scanErrors, 20);
+  EXPECT_FALSE(exists(jobFolder));
+  EXPECT_NE(engine.jobs()[0].log.find("stopped manually"), std::string::npos);
+}
+
+TEST_F(EngineTest, AFailedAssociationCountsTheFilesItLeftUnsent) {
+  writeMedium(3);
+  engine.stations.Add({"DOWN", "NOBODY", "127.0.0.1", freeLoopbackPort()});
+  engine.settings.standardDestination = 0;
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(prompts.retryQuestions, 1);
+  EXPECT_EQ(engine.counters().sendErrors, 3);
+  EXPECT_EQ(engine.counters().sendErrorsLabel, "3");
+  EXPECT_EQ(engine.jobs()[0].status, "Finished");
+}
+
+TEST_F(EngineTest, TheFolderGoesOnlyAfterTheLastSendOfTheJob) {
+  writeMedium(1);
+  TempDir slowReceived;
+  StoreScpPeer fast(work / "received");
+  StoreScpPeer slow(slowReceived.path(), {"--sleep-during", "1"}, "SLOW");
+  addStation("FAST", fast);
+  addStation("SLOW", slow);
+  engine.settings.standardDestination = 0;
+  engine.settings.useForwardRules = 1;
+  engine.rules.Add({0x10, 0x20, "P1", "SLOW"});
+
+  std::vector<bool> folderExistedAtFinish;
+  std::string jobFolder;
+  observer.onSend = [&](SendEvent event, const SendProgress&) {
+    if (event == SendEvent::SendFinished) folderExistedAtFinish.push_back(exists(jobFolder));
+  };
+  jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(folderExistedAtFinish, (std::vector<bool>{true, false}));
+  EXPECT_EQ(filesIn(work / "received"), 1);
+  EXPECT_EQ(filesIn(slowReceived.path()), 1);
+}
+
+TEST_F(EngineTest, ShutdownDoesNotWaitForAStalledPeer) {
+  writeMedium(3);
+  StoreScpPeer stalled(work / "received", {"--sleep-during", "60"});
+  addStation("STALLED", stalled);
+  engine.settings.standardDestination = 0;
+  engine.settings.timeoutMs = 100000;
+  bool sending = false;
+  observer.onSend = [&](SendEvent event, const SendProgress&) {
+    sending = sending || event == SendEvent::SendStarted;
+  };
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(mainThread.runUntil([&] { return sending; }));
+
+  const auto start = std::chrono::steady_clock::now();
+  engine.Shutdown();
+  // Far below the peer's stall and the network time-out: the send was aborted.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_FALSE(exists(jobFolder));
+}

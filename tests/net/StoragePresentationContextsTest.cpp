@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/cond.h>
+
+#include "net/StoragePresentationContexts.h"
+
+namespace {
+
+struct Context {
+  int id;
+  std::string abstractSyntax;
+  std::vector<std::string> transferSyntaxes;
+};
+
+struct ParamsDeleter {
+  void operator()(T_ASC_Parameters* params) const { ASC_destroyAssociationParameters(&params); }
+};
+
+std::unique_ptr<T_ASC_Parameters, ParamsDeleter> newParams() {
+  T_ASC_Parameters* params = nullptr;
+  EXPECT_TRUE(ASC_createAssociationParameters(&params, 16384).good());
+  return std::unique_ptr<T_ASC_Parameters, ParamsDeleter>(params);
+}
+
+std::vector<Context> proposedContexts(T_ASC_Parameters* params) {
+  std::vector<Context> contexts;
+  for (int i = 0; i < ASC_countPresentationContexts(params); ++i) {
+    T_ASC_PresentationContext context;
+    ASC_getPresentationContext(params, i, &context);
+    Context c{context.presentationContextID, context.abstractSyntax, {}};
+    for (int t = 0; t < context.transferSyntaxCount; ++t) {
+      c.transferSyntaxes.push_back(context.proposedTransferSyntaxes[t]);
+    }
+    contexts.push_back(c);
+  }
+  return contexts;
+}
+
+const std::vector<std::string> kPreferred = {UID_LittleEndianExplicitTransferSyntax};
+const std::vector<std::string> kFallback = {UID_BigEndianExplicitTransferSyntax,
+                                            UID_LittleEndianImplicitTransferSyntax};
+
+}  // namespace
+
+TEST(StoragePresentationContexts, AllStorageClassesTakeTwoContextsEach) {
+  auto params = newParams();
+  ASSERT_TRUE(AddStoragePresentationContexts(params.get(), {}, false).good());
+
+  const std::vector<Context> contexts = proposedContexts(params.get());
+  ASSERT_EQ(storageSopClassUids().size(), 63u);
+  ASSERT_EQ(contexts.size(), 126u);
+  std::set<std::string> classes;
+  for (size_t i = 0; i < contexts.size(); ++i) {
+    EXPECT_EQ(contexts[i].id, static_cast<int>(2 * i + 1));
+    EXPECT_EQ(contexts[i].abstractSyntax, storageSopClassUids()[i / 2]);
+    EXPECT_EQ(contexts[i].transferSyntaxes, i % 2 == 0 ? kPreferred : kFallback);
+    classes.insert(contexts[i].abstractSyntax);
+  }
+  EXPECT_EQ(contexts.back().id, 251);
+  EXPECT_EQ(classes.size(), 63u);
+}
+
+TEST(StoragePresentationContexts, RequiredOnlyProposesEachClassOnceInOrderOfAppearance) {
+  auto params = newParams();
+  const std::vector<std::string> fromFiles = {UID_MRImageStorage, UID_CTImageStorage,
+                                              UID_MRImageStorage, UID_SecondaryCaptureImageStorage,
+                                              UID_CTImageStorage};
+  ASSERT_TRUE(AddStoragePresentationContexts(params.get(), fromFiles, true).good());
+
+  const std::vector<Context> contexts = proposedContexts(params.get());
+  ASSERT_EQ(contexts.size(), 6u);
+  const std::vector<std::string> expectedClasses = {UID_MRImageStorage, UID_CTImageStorage,
+                                                    UID_SecondaryCaptureImageStorage};
+  for (size_t i = 0; i < contexts.size(); ++i) {
+    EXPECT_EQ(contexts[i].id, static_cast<int>(2 * i + 1));
+    EXPECT_EQ(contexts[i].abstractSyntax, expectedClasses[i / 2]);
+  }
+}
+
+TEST(StoragePresentationContexts, MoreThanSixtyFourClassesRunOutOfIds) {
+  std::vector<std::string> classes;
+  for (int i = 1; i <= 65; ++i)
+    classes.push_back("1.2.826.0.1.3680043.2.1143.9." + std::to_string(i));
+
+  auto fits = newParams();
+  EXPECT_TRUE(AddStoragePresentationContexts(
+                  fits.get(), std::vector<std::string>(classes.begin(), classes.end() - 1), true)
+                  .good());
+  EXPECT_EQ(proposedContexts(fits.get()).back().id, 255);
+
+  auto tooMany = newParams();
+  EXPECT_EQ(AddStoragePresentationContexts(tooMany.get(), classes, true),
+            ASC_BADPRESENTATIONCONTEXTID);
+}

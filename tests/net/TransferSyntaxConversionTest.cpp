@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <dcmtk/dcmnet/cond.h>
+
+#include "CompressedFixtures.h"
+#include "DicomFixtures.h"
+#include "TempDir.h"
+#include "net/CodecRegistration.h"
+#include "net/FileToSend.h"
+#include "net/StoreResponseStatus.h"
+
+TEST(TransferSyntaxConversion, UncompressedFilesAreNeverConverted) {
+  TempDir folder;
+  writeFixtureImage(folder / "IM1");
+  CodecScope codecs;
+  for (const bool convert : {true, false}) {
+    const PreparedFile prepared = prepareFileToSend(folder / "IM1", false, convert);
+    EXPECT_TRUE(prepared.loaded.condition.good());
+    EXPECT_FALSE(prepared.conversion.made);
+  }
+}
+
+TEST(TransferSyntaxConversion, MissingUidsAreBadData) {
+  TempDir folder;
+  FixtureImage image;
+  image.sopClassUid.clear();
+  writeFixtureImage(folder / "IM1", image);
+  const FileToSend loaded = loadFileToSend(folder / "IM1", false);
+  EXPECT_TRUE(loaded.uidsMissing);
+  EXPECT_EQ(loaded.condition, DIMSE_BADDATA);
+}
+
+// The codecs stay while any holder is left, and go with the last one.
+TEST(CodecRegistration, CodecsStayUntilTheLastHolderLetsGo) {
+  TempDir folder;
+  const std::string path = folder / "JPEG";
+  writeCompressedImage(path, EXS_JPEGProcess1);
+  ASSERT_EQ(CodecRegistration::holders(), 0);
+
+  CodecRegistration::acquire();
+  CodecRegistration::acquire();
+  CodecRegistration::release();
+  const PreparedFile whileHeld = prepareFileToSend(path, false, true);
+  EXPECT_EQ(whileHeld.conversion.event, FileConverted);
+  EXPECT_EQ(whileHeld.conversion.message,
+            path + " converted [JPEGBaseline -> 'LittleEndianImplicit']");
+
+  CodecRegistration::release();
+  EXPECT_EQ(CodecRegistration::holders(), 0);
+  const PreparedFile afterRelease = prepareFileToSend(path, false, true);
+  EXPECT_EQ(afterRelease.conversion.event, SendNotice);
+  EXPECT_EQ(afterRelease.conversion.message.rfind(
+                path + ": Error in conversion JPEGBaseline -> 'LittleEndianImplicit' [", 0),
+            0u)
+      << afterRelease.conversion.message;
+}
+
+TEST(StoreResponseStatus, OnlySuccessAndKnownWarningsCountAsStored) {
+  const struct {
+    Uint16 status;
+    StoreOutcome outcome;
+  } cases[] = {
+      {0x0000, StoreOutcome::Stored},
+      {0xB000, StoreOutcome::StoredWithWarning},
+      {0xB006, StoreOutcome::StoredWithWarning},
+      {0xB007, StoreOutcome::StoredWithWarning},
+      {0x0001, StoreOutcome::StoredWithWarning},
+      {0x0107, StoreOutcome::StoredWithWarning},
+      {0x0116, StoreOutcome::StoredWithWarning},
+      {0xA700, StoreOutcome::Refused},
+      {0xA900, StoreOutcome::Refused},
+      {0xC000, StoreOutcome::Refused},
+      {0xB001, StoreOutcome::Refused},  // unknown
+      {0xFF00, StoreOutcome::Refused},  // pending is no answer to a store
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(classifyStoreStatus(c.status), c.outcome) << std::hex << c.status;
+  }
+  EXPECT_EQ(describeStoreStatus(0xA700).rfind("status 0xA700 (", 0), 0u);
+}
