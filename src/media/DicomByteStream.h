@@ -26,6 +26,7 @@ class DicomByteStream {
   uint64_t position() const { return position_; }
   // Everything after the current position is raw deflate data (no zlib header).
   bool startInflating();
+  bool inflating() const { return inflater_ != nullptr; }
 
  private:
   struct Inflater;

@@ -7,6 +7,13 @@ OFCondition nestingTooDeepCondition() {
 }
 
 OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path) {
-  if (checkNestingDepth(path) == NestingVerdict::TooDeep) return nestingTooDeepCondition();
+  switch (checkNestingDepth(path)) {
+    case NestingVerdict::TooDeep:
+      return nestingTooDeepCondition();
+    case NestingVerdict::ValueBeyondEnd:
+      return EC_StreamNotifyClient;  // what DCMTK itself ends such a load with
+    default:
+      break;
+  }
   return file.loadFile(path.c_str(), EXS_Unknown, EGL_noChange, DCM_MaxReadLength, ERM_autoDetect);
 }

@@ -41,7 +41,7 @@ struct Frame {
   std::map<uint32_t, std::string> privateCreators;
 };
 
-enum class Outcome { Completed, TooDeep, Broken };
+enum class Outcome { Completed, TooDeep, ValueBeyondEnd, Broken };
 
 struct ElementHeader {
   DcmTagKey key;
@@ -112,7 +112,9 @@ class StructureWalker {
   const std::string& transferSyntaxUid() const { return transferSyntaxUid_; }
 
  private:
-  enum class Step { Continue, Finished, TooDeep, Broken };
+  enum class Step { Continue, Finished, TooDeep, ValueBeyondEnd, Broken };
+
+  Step skipValue(uint64_t length);
 
   Outcome run();
   Step stepContainer(Frame& frame);
@@ -181,6 +183,13 @@ StructureWalker::Step StructureWalker::readElementHeader(const Frame& frame,
   return Step::Continue;
 }
 
+// DCMTK fails such a load too, but from deflated data (which it cannot read twice) it first
+// allocates the whole declared length: up to 4 GiB for a few hundred bytes of file.
+StructureWalker::Step StructureWalker::skipValue(uint64_t length) {
+  if (in_.skip(length)) return Step::Continue;
+  return in_.inflating() ? Step::ValueBeyondEnd : Step::Broken;
+}
+
 StructureWalker::Step StructureWalker::pushSequence(FrameKind kind, Syntax syntax,
                                                     uint32_t length) {
   if (++depth_ > maxDepth_) return Step::TooDeep;
@@ -198,7 +207,7 @@ StructureWalker::Step StructureWalker::readLeafValue(Frame& frame, const Element
     frame.privateCreators[block] = trimmedValue(value);
     return Step::Continue;
   }
-  return in_.skip(header.length) ? Step::Continue : Step::Broken;
+  return skipValue(header.length);
 }
 
 StructureWalker::Step StructureWalker::handleElement(Frame& frame, const ElementHeader& header) {
@@ -265,7 +274,7 @@ StructureWalker::Step StructureWalker::stepSequence(Frame& frame) {
   if (key != DCM_Item) return Step::Broken;
   if (frame.kind == FrameKind::PixelSequence) {
     if (length == kUndefinedLength) return Step::Broken;
-    return in_.skip(length) ? Step::Continue : Step::Broken;
+    return skipValue(length);
   }
   const Syntax syntax = frame.syntax;
   stack_.push_back(Frame{FrameKind::Item, syntax, in_.position(), length, {}});
@@ -279,6 +288,7 @@ Outcome StructureWalker::run() {
         frame.kind == FrameKind::Sequence || frame.kind == FrameKind::PixelSequence;
     const Step step = sequence ? stepSequence(frame) : stepContainer(frame);
     if (step == Step::TooDeep) return Outcome::TooDeep;
+    if (step == Step::ValueBeyondEnd) return Outcome::ValueBeyondEnd;
     if (step == Step::Broken) return Outcome::Broken;
     if (step == Step::Finished) return Outcome::Completed;
   }
@@ -328,6 +338,8 @@ NestingVerdict verdictOf(Outcome outcome) {
       return NestingVerdict::Acceptable;
     case Outcome::TooDeep:
       return NestingVerdict::TooDeep;
+    case Outcome::ValueBeyondEnd:
+      return NestingVerdict::ValueBeyondEnd;
     case Outcome::Broken:
       break;
   }

@@ -10,12 +10,20 @@
 enum class NestingVerdict {
   Acceptable,  // walked to its end, no deeper than allowed
   TooDeep,     // sequences nested beyond the limit: must not be loaded
-  NotJudged,   // unreadable or damaged structure: up to DCMTK to accept or reject
+  // Deflated data ending inside a value. DCMTK would fail the load as well, but only after
+  // allocating the value's declared length (up to 4 GiB): must not be loaded either.
+  ValueBeyondEnd,
+  NotJudged,  // unreadable or damaged structure: up to DCMTK to accept or reject
 };
 
 // Far above the deepest structures in real files (structured report trees and nested
 // references stay within a few dozen levels) and far below the depth at which DCMTK runs
 // out of an 8 MiB thread stack (several thousand levels).
 constexpr int kMaxSequenceNesting = 128;
+
+// Whether DCMTK may be given the file.
+inline bool safeToLoad(NestingVerdict verdict) {
+  return verdict == NestingVerdict::Acceptable || verdict == NestingVerdict::NotJudged;
+}
 
 NestingVerdict checkNestingDepth(const std::string& path, int maxDepth = kMaxSequenceNesting);

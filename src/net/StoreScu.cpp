@@ -143,7 +143,7 @@ bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
       DIC_UI sopClass = "";
       DIC_UI sopInstance = "";
       // DU_findSOPClassAndInstanceInFile loads the whole file: the nesting guard goes first.
-      if (checkNestingDepth(path) == NestingVerdict::TooDeep ||
+      if (!safeToLoad(checkNestingDepth(path)) ||
           !DU_findSOPClassAndInstanceInFile(path.c_str(), sopClass, sizeof sopClass, sopInstance,
                                             sizeof sopInstance, OFFalse)) {
         report(SendNotice, "Missing SOP class (or instance) in file");

@@ -170,6 +170,26 @@ TEST(NestingGuard, AcceptsNormalFilesInEveryShape) {
   EXPECT_EQ(checkNestingDepth(dir / "jpeg.dcm", 0), NestingVerdict::TooDeep);
 }
 
+// Found by fuzzing: DCMTK allocates the declared length of a deflated value before it finds
+// the data ends early (3.7 GB for a 388-byte file). The same shape uncompressed costs
+// DCMTK nothing and stays its business.
+TEST(NestingGuard, RejectsDeflatedDataEndingInsideAValue) {
+  RawDicomWriter dataset;
+  dataset.element(0x0008, 0x0016, "UI", std::string("1.2.840.10008.5.1.4.1.1.7", 25) + '\0')
+      .header(0x0009, 0x1001, "OB", 0xE0000000)
+      .raw("only a few bytes");
+  TempDir dir;
+  writeFileBytes(dir / "deflated.dcm",
+                 rawMetaHeader("1.2.840.10008.1.2.1.99") + rawDeflate(dataset.bytes()));
+  writeFileBytes(dir / "plain.dcm", rawMetaHeader("1.2.840.10008.1.2.1") + dataset.bytes());
+
+  EXPECT_EQ(checkNestingDepth(dir / "deflated.dcm"), NestingVerdict::ValueBeyondEnd);
+  DcmFileFormat file;
+  EXPECT_EQ(loadDicomFileGuarded(file, dir / "deflated.dcm"), EC_StreamNotifyClient);
+  EXPECT_EQ(checkNestingDepth(dir / "plain.dcm"), NestingVerdict::NotJudged);
+  EXPECT_EQ(loadDicomFileGuarded(file, dir / "plain.dcm"), loadPlain(dir / "plain.dcm"));
+}
+
 TEST(NestingGuard, LeavesUnreadableFilesToDcmtk) {
   TempDir dir;
   writeFileBytes(dir / "empty", "");
