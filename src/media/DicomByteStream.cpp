@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 
 namespace {
-constexpr size_t kChunkSize = 64 * 1024;
+constexpr size_t kChunkSize = 16 * 1024;
 }
 
 struct DicomByteStream::Inflater {

@@ -147,9 +147,14 @@ StructureWalker::Step StructureWalker::readElementHeader(const Frame& frame,
   if (!in_.read(tag, 4)) return Step::Broken;
   const uint16_t group = toUint16(tag, syntax.bigEndian);
   const uint16_t element = toUint16(tag + 2, syntax.bigEndian);
-  DcmTag dcmTag(group, element);
   header.key = DcmTagKey(group, element);
-  header.vr = dcmTag.getEVR();
+  // In explicit VR the dictionary only tells the delimiters (group FFFE) from elements;
+  // looking every tag up would cost more than the rest of the walk.
+  DcmTag dcmTag;
+  if (!syntax.explicitVr || group == 0xFFFE) {
+    dcmTag = DcmTag(group, element);
+    header.vr = dcmTag.getEVR();
+  }
   if (syntax.explicitVr && header.vr != EVR_na) {
     uint8_t name[3] = {0, 0, 0};
     if (!in_.read(name, 2)) return Step::Broken;
