@@ -94,22 +94,52 @@ bool nextTagIsMeta(DicomByteStream& in) {
   return (bytes[0] == 0x02 && bytes[1] == 0x00) || (bytes[0] == 0x00 && bytes[1] == 0x02);
 }
 
-std::string trimmedValue(const std::vector<uint8_t>& bytes) {
+// A private creator as DCMTK keys its cache: trailing spaces go, then the text ends at a NUL.
+std::string creatorText(const std::vector<uint8_t>& bytes) {
   std::string text(bytes.begin(), bytes.end());
-  const size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul);
   while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
+  return text.substr(0, text.find('\0'));
+}
+
+// A UID as DCMTK compares it: up to a NUL, without surrounding spaces.
+std::string uidText(const std::vector<uint8_t>& bytes) {
+  std::string text(bytes.begin(), bytes.end());
+  text = text.substr(0, text.find('\0'));
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// How the data set after the meta header is read, as DCMTK derives it from a UID.
+struct DatasetEncoding {
+  bool readable = true;  // false: a stream compression DCMTK does not read
+  bool guessed = true;   // no known UID: guessed from the first bytes
+  bool deflated = false;
+  Syntax syntax;
+};
+
+DatasetEncoding encodingOf(const std::string& uid) {
+  DatasetEncoding encoding;
+  const DcmXfer xfer(uid.c_str());
+  if (uid.empty() || xfer.getXfer() == EXS_Unknown) return encoding;
+  encoding.guessed = false;
+  encoding.syntax = Syntax{xfer.isExplicitVR(), xfer.getByteOrder() == EBO_BigEndian};
+  encoding.deflated = xfer.getStreamCompression() == ESC_zlib;
+  encoding.readable = xfer.getStreamCompression() == ESC_none || encoding.deflated;
+  return encoding;
 }
 
 class StructureWalker {
  public:
   StructureWalker(DicomByteStream& in, int maxDepth) : in_(in), maxDepth_(maxDepth) {}
 
-  // Reads the meta header, if any, and notes its transfer syntax UID.
+  // Reads the meta header, if any, and notes its transfer syntax UIDs.
   Outcome walkMetaHeader(Syntax syntax);
   Outcome walkDataset(Syntax syntax);
+  // The first transfer syntax UID at the meta header's top level: the one DCMTK reads.
   const std::string& transferSyntaxUid() const { return transferSyntaxUid_; }
+  // Any other, nested or repeated: a crafted header could make DCMTK find one of them.
+  const std::vector<std::string>& otherTransferSyntaxUids() const { return otherUids_; }
 
  private:
   enum class Step { Continue, Finished, TooDeep, ValueBeyondEnd, Broken };
@@ -130,7 +160,10 @@ class StructureWalker {
   int depth_ = 0;
   std::vector<Frame> stack_;
   bool metaByGroup_ = false;  // no usable group length: the meta header ends with group 0002
+  bool inMeta_ = false;
+  bool uidSeen_ = false;
   std::string transferSyntaxUid_;
+  std::vector<std::string> otherUids_;
 };
 
 bool StructureWalker::frameComplete(const Frame& frame) const {
@@ -209,7 +242,7 @@ StructureWalker::Step StructureWalker::readLeafValue(Frame& frame, const Element
     std::vector<uint8_t> value(header.length);
     if (!in_.read(value.data(), value.size())) return Step::Broken;
     const uint32_t block = uint32_t{header.key.getGroup()} << 8 | header.key.getElement();
-    frame.privateCreators[block] = trimmedValue(value);
+    frame.privateCreators[block] = creatorText(value);
     return Step::Continue;
   }
   return skipValue(header.length);
@@ -223,13 +256,16 @@ StructureWalker::Step StructureWalker::handleElement(Frame& frame, const Element
     stack_.pop_back();
     return item ? Step::Continue : Step::Finished;
   }
-  if (frame.kind == FrameKind::Meta && header.key == DCM_TransferSyntaxUID && header.vr != EVR_SQ &&
+  if (inMeta_ && header.key == DCM_TransferSyntaxUID && header.vr != EVR_SQ &&
       header.length <= 256) {
     std::vector<uint8_t> value(header.length);
     if (!in_.read(value.data(), value.size())) return Step::Broken;
-    std::string uid = trimmedValue(value);
-    uid.erase(0, uid.find_first_not_of(' '));
-    transferSyntaxUid_ = uid;
+    if (frame.kind == FrameKind::Meta && !uidSeen_) {
+      transferSyntaxUid_ = uidText(value);
+      uidSeen_ = true;
+    } else {
+      otherUids_.push_back(uidText(value));
+    }
     return Step::Continue;
   }
   if (header.vr == EVR_SQ) return pushSequence(FrameKind::Sequence, frame.syntax, header.length);
@@ -306,6 +342,7 @@ Outcome StructureWalker::walkMetaHeader(Syntax syntax) {
   if (!nextTagIsMeta(in_)) return Outcome::Completed;   // no meta header
   stack_.clear();
   depth_ = 0;
+  inMeta_ = true;
   stack_.push_back(Frame{FrameKind::Meta, syntax, in_.position(), kUndefinedLength, {}});
   // The first element gives the meta header's length when it is its group length.
   ElementHeader first;
@@ -324,17 +361,25 @@ Outcome StructureWalker::walkMetaHeader(Syntax syntax) {
     metaByGroup_ = true;
     const Step step = handleElement(stack_.back(), first);
     if (step == Step::TooDeep) return Outcome::TooDeep;
-    if (step == Step::Broken) return Outcome::Broken;
     if (step == Step::Finished) return Outcome::Completed;
+    if (step != Step::Continue) return Outcome::Broken;
   }
   return run();
 }
 
 Outcome StructureWalker::walkDataset(Syntax syntax) {
+  inMeta_ = false;
   stack_.clear();
   depth_ = 0;
   stack_.push_back(Frame{FrameKind::Dataset, syntax, in_.position(), kUndefinedLength, {}});
   return run();
+}
+
+Outcome walkDataset(DicomByteStream& in, const DatasetEncoding& encoding, int maxDepth) {
+  if (!encoding.readable) return Outcome::Broken;  // DCMTK cannot read it either
+  const Syntax syntax = encoding.guessed ? guessSyntax(in) : encoding.syntax;
+  if (encoding.deflated && !in.startInflating()) return Outcome::Broken;
+  return StructureWalker(in, maxDepth).walkDataset(syntax);
 }
 
 NestingVerdict verdictOf(Outcome outcome) {
@@ -363,27 +408,25 @@ NestingVerdict checkNestingDepth(const std::string& path, int maxDepth) {
       in.skip(sizeof preamble);
     if (in.atEnd()) return NestingVerdict::NotJudged;
 
-    StructureWalker walker(in, maxDepth);
-    const Outcome meta = walker.walkMetaHeader(guessSyntax(in));
-    if (meta != Outcome::Completed) return verdictOf(meta);
+    StructureWalker meta(in, maxDepth);
+    const Outcome metaOutcome = meta.walkMetaHeader(guessSyntax(in));
+    if (metaOutcome != Outcome::Completed) return verdictOf(metaOutcome);
 
-    Syntax syntax;
-    const DcmXfer xfer(walker.transferSyntaxUid().c_str());
-    if (walker.transferSyntaxUid().empty() || xfer.getXfer() == EXS_Unknown) {
-      syntax = guessSyntax(in);
-    } else {
-      syntax = Syntax{xfer.isExplicitVR(), xfer.getByteOrder() == EBO_BigEndian};
-      switch (xfer.getStreamCompression()) {
-        case ESC_none:
-          break;
-        case ESC_zlib:
-          if (!in.startInflating()) return NestingVerdict::NotJudged;
-          break;
-        default:
-          return NestingVerdict::NotJudged;  // DCMTK cannot read it either
-      }
+    const uint64_t datasetStart = in.position();  // the meta header is never deflated
+    const Outcome outcome = walkDataset(in, encodingOf(meta.transferSyntaxUid()), maxDepth);
+    if (outcome != Outcome::Completed && outcome != Outcome::Broken) return verdictOf(outcome);
+    // A meta header with more than one transfer syntax UID leaves doubt about the one
+    // DCMTK takes: the data set must pass under each of them, and under a guess.
+    std::vector<DatasetEncoding> doubtful;
+    for (const std::string& uid : meta.otherTransferSyntaxUids())
+      doubtful.push_back(encodingOf(uid));
+    if (!doubtful.empty()) doubtful.push_back(DatasetEncoding{});
+    for (const DatasetEncoding& encoding : doubtful) {
+      DicomByteStream again(path);
+      if (again.skip(datasetStart) && walkDataset(again, encoding, maxDepth) == Outcome::TooDeep)
+        return NestingVerdict::TooDeep;
     }
-    return verdictOf(walker.walkDataset(syntax));
+    return verdictOf(outcome);
   } catch (const std::exception&) {
     return NestingVerdict::NotJudged;  // out of memory for a value: DCMTK decides
   }

@@ -49,6 +49,21 @@ void writeImageWithSequences(const std::string& path, E_TransferSyntax syntax,
       file.saveFile(path.c_str(), syntax, encoding, EGL_recalcGL, EPD_noChange, 0, 0, mode).good());
 }
 
+// A meta header naming explicit VR at its top level and implicit VR in a sequence before it,
+// which DCMTK's search for the transfer syntax finds first.
+std::string doubtfulMetaHeader() {
+  RawDicomWriter meta;
+  meta.raw(std::string(128, '\0')).raw("DICM");
+  meta.element(0x0002, 0x0001, "OB", std::string("\0\1", 2))
+      .header(0x0002, 0x0005, "SQ", 0xFFFFFFFF)
+      .item()
+      .element(0x0002, 0x0010, "UI", std::string("1.2.840.10008.1.2", 18))
+      .itemEnd()
+      .sequenceEnd()
+      .element(0x0002, 0x0010, "UI", std::string("1.2.840.10008.1.2.1", 20));
+  return meta.bytes();
+}
+
 // JPEG baseline file whose pixel data is a basic offset table and two fragments of junk.
 std::string encapsulatedImage() {
   RawDicomWriter w;
@@ -98,6 +113,8 @@ TEST(NestingGuard, RejectsBombsInEveryEncodingDcmtkReads) {
       {"deflated", bomb(Syntax::Deflated, Carrier::Sequence, false)},
       {"UN of undefined length", bomb(Syntax::ExplicitLittle, Carrier::UnknownVr, false)},
       {"UN, defined lengths inside", bomb(Syntax::ExplicitBig, Carrier::UnknownVr, true)},
+      {"private sequence, implicit", bomb(Syntax::ImplicitLittle, Carrier::PrivateSequence, true)},
+      {"private sequence, explicit", bomb(Syntax::ExplicitLittle, Carrier::PrivateSequence, true)},
       {"inside the meta header", bomb(Syntax::ExplicitLittle, Carrier::MetaHeader, false)},
       {"no meta header, explicit", bomb(Syntax::ExplicitLittle, Carrier::Sequence, false, false)},
       {"no meta header, implicit", bomb(Syntax::ImplicitLittle, Carrier::Sequence, true, false)},
@@ -110,6 +127,9 @@ TEST(NestingGuard, RejectsBombsInEveryEncodingDcmtkReads) {
     DcmFileFormat file;
     EXPECT_EQ(loadDicomFileGuarded(file, path), nestingTooDeepCondition()) << c.name;
   }
+  NestingBomb implicitBody = bomb(Syntax::ImplicitLittle, Carrier::Sequence, false, false);
+  writeFileBytes(dir / "doubtful.dcm", doubtfulMetaHeader() + implicitBody.bytes());
+  EXPECT_EQ(checkNestingDepth(dir / "doubtful.dcm"), NestingVerdict::TooDeep);
 }
 
 TEST(NestingGuard, LimitIsExactAndDcmtkReadsWhatPasses) {

@@ -8,14 +8,19 @@ namespace {
 
 constexpr uint32_t kUndefined = 0xFFFFFFFF;
 
-// levels of ContentSequence > item > ... around one CodeValue element.
+// levels of sequence > item > ... around one CodeValue element; `prefix` goes before each
+// sequence (the private creator of a private one).
 void writeNesting(RawDicomWriter& w, int levels, bool explicitVr, bool definedLengths,
-                  uint16_t group = 0x0040, uint16_t element = 0xA730) {
+                  uint16_t group = 0x0040, uint16_t element = 0xA730,
+                  const std::string& prefix = "") {
   const uint32_t innerLength = 8 + 4;  // (0008,0100) "CODE", same header size in both
   const uint32_t sequenceHeader = explicitVr ? 12 : 8;
+  const uint32_t prefixLength = static_cast<uint32_t>(prefix.size());
   for (int level = 0; level < levels; ++level) {
     const uint32_t below = static_cast<uint32_t>(levels - level);
-    const uint32_t sequenceLength = below * 8 + (below - 1) * sequenceHeader + innerLength;
+    const uint32_t sequenceLength =
+        below * 8 + (below - 1) * (sequenceHeader + prefixLength) + innerLength;
+    w.raw(prefix);
     w.header(group, element, "SQ", definedLengths ? sequenceLength : kUndefined);
     w.item(definedLengths ? sequenceLength - 8 : kUndefined);
   }
@@ -55,6 +60,12 @@ std::string NestingBomb::bytes() const {
     writeNesting(inner, levels, false, definedLengths);
     inner.itemEnd().sequenceEnd();
     dataset.raw(inner.bytes());
+  } else if (carrier == Carrier::PrivateSequence) {
+    // A private creator whose dictionary entry (0009,xx00) is a sequence; in implicit VR only
+    // the creator tells that it is one.
+    RawDicomWriter creator(explicitVr, bigEndian);
+    creator.element(0x0009, 0x0010, "LO", "DCMTK_ANONYMIZER");
+    writeNesting(dataset, levels, explicitVr, definedLengths, 0x0009, 0x1000, creator.bytes());
   } else {
     writeNesting(dataset, levels, explicitVr, definedLengths);
   }

@@ -7,9 +7,10 @@
 struct NestingBomb {
   enum class Syntax { ExplicitLittle, ImplicitLittle, ExplicitBig, Deflated };
   enum class Carrier {
-    Sequence,    // a standard SQ element
-    UnknownVr,   // a private UN element of undefined length, read as implicit VR
-    MetaHeader,  // an SQ inside the file meta header
+    Sequence,         // a standard SQ element
+    UnknownVr,        // a private UN element of undefined length, read as implicit VR
+    MetaHeader,       // an SQ inside the file meta header
+    PrivateSequence,  // a private sequence known to the private dictionary
   };
   int levels = 5000;
   Syntax syntax = Syntax::ExplicitLittle;
