@@ -45,20 +45,12 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
     default:
       break;
   }
-  if (options_.json) {
-    std::lock_guard<std::mutex> terminal(terminalMutex());
-    std::cout << dumpJson(toJson(event, p)) << std::endl;
-  } else {
-    showProgress();
-  }
+  showReport(toJson(event, p));
 }
 
 void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
   Destination& destination = destinations_[p.destination];
   switch (event) {
-    case SendEvent::SendStarted:
-      ++destination.sends;
-      break;
     case SendEvent::FileSent:
       ++destination.sent;
       break;
@@ -67,18 +59,18 @@ void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
       break;
     case SendEvent::SendFinished:
       ++sendsFinished_;
-      destination.finished = true;
       if (p.filesRemaining != 0 || p.filesSent < expectedFiles_) allSendsComplete_ = false;
       break;
     default:
       break;
   }
-  if (options_.json) {
-    std::lock_guard<std::mutex> terminal(terminalMutex());
-    std::cout << dumpJson(toJson(event, p)) << std::endl;
-  } else {
-    showProgress();
-  }
+  showReport(toJson(event, p));
+}
+
+void JobRunner::showReport(const nlohmann::json& report) {
+  if (!options_.json) return showProgress();
+  std::lock_guard<std::mutex> terminal(terminalMutex());
+  std::cout << dumpJson(report) << std::endl;
 }
 
 void JobRunner::showProgress() {
@@ -94,12 +86,15 @@ void JobRunner::showProgress() {
   if (terminal.owns_lock()) std::cout << "\r\033[K" << line << std::flush;
 }
 
-int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending,
-                      const std::string& note) {
+int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, std::string note) {
   const bool copiedAll =
       !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
+  if (sending && sendsFinished_ == 0 && !stopped_)
+    note += std::string(note.empty() ? "" : "\n") +
+            "Nothing was sent: neither the standard destination nor a forward rule applies "
+            "to this job (see `kalvora-cli config show`).";
 
   const JobList& jobs = engine_.jobs();
   const int index = jobs.FindJob(jobFolder);

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "jobs/EngineObserver.h"
 #include "jobs/KalvoraEngine.h"
 
@@ -25,15 +27,15 @@ class JobRunner : public EngineObserver {
   // Prints the job's log and the counters (or the JSON summary); returns the exit status:
   // 0 when DICOM files were copied, none failed, and (when sending) every send stored
   // every one of them; 1 otherwise.
-  int finish(const std::string& jobFolder, bool scanned, bool sending, const std::string& note);
+  int finish(const std::string& jobFolder, bool scanned, bool sending, std::string note);
 
  private:
   struct Destination {
-    int sends = 0;
     int sent = 0;
     int failed = 0;
-    bool finished = false;
   };
+  // One JSON line, or the live progress line.
+  void showReport(const nlohmann::json& report);
   void showProgress();
 
   KalvoraEngine& engine_;

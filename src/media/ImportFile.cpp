@@ -9,21 +9,14 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 
 #include "media/AnonymizationProfile.h"
-#include "media/GuardedDicomLoad.h"
 #include "media/JobFolderCopy.h"
-#include "media/MediaFile.h"
+#include "media/MediaFileLoad.h"
 #include "media/MediaScan.h"
 
 namespace {
 
 const char* const kUnknown = "Unknown";
-
-bool isExcluded(const std::string& name, const std::vector<std::string>& excluded) {
-  const auto dot = name.rfind('.');
-  if (dot == std::string::npos) return false;
-  const std::string extension = name.substr(dot);
-  return std::find(excluded.begin(), excluded.end(), extension) != excluded.end();
-}
+const std::vector<std::string> kNoExclusions;
 
 bool read(DcmDataset& dataset, const DcmTagKey& tag, std::string& value) {
   OFString text;
@@ -54,27 +47,33 @@ void completeIdentification(DcmDataset& dataset, std::string& patientId, std::st
 }  // namespace
 
 bool MediaScan::ImportFile(const std::string& path, const std::string& name) {
+  return FinishImport(
+      loadMediaFile(path, name, hasExclusions_ ? request_.excludedExtensions : kNoExclusions));
+}
+
+bool MediaScan::FinishImport(MediaFileLoad load) {
+  using Outcome = MediaFileLoad::Outcome;
   ++filesSeen_;
-  if (hasExclusions_ && isExcluded(name, request_.excludedExtensions)) return false;
+  const std::string& name = load.name;
   try {
-    if (name == "DICOMDIR") {
-      reportFile(ScanEvent::ScanSkipped, name, "File 'DICOMDIR' skipped.");
-      return false;
+    switch (load.outcome) {
+      case Outcome::Excluded:
+      case Outcome::Failed:
+        return false;
+      case Outcome::Dicomdir:
+        reportFile(ScanEvent::ScanSkipped, name, "File 'DICOMDIR' skipped.");
+        return false;
+      case Outcome::Unreadable:
+        reportFile(ScanEvent::ScanError, name, load.error);
+        return false;
+      case Outcome::NotDicom:
+        reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
+        return false;
+      case Outcome::Loaded:
+        break;
     }
-    MediaFile source;
-    std::string error;
-    if (!source.open(path, error)) {
-      reportFile(ScanEvent::ScanError, name, error);
-      return false;
-    }
-    DcmFileFormat file;
-    // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
-    if (loadDicomFileGuarded(file, source.loadPath()) != EC_Normal) {
-      reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
-      return false;
-    }
+    DcmFileFormat& file = *load.file;
     DcmDataset& dataset = *file.getDataset();
-    dataset.loadAllDataIntoMemory();
 
     std::string patientId;
     std::string modality;
@@ -85,6 +84,7 @@ bool MediaScan::ImportFile(const std::string& path, const std::string& name) {
     progress_.patientName = readOrEmpty(dataset, DCM_PatientName);
     progress_.patientId = readOrEmpty(dataset, DCM_PatientID);
 
+    std::string error;
     unsigned& lastSuffix = lastSuffix_[name];
     const std::string destination =
         ClaimCopyPath(request_.jobFolder, name, error, lastSuffix + 1, &lastSuffix);

@@ -99,6 +99,7 @@ void MediaScan::Scan() {
     } else if (ScanDirectory(request_.sourceRoot) == 0) {
       report(ScanEvent::ScanSkipped, "Media contains no data or no valid media present");
     }
+    finishPending();
   } catch (...) {
     try {
       report(ScanEvent::ScanError, "Unknown error in MediaScan::Scan()");
@@ -110,6 +111,21 @@ void MediaScan::Scan() {
   } catch (...) {
     // Nothing left to tell: the main thread cannot be reached.
   }
+}
+
+void MediaScan::importAhead(const std::string& path, const std::string& name) {
+  std::future<MediaFileLoad> next =
+      std::async(std::launch::async, loadMediaFile, path, name,
+                 hasExclusions_ ? request_.excludedExtensions : std::vector<std::string>());
+  finishPending();
+  pending_ = std::move(next);
+}
+
+void MediaScan::finishPending() {
+  if (!pending_.valid()) return;
+  MediaFileLoad load = pending_.get();
+  // A stop seen meanwhile: the file read ahead is not imported.
+  if (!stopSeen()) FinishImport(std::move(load));
 }
 
 int MediaScan::ScanDirectory(const std::string& folder, bool followLink) {
@@ -132,7 +148,7 @@ int MediaScan::ScanDirectory(const std::string& folder, bool followLink) {
         case EntryKind::LinkedFolder:
           break;
         case EntryKind::Other:
-          if (!stopSeen()) ImportFile(prefix + name, name);
+          if (!stopSeen()) importAhead(prefix + name, name);
           break;
       }
     }

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <map>
 #include <string>
 
 #include "jobs/WorkerThread.h"
 #include "media/AnonymizedIds.h"
+#include "media/MediaFileLoad.h"
 #include "media/NewPatientDataStep.h"
 #include "media/ScanProgress.h"
 #include "media/ScanRequest.h"
@@ -43,6 +45,8 @@ class MediaScan {
   int ScanDirectory(const std::string& folder, bool followLink = true);
   // The import pass for one file (full path, bare name). True when a write was attempted.
   bool ImportFile(const std::string& path, const std::string& name);
+  // The import pass after the reading half (loadMediaFile).
+  bool FinishImport(MediaFileLoad load);
 
   const ScanRequest& request() const { return request_; }
 
@@ -51,6 +55,10 @@ class MediaScan {
   void report(ScanEvent event, const std::string& message);
   void reportFile(ScanEvent event, const std::string& name, const std::string& message);
   bool stopSeen();
+  // The walk reads the next file while the previous one is written: starts reading this
+  // one, then finishes the one before.
+  void importAhead(const std::string& path, const std::string& name);
+  void finishPending();
   void anonymize(DcmDataset& dataset, const std::string& patientId);
 
   const ScanRequest request_;
@@ -67,5 +75,6 @@ class MediaScan {
   std::atomic<bool> stopFlag_{false};
   int32_t filesSeen_ = 0;
   int32_t filesSaved_ = 0;
+  std::future<MediaFileLoad> pending_;
   WorkerThread worker_;
 };

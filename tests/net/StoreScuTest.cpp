@@ -195,6 +195,24 @@ TEST(StoreScu, PeerAbortDuringStoreEndsTheJob) {
   EXPECT_EQ(run.last().filesRemaining, 5);
 }
 
+// The station goes away after it stored the second of five files: the third fails.
+TEST(StoreScu, PeerGoneDuringTheThirdFileEndsTheJob) {
+  TempDir job, received;
+  writeImages(job, 5);
+  const std::string dieOnThird =
+      "[ $(ls '" + received.path() + "' | wc -l) -ge 2 ] && kill -9 $PPID";
+  StoreScpPeer peer(received.path(), {"--exec-on-reception", dieOnThird, "--exec-sync"});
+  ScriptedPrompts prompts;
+
+  const SendRun run = runSendJob(loopbackParams(job.path(), peer.port()), prompts);
+
+  EXPECT_EQ(run.events(),
+            (Events{SendStarted, FileSent, FileSent, FileFailed, SendFailed, SendFinished}));
+  EXPECT_EQ(run.messages(SendFailed), (Texts{"Peer aborted association"}));
+  EXPECT_EQ(run.last().filesSent, 2);
+  EXPECT_EQ(run.last().filesRemaining, 3);
+}
+
 TEST(StoreScu, FailureStatusFromTheStationIsAFailedFile) {
   TempDir job, scratch;
   writeImages(job, 2);

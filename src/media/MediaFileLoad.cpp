@@ -1,0 +1,54 @@
+#include "media/MediaFileLoad.h"
+
+#include <algorithm>
+
+#include "media/GuardedDicomLoad.h"
+#include "media/MediaFile.h"
+
+namespace {
+
+bool isExcluded(const std::string& name, const std::vector<std::string>& excluded) {
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  const std::string extension = name.substr(dot);
+  return std::find(excluded.begin(), excluded.end(), extension) != excluded.end();
+}
+
+}  // namespace
+
+MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
+                            const std::vector<std::string>& excluded) {
+  using Outcome = MediaFileLoad::Outcome;
+  MediaFileLoad load;
+  try {
+    load.path = path;
+    load.name = name;
+    if (!excluded.empty() && isExcluded(name, excluded)) {
+      load.outcome = Outcome::Excluded;
+      return load;
+    }
+    if (name == "DICOMDIR") {
+      load.outcome = Outcome::Dicomdir;
+      return load;
+    }
+    MediaFile source;
+    if (!source.open(path, load.error)) {
+      load.outcome = Outcome::Unreadable;
+      return load;
+    }
+    auto file = std::make_unique<DcmFileFormat>();
+    // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
+    if (loadDicomFileGuarded(*file, source.loadPath()) != EC_Normal) {
+      load.outcome = Outcome::NotDicom;
+      return load;
+    }
+    // Values longer than the read length come from the medium now, while it is open.
+    file->getDataset()->loadAllDataIntoMemory();
+    load.file = std::move(file);
+    load.outcome = Outcome::Loaded;
+  } catch (...) {
+    load.file.reset();
+    load.outcome = Outcome::Failed;
+  }
+  return load;
+}
