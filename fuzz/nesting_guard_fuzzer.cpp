@@ -55,10 +55,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = scratchFolder() + "/guarded.dcm";
   writeInput(path, data, size);
-  if (!safeToLoad(checkNestingDepth(path))) return 0;
+  const NestingVerdict verdict = checkNestingDepth(path);
+  if (!safeToLoad(verdict)) return 0;
   DcmFileFormat file;
   if (file.loadFile(path.c_str()).bad()) return 0;
   const int depth = std::max(treeDepth(*file.getMetaInfo()), treeDepth(*file.getDataset()));
+  if (depth > kMaxSequenceNesting) std::abort();        // let through what it must not
+  if (verdict != NestingVerdict::Acceptable) return 0;  // walk given up: no depth to compare
   if (checkNestingDepth(path, depth) == NestingVerdict::TooDeep) std::abort();  // saw too much
   if (depth > 0 && checkNestingDepth(path, depth - 1) != NestingVerdict::TooDeep)
     std::abort();  // missed a level

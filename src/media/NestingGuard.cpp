@@ -268,14 +268,23 @@ StructureWalker::Step StructureWalker::handleElement(Frame& frame, const Element
     }
     return Step::Continue;
   }
-  if (header.vr == EVR_SQ) return pushSequence(FrameKind::Sequence, frame.syntax, header.length);
   const bool unknownVr =
       header.vr == EVR_UN || header.vr == EVR_UNKNOWN || header.vr == EVR_UNKNOWN2B;
-  if (unknownVr && header.length == kUndefinedLength)
-    return pushSequence(FrameKind::Sequence, kImplicitLittle, header.length);
   const bool words = header.vr == EVR_OB || header.vr == EVR_OW;
-  if (words && header.key == DCM_PixelData && header.length == kUndefinedLength)
-    return pushSequence(FrameKind::PixelSequence, frame.syntax, header.length);
+  const bool undefined = header.length == kUndefinedLength;
+  const bool sequence = header.vr == EVR_SQ || (unknownVr && undefined);
+  const bool pixelSequence = words && header.key == DCM_PixelData && undefined;
+  // A file ending right after an element's header ends the data set (or meta header) for
+  // DCMTK, which keeps the element, empty; inside an item it is a failed load.
+  const bool topLevel = frame.kind == FrameKind::Dataset || frame.kind == FrameKind::Meta;
+  if (topLevel && header.length != 0 && in_.atEnd()) {
+    if ((sequence || pixelSequence) && depth_ + 1 > maxDepth_) return Step::TooDeep;
+    return Step::Finished;
+  }
+  if (sequence)
+    return pushSequence(FrameKind::Sequence, unknownVr ? kImplicitLittle : frame.syntax,
+                        header.length);
+  if (pixelSequence) return pushSequence(FrameKind::PixelSequence, frame.syntax, header.length);
   return readLeafValue(frame, header);
 }
 
@@ -347,9 +356,10 @@ Outcome StructureWalker::walkMetaHeader(Syntax syntax) {
   // The first element gives the meta header's length when it is its group length.
   ElementHeader first;
   if (readElementHeader(stack_.back(), first) != Step::Continue) return Outcome::Broken;
-  if (first.key == DCM_FileMetaInformationGroupLength && first.length != 0) {
-    if (first.vr != EVR_UL || first.length < 4 || first.length == kUndefinedLength)
-      return Outcome::Broken;
+  // Anything else there (even a group length of another VR, which DCMTK reads in full before
+  // it fails) is walked like any element.
+  if (first.key == DCM_FileMetaInformationGroupLength && first.vr == EVR_UL && first.length >= 4 &&
+      !in_.atEnd()) {
     uint8_t value[4];
     if (!in_.read(value, 4) || !in_.skip(first.length - 4)) return Outcome::Broken;
     Frame& meta = stack_.back();

@@ -116,6 +116,7 @@ TEST(NestingGuard, RejectsBombsInEveryEncodingDcmtkReads) {
       {"private sequence, implicit", bomb(Syntax::ImplicitLittle, Carrier::PrivateSequence, true)},
       {"private sequence, explicit", bomb(Syntax::ExplicitLittle, Carrier::PrivateSequence, true)},
       {"inside the meta header", bomb(Syntax::ExplicitLittle, Carrier::MetaHeader, false)},
+      {"as the meta group length", bomb(Syntax::ExplicitLittle, Carrier::MetaGroupLength, true)},
       {"no meta header, explicit", bomb(Syntax::ExplicitLittle, Carrier::Sequence, false, false)},
       {"no meta header, implicit", bomb(Syntax::ImplicitLittle, Carrier::Sequence, true, false)},
       {"no meta header, big endian", bomb(Syntax::ExplicitBig, Carrier::Sequence, false, false)},
@@ -208,6 +209,17 @@ TEST(NestingGuard, RejectsDeflatedDataEndingInsideAValue) {
   EXPECT_EQ(loadDicomFileGuarded(file, dir / "deflated.dcm"), EC_StreamNotifyClient);
   EXPECT_EQ(checkNestingDepth(dir / "plain.dcm"), NestingVerdict::NotJudged);
   EXPECT_EQ(loadDicomFileGuarded(file, dir / "plain.dcm"), loadPlain(dir / "plain.dcm"));
+}
+
+// Found by the guard's differential fuzzing: DCMTK ends the meta header or data set at the
+// end of the file, keeping an element whose value is missing altogether (here an empty
+// sequence in the meta header). The guard must count that level like DCMTK.
+TEST(NestingGuard, FileEndingAfterAHeaderEndsItLikeDcmtk) {
+  TempDir dir;
+  writeFileBytes(dir / "cut", std::string("\x02\0\0\0SQAS\0\x01\x61\x55", 12));
+  ASSERT_TRUE(loadPlain(dir / "cut").good());
+  EXPECT_EQ(checkNestingDepth(dir / "cut", 1), NestingVerdict::Acceptable);
+  EXPECT_EQ(checkNestingDepth(dir / "cut", 0), NestingVerdict::TooDeep);
 }
 
 TEST(NestingGuard, LeavesUnreadableFilesToDcmtk) {

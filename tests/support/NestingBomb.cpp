@@ -39,6 +39,14 @@ void writeLeadingElements(RawDicomWriter& w) {
 std::string NestingBomb::bytes() const {
   const bool explicitVr = syntax != Syntax::ImplicitLittle;
   const bool bigEndian = syntax == Syntax::ExplicitBig;
+  if (carrier == Carrier::MetaGroupLength) {
+    RawDicomWriter meta;
+    meta.raw(std::string(128, '\0')).raw("DICM");
+    writeNesting(meta, levels, true, definedLengths, 0x0002, 0x0000);
+    RawDicomWriter dataset;
+    writeLeadingElements(dataset);
+    return meta.bytes() + dataset.bytes();
+  }
   if (carrier == Carrier::MetaHeader) {
     RawDicomWriter meta;
     meta.raw(std::string(128, '\0')).raw("DICM");

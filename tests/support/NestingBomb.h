@@ -11,6 +11,7 @@ struct NestingBomb {
     UnknownVr,        // a private UN element of undefined length, read as implicit VR
     MetaHeader,       // an SQ inside the file meta header
     PrivateSequence,  // a private sequence known to the private dictionary
+    MetaGroupLength,  // the meta header's group length written as an SQ
   };
   int levels = 5000;
   Syntax syntax = Syntax::ExplicitLittle;
