@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <iostream>
 
 #include "cli/CliConfiguration.h"
@@ -17,15 +16,26 @@
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+// Ctrl-C and SIGTERM are taken by the main loop only: a signal landing on a worker would
+// break its network wait and fail the file it is sending.
+sigset_t interruptSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  return signals;
+}
 
-void onInterrupt(int) { interrupted = true; }
+// Before any worker starts, so that every worker inherits the blocked signals.
+void holdInterrupts() {
+  const sigset_t signals = interruptSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
 
-void catchInterrupts() {
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+bool interruptArrived() {
+  const sigset_t signals = interruptSignals();
+  const timespec noWait{};
+  return sigtimedwait(&signals, nullptr, &noWait) > 0;
 }
 
 // Options shared by import, send and echo.
@@ -115,10 +125,9 @@ void preparePrompts(const JobOptions& o, const KalvoraEngine& engine, bool sendi
 // Runs the engine's main loop until the job has ended; Ctrl-C stops it.
 void runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread,
                      const std::string& jobFolder) {
-  catchInterrupts();
   bool stopping = false;
   mainThread.runUntil([&] {
-    if (interrupted && !stopping) {
+    if (!stopping && interruptArrived()) {
       stopping = true;
       engine.StopScans();
       engine.StopSends();
@@ -128,6 +137,7 @@ void runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread,
 }
 
 int runImport(const std::string& source, const JobOptions& o) {
+  holdInterrupts();
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
@@ -163,6 +173,7 @@ int runSend(const std::string& folder, const JobOptions& o) {
     std::cerr << "'" << folder << "' is not a folder.\n";
     return 2;
   }
+  holdInterrupts();
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);

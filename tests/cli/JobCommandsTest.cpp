@@ -175,8 +175,8 @@ TEST_F(JobCommands, EchoVerifiesAStation) {
 
   TempDir refusedFolder;
   StoreScpPeer refusing(refusedFolder.path(), {"--refuse"});
-  const CliResult refused = kalvora({"echo", "--ae", "X", "--host", "127.0.0.1", "--port",
-                                     std::to_string(refusing.port())});
+  const CliResult refused = kalvora(
+      {"echo", "--ae", "X", "--host", "127.0.0.1", "--port", std::to_string(refusing.port())});
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("rejected the association"), std::string::npos);
   EXPECT_EQ(kalvora({"echo", "NOPE"}).status, 2);
