@@ -215,7 +215,7 @@ StructureWalker::Step StructureWalker::readElementHeader(const Frame& frame,
     header.length = toUint16(length, syntax.bigEndian);
   }
   // Pixel and overlay data without a VR of their own are words.
-  if (!syntax.explicitVr && header.vr == EVR_ox &&
+  if (!syntax.explicitVr && (header.vr == EVR_ox || header.vr == EVR_px) &&
       (header.key == DCM_PixelData || header.key.getBaseTag() == DCM_OverlayData))
     header.vr = EVR_OW;
   return Step::Continue;

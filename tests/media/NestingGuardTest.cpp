@@ -131,6 +131,15 @@ TEST(NestingGuard, RejectsBombsInEveryEncodingDcmtkReads) {
   NestingBomb implicitBody = bomb(Syntax::ImplicitLittle, Carrier::Sequence, false, false);
   writeFileBytes(dir / "doubtful.dcm", doubtfulMetaHeader() + implicitBody.bytes());
   EXPECT_EQ(checkNestingDepth(dir / "doubtful.dcm"), NestingVerdict::TooDeep);
+
+  // Found by the differential harness: implicit VR pixel data of undefined length is a
+  // pixel sequence for DCMTK too (its dictionary VR is the internal "px"), and what
+  // follows it is read on.
+  RawDicomWriter pixels(false, false);
+  pixels.header(0x7FE0, 0x0010, "OB", 0xFFFFFFFF).item(0).item(4).raw("abcd").sequenceEnd();
+  writeFileBytes(dir / "after-pixels.dcm",
+                 rawMetaHeader("1.2.840.10008.1.2") + pixels.bytes() + implicitBody.bytes());
+  EXPECT_EQ(checkNestingDepth(dir / "after-pixels.dcm"), NestingVerdict::TooDeep);
 }
 
 TEST(NestingGuard, LimitIsExactAndDcmtkReadsWhatPasses) {
