@@ -110,6 +110,31 @@ std::string uidText(const std::vector<uint8_t>& bytes) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+bool isStringVr(DcmEVR vr) {
+  switch (vr) {
+    case EVR_AE:
+    case EVR_AS:
+    case EVR_CS:
+    case EVR_DA:
+    case EVR_DS:
+    case EVR_DT:
+    case EVR_IS:
+    case EVR_LO:
+    case EVR_LT:
+    case EVR_PN:
+    case EVR_SH:
+    case EVR_ST:
+    case EVR_TM:
+    case EVR_UC:
+    case EVR_UI:
+    case EVR_UR:
+    case EVR_UT:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // How the data set after the meta header is read, as DCMTK derives it from a UID.
 struct DatasetEncoding {
   bool readable = true;  // false: a stream compression DCMTK does not read
@@ -260,12 +285,13 @@ StructureWalker::Step StructureWalker::handleElement(Frame& frame, const Element
       header.length <= 256) {
     std::vector<uint8_t> value(header.length);
     if (!in_.read(value.data(), value.size())) return Step::Broken;
-    if (frame.kind == FrameKind::Meta && !uidSeen_) {
+    // DCMTK reads the UID only from a string element; from any other it reads none.
+    if (frame.kind == FrameKind::Meta && !uidSeen_ && isStringVr(header.vr)) {
       transferSyntaxUid_ = uidText(value);
-      uidSeen_ = true;
     } else {
       otherUids_.push_back(uidText(value));
     }
+    uidSeen_ = uidSeen_ || frame.kind == FrameKind::Meta;
     return Step::Continue;
   }
   const bool unknownVr =

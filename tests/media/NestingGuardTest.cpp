@@ -140,6 +140,14 @@ TEST(NestingGuard, RejectsBombsInEveryEncodingDcmtkReads) {
   writeFileBytes(dir / "after-pixels.dcm",
                  rawMetaHeader("1.2.840.10008.1.2") + pixels.bytes() + implicitBody.bytes());
   EXPECT_EQ(checkNestingDepth(dir / "after-pixels.dcm"), NestingVerdict::TooDeep);
+
+  // Found by the differential harness: a transfer syntax UID in an element of another VR
+  // is no UID for DCMTK, which then guesses the syntax of the data set.
+  RawDicomWriter meta;
+  meta.raw(std::string(128, '\0')).raw("DICM");
+  meta.element(0x0002, 0x0010, "OB", std::string("1.2.840.10008.1.2.1.99", 22));
+  writeFileBytes(dir / "uid-as-bytes.dcm", meta.bytes() + implicitBody.bytes());
+  EXPECT_EQ(checkNestingDepth(dir / "uid-as-bytes.dcm"), NestingVerdict::TooDeep);
 }
 
 TEST(NestingGuard, LimitIsExactAndDcmtkReadsWhatPasses) {
