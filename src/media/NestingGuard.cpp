@@ -296,10 +296,12 @@ StructureWalker::Step StructureWalker::handleElement(Frame& frame, const Element
   }
   const bool unknownVr =
       header.vr == EVR_UN || header.vr == EVR_UNKNOWN || header.vr == EVR_UNKNOWN2B;
-  const bool words = header.vr == EVR_OB || header.vr == EVR_OW;
+  // Any OB/OW value of undefined length (not only Pixel Data) is read as fragments.
+  const bool words =
+      header.vr == EVR_OB || header.vr == EVR_OW || header.vr == EVR_ox || header.vr == EVR_px;
   const bool undefined = header.length == kUndefinedLength;
   const bool sequence = header.vr == EVR_SQ || (unknownVr && undefined);
-  const bool pixelSequence = words && header.key == DCM_PixelData && undefined;
+  const bool pixelSequence = words && undefined;
   // A file ending right after an element's header ends the data set (or meta header) for
   // DCMTK, which keeps the element, empty; inside an item it is a failed load.
   const bool topLevel = frame.kind == FrameKind::Dataset || frame.kind == FrameKind::Meta;

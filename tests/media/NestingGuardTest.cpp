@@ -148,6 +148,15 @@ TEST(NestingGuard, RejectsBombsInEveryEncodingDcmtkReads) {
   meta.element(0x0002, 0x0010, "OB", std::string("1.2.840.10008.1.2.1.99", 22));
   writeFileBytes(dir / "uid-as-bytes.dcm", meta.bytes() + implicitBody.bytes());
   EXPECT_EQ(checkNestingDepth(dir / "uid-as-bytes.dcm"), NestingVerdict::TooDeep);
+
+  // Found by the differential harness: DCMTK reads any OB of undefined length as fragments
+  // and goes on after them.
+  RawDicomWriter fragments;
+  fragments.header(0x0009, 0x1002, "OB", 0xFFFFFFFF).item(4).raw("abcd").sequenceEnd();
+  writeFileBytes(dir / "after-fragments.dcm",
+                 rawMetaHeader("1.2.840.10008.1.2.1") + fragments.bytes() +
+                     bomb(Syntax::ExplicitLittle, Carrier::Sequence, false, false).bytes());
+  EXPECT_EQ(checkNestingDepth(dir / "after-fragments.dcm"), NestingVerdict::TooDeep);
 }
 
 TEST(NestingGuard, LimitIsExactAndDcmtkReadsWhatPasses) {
