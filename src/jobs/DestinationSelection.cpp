@@ -3,6 +3,7 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 
 #include "jobs/JobFolders.h"
+#include "media/GuardedDicomLoad.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ void addForwardRuleDestinations(const CStationArray& stations, const CRuleArray&
   const std::string firstFile = FirstFileInFolder(jobFolder);
   if (firstFile.empty()) return;
   DcmFileFormat file;
-  if (file.loadFile((jobFolder + "/" + firstFile).c_str()) != EC_Normal) return;
+  if (loadDicomFileGuarded(file, jobFolder + "/" + firstFile) != EC_Normal) return;
   DcmDataset* dataset = file.getDataset();
   for (const CRule& rule : rules) {
     OFString value;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "media/GuardedDicomLoad.h"
 #include "media/MediaFile.h"
 
 namespace {
@@ -36,8 +37,8 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
       return load;
     }
     auto file = std::make_unique<DcmFileFormat>();
-    if (file->loadFile(source.loadPath().c_str(), EXS_Unknown, EGL_noChange, 4096,
-                       ERM_autoDetect) != EC_Normal) {
+    // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
+    if (loadDicomFileGuarded(*file, source.loadPath()) != EC_Normal) {
       load.outcome = Outcome::NotDicom;
       return load;
     }

@@ -5,11 +5,13 @@
 #include <dcmtk/dcmnet/dicom.h>
 #include <dcmtk/dcmnet/diutil.h>
 
+#include "media/GuardedDicomLoad.h"
+
 FileToSend loadFileToSend(const std::string& path, bool correctUidPadding) {
   FileToSend loaded;
   loaded.file = std::make_unique<DcmFileFormat>();
-  loaded.condition = loaded.file->loadFile(path.c_str(), EXS_Unknown, EGL_noChange,
-                                           DCM_MaxReadLength, ERM_autoDetect);
+  // Guarded: a file nested too deep for DCMTK's reader fails like any unloadable file.
+  loaded.condition = loadDicomFileGuarded(*loaded.file, path);
   if (loaded.condition.bad()) return loaded;
 
   DcmDataset* dataset = loaded.file->getDataset();

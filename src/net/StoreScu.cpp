@@ -13,6 +13,7 @@
 #include <dcmtk/dcmnet/diutil.h>
 
 #include "jobs/MainThreadPoster.h"
+#include "media/NestingGuard.h"
 #include "net/CodecRegistration.h"
 #include "net/FileToSend.h"
 #include "net/LowLatencyTransportLayer.h"
@@ -141,7 +142,9 @@ bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
     if (params_.proposeOnlyRequired) {
       DIC_UI sopClass = "";
       DIC_UI sopInstance = "";
-      if (!DU_findSOPClassAndInstanceInFile(path.c_str(), sopClass, sizeof sopClass, sopInstance,
+      // DU_findSOPClassAndInstanceInFile loads the whole file: the nesting guard goes first.
+      if (!safeToLoad(checkNestingDepth(path)) ||
+          !DU_findSOPClassAndInstanceInFile(path.c_str(), sopClass, sizeof sopClass, sopInstance,
                                             sizeof sopInstance, OFFalse)) {
         report(SendNotice, "Missing SOP class (or instance) in file");
         continue;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DicomFixtures.h"
+#include "NestingBomb.h"
 #include "ScriptedPrompts.h"
 #include "TempDir.h"
 #include "jobs/DestinationSelection.h"
@@ -12,10 +13,13 @@ struct Case {
   bool standard;
   int standardIndex;
   bool rules;
-  const char* firstFilePatientId;  // nullptr: empty folder; "" a file that is not DICOM
+  // nullptr: empty folder; "" a file that is not DICOM; kBomb sequences nested too deep
+  const char* firstFilePatientId;
   std::vector<CRule> ruleList;
   std::vector<std::string> expectedAeTitles;
 };
+
+const char kBomb[] = "<nesting bomb>";
 
 }  // namespace
 
@@ -62,11 +66,14 @@ TEST(DestinationSelection, StandardDestinationAndForwardRules) {
       {"missing station sends nothing", false, 0, true, "12345", {{16, 32, "12345", "GONE"}}, {}},
       {"empty folder", false, 0, true, nullptr, {{16, 32, "12345", "VIEWER"}}, {}},
       {"unloadable first file", false, 0, true, "", {{16, 32, "12345", "VIEWER"}}, {}},
+      {"first file nested too deep", false, 0, true, kBomb, {{16, 32, "12345", "VIEWER"}}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir folder;
-    if (c.firstFilePatientId && *c.firstFilePatientId) {
+    if (c.firstFilePatientId == kBomb) {
+      writeFileBytes(folder / "IM1", NestingBomb{}.bytes());
+    } else if (c.firstFilePatientId && *c.firstFilePatientId) {
       FixtureImage image;
       image.patientId = c.firstFilePatientId;
       writeFixtureImage(folder / "IM1", image);

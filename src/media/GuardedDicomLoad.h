@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include <dcmtk/dcmdata/dcfilefo.h>
+
+// DcmFileFormat::loadFile(path, EXS_Unknown, EGL_noChange, DCM_MaxReadLength, ERM_autoDetect)
+// for files from a medium or a job folder. A file whose sequences nest too deep for DCMTK's
+// recursive reader is not handed to DCMTK; the load fails with nestingTooDeepCondition().
+// Deflated data that ends inside a value fails as DCMTK would fail it, without its
+// allocation of the declared length.
+OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path);
+
+OFCondition nestingTooDeepCondition();
