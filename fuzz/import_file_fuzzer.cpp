@@ -3,9 +3,9 @@
 
 #include "FuzzSupport.h"
 
-#include "jobs/MainThreadPoster.h"
-#include "jobs/UserPrompts.h"
 #include "media/MediaScan.h"
+#include "workers/MainThreadPoster.h"
+#include "workers/UserPrompts.h"
 
 #include <filesystem>
 

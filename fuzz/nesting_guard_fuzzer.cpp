@@ -4,7 +4,7 @@
 
 #include "FuzzSupport.h"
 
-#include "media/NestingGuard.h"
+#include "dicom/NestingGuard.h"
 
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcfilefo.h>

@@ -5,7 +5,7 @@
 #include <optional>
 #include <thread>
 
-#include "jobs/UserPrompts.h"
+#include "workers/UserPrompts.h"
 
 // Answers the engine's questions from command-line options, or on the terminal.
 class CliPrompts : public UserPrompts {

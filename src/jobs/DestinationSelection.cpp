@@ -2,8 +2,8 @@
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+#include "dicom/GuardedDicomLoad.h"
 #include "jobs/JobFolders.h"
-#include "media/GuardedDicomLoad.h"
 
 namespace {
 

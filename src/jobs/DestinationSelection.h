@@ -6,7 +6,7 @@
 #include "config/AppSettings.h"
 #include "config/CRuleArray.h"
 #include "config/CStationArray.h"
-#include "jobs/UserPrompts.h"
+#include "workers/UserPrompts.h"
 
 // The stations a finished job goes to, in the order its sends start: the standard
 // destination, then every matching forward rule; the user's choice when both are off.

@@ -13,10 +13,10 @@
 #include "config/CStationArray.h"
 #include "jobs/JobCounters.h"
 #include "jobs/JobList.h"
-#include "jobs/MainThreadPoster.h"
-#include "jobs/UserPrompts.h"
 #include "media/ScanProgress.h"
 #include "net/SendProgress.h"
+#include "workers/MainThreadPoster.h"
+#include "workers/UserPrompts.h"
 
 class EngineObserver;
 class MediaScan;

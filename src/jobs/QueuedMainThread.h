@@ -6,7 +6,7 @@
 #include <functional>
 #include <mutex>
 
-#include "jobs/MainThreadPoster.h"
+#include "workers/MainThreadPoster.h"
 
 // A main thread without a GUI: the thread that calls runUntil runs the posted tasks.
 class QueuedMainThread : public MainThreadPoster {

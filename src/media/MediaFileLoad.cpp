@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "media/GuardedDicomLoad.h"
+#include "dicom/GuardedDicomLoad.h"
 #include "media/MediaFile.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "jobs/MainThreadPoster.h"
+#include "workers/MainThreadPoster.h"
 
 namespace {
 

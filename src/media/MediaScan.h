@@ -7,12 +7,12 @@
 #include <map>
 #include <string>
 
-#include "jobs/WorkerThread.h"
 #include "media/AnonymizedIds.h"
 #include "media/MediaFileLoad.h"
 #include "media/NewPatientDataStep.h"
 #include "media/ScanProgress.h"
 #include "media/ScanRequest.h"
+#include "workers/WorkerThread.h"
 
 class DcmDataset;
 class MainThreadPoster;

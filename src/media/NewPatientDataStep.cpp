@@ -3,8 +3,8 @@
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 
-#include "jobs/UserPrompts.h"
 #include "media/CharacterSet.h"
+#include "workers/UserPrompts.h"
 
 namespace {
 

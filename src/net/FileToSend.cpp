@@ -5,7 +5,7 @@
 #include <dcmtk/dcmnet/dicom.h>
 #include <dcmtk/dcmnet/diutil.h>
 
-#include "media/GuardedDicomLoad.h"
+#include "dicom/GuardedDicomLoad.h"
 
 FileToSend loadFileToSend(const std::string& path, bool correctUidPadding) {
   FileToSend loaded;

@@ -12,13 +12,13 @@
 #include <dcmtk/dcmnet/dimse.h>
 #include <dcmtk/dcmnet/diutil.h>
 
-#include "jobs/MainThreadPoster.h"
-#include "media/NestingGuard.h"
+#include "dicom/NestingGuard.h"
 #include "net/CodecRegistration.h"
 #include "net/FileToSend.h"
 #include "net/LowLatencyTransportLayer.h"
 #include "net/StoreResponseStatus.h"
 #include "net/TextFormat.h"
+#include "workers/MainThreadPoster.h"
 
 namespace fs = std::filesystem;
 

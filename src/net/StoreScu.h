@@ -12,10 +12,10 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/assoc.h>
 
-#include "jobs/WorkerThread.h"
 #include "net/SendEvent.h"
 #include "net/SendParams.h"
 #include "net/SendProgress.h"
+#include "workers/WorkerThread.h"
 
 class MainThreadPoster;
 class UserPrompts;

@@ -5,12 +5,12 @@
 #include <dcmtk/dcmnet/cond.h>
 #include <dcmtk/dcmnet/dul.h>
 
-#include "jobs/UserPrompts.h"
 #include "net/CodecRegistration.h"
 #include "net/LowLatencyTransportLayer.h"
 #include "net/StoragePresentationContexts.h"
 #include "net/StoreScu.h"
 #include "net/TextFormat.h"
+#include "workers/UserPrompts.h"
 
 bool StoreScu::openAssociation(const std::vector<std::string>& sopClasses, OFCondition& condition) {
   condition = EC_Normal;

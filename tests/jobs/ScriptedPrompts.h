@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "config/CStationArray.h"
-#include "jobs/UserPrompts.h"
+#include "workers/UserPrompts.h"
 
 // Answers the engine's questions as a test scripts them.
 class ScriptedPrompts : public UserPrompts {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "jobs/UserPrompts.h"
 #include "media/ScanProgress.h"
 #include "media/ScanRequest.h"
+#include "workers/UserPrompts.h"
 
 class MediaScan;
 

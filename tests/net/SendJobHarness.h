@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "TestMainThread.h"
-#include "jobs/UserPrompts.h"
 #include "net/SendParams.h"
 #include "net/SendProgress.h"
+#include "workers/UserPrompts.h"
 
 class CStationArray;
 class StoreScu;

@@ -1,4 +1,4 @@
-#include "jobs/WorkerThread.h"
+#include "workers/WorkerThread.h"
 
 void WorkerThread::start(std::function<void()> body) {
   if (thread_.joinable()) return;

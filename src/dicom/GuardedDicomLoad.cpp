@@ -1,6 +1,6 @@
-#include "media/GuardedDicomLoad.h"
+#include "dicom/GuardedDicomLoad.h"
 
-#include "media/NestingGuard.h"
+#include "dicom/NestingGuard.h"
 
 OFCondition nestingTooDeepCondition() {
   return makeOFCondition(1024, 1, OF_error, "Sequences nested too deep");

@@ -1,5 +1,5 @@
-#include "media/GuardedDicomLoad.h"
-#include "media/NestingGuard.h"
+#include "dicom/GuardedDicomLoad.h"
+#include "dicom/NestingGuard.h"
 
 #include "DicomFixtures.h"
 #include "NestingBomb.h"

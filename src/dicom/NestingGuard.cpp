@@ -1,6 +1,6 @@
-#include "media/NestingGuard.h"
+#include "dicom/NestingGuard.h"
 
-#include "media/DicomByteStream.h"
+#include "dicom/DicomByteStream.h"
 
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dctag.h>

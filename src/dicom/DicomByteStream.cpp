@@ -1,4 +1,4 @@
-#include "media/DicomByteStream.h"
+#include "dicom/DicomByteStream.h"
 
 #include <zlib.h>
 
