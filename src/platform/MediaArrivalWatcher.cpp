@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
+#include <cstdint>
 
 MediaArrivalWatcher::MediaArrivalWatcher(Callback onArrival, std::string mountInfoPath,
                                          std::string sysfsRoot)

@@ -20,7 +20,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kNoHang = std::chrono::seconds(5);
+// Generous: only a hang should ever reach them.
+constexpr auto kNoHang = std::chrono::seconds(20);
 
 struct ChildOutcome {
   bool ran = false;    // false: no private mount namespace could be made
@@ -36,7 +37,7 @@ ChildOutcome runInPrivateMountNamespace(const std::function<std::string()>& body
   const pid_t child = fork();
   if (child == 0) {
     close(channel[0]);
-    alarm(30);  // a hang ends the child, and the test fails
+    alarm(60);  // a hang ends the child, and the test fails
     auto send = [&](const std::string& text, int status) {
       (void)!write(channel[1], text.data(), text.size());
       _exit(status);
