@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/UserFolders.h"
+
 namespace {
 
 constexpr mode_t kPrivate = 0700;
@@ -58,8 +60,13 @@ bool CreateFolderChain(const std::string& path) {
   return stat(path.c_str(), &info) == 0;
 }
 
-std::string CreateJobFolder(const std::string& tempFolder, std::time_t now,
+std::string jobsParentFolder(const std::string& tempFolder) {
+  return tempFolder.empty() ? defaultTempFolder() : tempFolder;
+}
+
+std::string CreateJobFolder(const std::string& configuredTempFolder, std::time_t now,
                             const std::function<bool(const std::string&)>& isTaken) {
+  const std::string tempFolder = jobsParentFolder(configuredTempFolder);
   const std::string name = MakeJobFolderName(tempFolder, now);
   CreateFolderChain(tempFolder);
   std::string candidate = name;

@@ -16,10 +16,14 @@ std::string MakeJobFolderName(const std::string& tempFolder, std::time_t now = s
 // path exists afterwards.
 bool CreateFolderChain(const std::string& path);
 
-// Makes a new job folder, private (0700) and made by this call: a name that exists
-// already, as a folder, file or planted link, or that `isTaken` reports, gets a suffix
-// ".2", ".3" ... When nothing can be created, returns the plain name (each write will then
-// fail and be reported).
+// The folder job folders go below: the configured one, or the default private folder
+// when none is configured (never the file system's root).
+std::string jobsParentFolder(const std::string& tempFolder);
+
+// Makes a new job folder below jobsParentFolder(tempFolder), private (0700) and made by
+// this call: a name that exists already, as a folder, file or planted link, or that
+// `isTaken` reports, gets a suffix ".2", ".3" ... When nothing can be created, returns the
+// plain name (each write will then fail and be reported).
 std::string CreateJobFolder(const std::string& tempFolder, std::time_t now = std::time(nullptr),
                             const std::function<bool(const std::string&)>& isTaken = {});
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
@@ -70,6 +71,24 @@ TEST(JobFoldersTest, CollidingNamesGetASuffixAndEveryFolderIsPrivate) {
   const std::string name = MakeJobFolderName(temp.path(), when);
   EXPECT_EQ(CreateJobFolder(temp.path(), when, [&](const std::string& n) { return n == name; }),
             name + ".2");
+}
+
+TEST(JobFoldersTest, EmptyTempFolderMeansTheDefaultPrivateFolderNotTheRoot) {
+  TempDir cache;
+  const char* before = std::getenv("XDG_CACHE_HOME");
+  const std::string saved = before ? before : "";
+  setenv("XDG_CACHE_HOME", cache.path().c_str(), 1);
+  const std::time_t when = localTime(2005, 3, 9, 14, 5, 7);
+  const std::string folder = CreateJobFolder("", when);
+  if (before)
+    setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_CACHE_HOME");
+
+  EXPECT_EQ(folder, cache / "kalvora//2005391457");
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(modeOf(cache / "kalvora"), 0700u);
+  EXPECT_FALSE(fs::exists("/2005391457"));
 }
 
 TEST(JobFoldersTest, PlantedLinkAtTheNextNameIsNeverUsed) {
