@@ -3,7 +3,7 @@
 #include "app/DialogFields.h"
 #include "app/MessageBoxes.h"
 #include "config/ConfigValidation.h"
-#include "config/dialogs/StationEchoTest.h"
+#include "config/dialogs/StationEchoWorker.h"
 #include "ui_StationFields.h"
 
 StationFieldsDlg::StationFieldsDlg(const QString& title, const AppSettings& settings,
@@ -52,8 +52,8 @@ void StationFieldsDlg::testStation() {
                                          "first."));
     return;
   }
-  echo_ = new StationEchoTest(this);
-  connect(echo_, &StationEchoTest::finished, this, &StationFieldsDlg::showTestResult);
+  echo_ = new StationEchoWorker(this);
+  connect(echo_, &StationEchoWorker::finished, this, &StationFieldsDlg::showTestResult);
   ui_->testButton->setEnabled(false);
   ui_->testResult->setText(QStringLiteral("Testing the station (C-ECHO) ..."));
   ui_->testResult->show();

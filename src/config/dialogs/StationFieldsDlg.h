@@ -10,7 +10,7 @@
 namespace Ui {
 class StationFields;
 }
-class StationEchoTest;
+class StationEchoWorker;
 
 // The layout the station add and edit dialogs share, with the "Test" button that sends
 // a C-ECHO to the station as typed.
@@ -39,5 +39,5 @@ class StationFieldsDlg : public KalvoraDialog {
 
   std::unique_ptr<Ui::StationFields> ui_;
   const AppSettings& settings_;
-  StationEchoTest* echo_ = nullptr;
+  StationEchoWorker* echo_ = nullptr;
 };

@@ -11,11 +11,11 @@ struct CStation;
 // Runs one C-ECHO to a station on a thread of its own and reports on the GUI thread.
 // Destroyed while the echo runs, it cuts the echo and is told nothing more; the thread
 // ends by itself.
-class StationEchoTest : public QObject {
+class StationEchoWorker : public QObject {
   Q_OBJECT
  public:
-  explicit StationEchoTest(QObject* parent = nullptr);
-  ~StationEchoTest() override;
+  explicit StationEchoWorker(QObject* parent = nullptr);
+  ~StationEchoWorker() override;
 
   // Calling AE title, time-out and PDU size as the settings give them.
   void start(const CStation& station, const AppSettings& settings);

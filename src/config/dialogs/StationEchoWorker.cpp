@@ -1,4 +1,4 @@
-#include "config/dialogs/StationEchoTest.h"
+#include "config/dialogs/StationEchoWorker.h"
 
 #include <QCoreApplication>
 
@@ -10,20 +10,20 @@
 
 // Shared by the dialog side and the thread; `receiver` is read and cleared only on the
 // GUI thread.
-struct StationEchoTest::State {
+struct StationEchoWorker::State {
   std::unique_ptr<StationEcho> echo;
-  StationEchoTest* receiver = nullptr;
+  StationEchoWorker* receiver = nullptr;
 };
 
-StationEchoTest::StationEchoTest(QObject* parent) : QObject(parent) {}
+StationEchoWorker::StationEchoWorker(QObject* parent) : QObject(parent) {}
 
-StationEchoTest::~StationEchoTest() {
+StationEchoWorker::~StationEchoWorker() {
   if (!state_) return;
   state_->receiver = nullptr;
   state_->echo->cut();
 }
 
-void StationEchoTest::start(const CStation& station, const AppSettings& settings) {
+void StationEchoWorker::start(const CStation& station, const AppSettings& settings) {
   if (state_) return;
   state_ = std::make_shared<State>();
   state_->receiver = this;
@@ -49,7 +49,7 @@ void StationEchoTest::start(const CStation& station, const AppSettings& settings
   }).detach();
 }
 
-void StationEchoTest::deliver(bool reached, const QString& message) {
+void StationEchoWorker::deliver(bool reached, const QString& message) {
   state_.reset();
   Q_EMIT finished(reached, message);
 }
