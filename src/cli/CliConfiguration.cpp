@@ -5,12 +5,19 @@
 #include "config/ConfigFiles.h"
 #include "jobs/KalvoraEngine.h"
 
-void loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
+bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
   Configuration config;
-  for (const std::string& message : loadConfiguration(workdir, config, MissingFile::ReadAsEmpty))
-    std::cerr << message << "\n";
+  const ConfigLoadResult loaded = loadConfiguration(workdir, config, MissingFile::ReadAsEmpty);
+  for (const std::string& message : loaded.messages) std::cerr << message << "\n";
   engine.settings = config.settings;
   engine.filters = config.filters;
   engine.rules = config.rules;
   engine.stations = config.stations;
+  if (loaded.damagedFiles.empty()) return true;
+  std::string names;
+  for (const std::string& name : loaded.damagedFiles) names += (names.empty() ? "" : ", ") + name;
+  std::cerr << "Nothing was read or sent: " << names
+            << " could not be read completely, and the defaults in its place might send "
+               "patient data unanonymized or to another station. Repair or remove it.\n";
+  return false;
 }

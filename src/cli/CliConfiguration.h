@@ -5,5 +5,7 @@
 class KalvoraEngine;
 
 // Loads the four configuration files of `workdir` into the engine as the application
-// does at start-up, printing load problems on stderr. Writes nothing.
-void loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine);
+// does at start-up, printing load problems on stderr. Writes nothing. False (with the
+// reason on stderr) when a file exists but could not be read completely: a job must not
+// run on defaults the user had changed, such as anonymization switched off.
+bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine);

@@ -25,7 +25,8 @@ int guarded(const std::function<int()>& body) {
 }
 
 int loadConfigForReading(const ConfigCliOptions& options, Configuration& config) {
-  return reportLoadMessages(loadConfiguration(options.workDir, config, MissingFile::ReadAsEmpty));
+  return reportLoadMessages(
+      loadConfiguration(options.workDir, config, MissingFile::ReadAsEmpty).messages);
 }
 
 int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
@@ -47,7 +48,7 @@ int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
 int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change) {
   Configuration config;
   const std::vector<std::string> messages =
-      loadConfiguration(options.workDir, config, MissingFile::Skip);
+      loadConfiguration(options.workDir, config, MissingFile::Skip).messages;
   if (!messages.empty()) {
     reportLoadMessages(messages);
     std::cerr << "Nothing was changed: saving now would lose what could not be read.\n";

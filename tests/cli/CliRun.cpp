@@ -1,10 +1,12 @@
 #include "CliRun.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
-
-#include "TempDir.h"
+#include <thread>
 
 namespace {
 
@@ -14,11 +16,18 @@ std::string shellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
+int statusOf(int raw) {
+  if (WIFEXITED(raw)) return WEXITSTATUS(raw);
+  if (WIFSIGNALED(raw)) return 128 + WTERMSIG(raw);
+  return -1;
+}
+
 }  // namespace
 
 CliResult runCli(const std::string& workDir, const std::vector<std::string>& args) {
   TempDir capture;
-  std::string command = "cd " + shellQuoted(workDir) + " && " + shellQuoted(KALVORA_CLI_EXECUTABLE);
+  std::string command = "cd " + shellQuoted(workDir) + " && exec timeout -s KILL 60 " +
+                        shellQuoted(KALVORA_CLI_EXECUTABLE);
   for (const std::string& arg : args) command += " " + shellQuoted(arg);
   command += " </dev/null >" + shellQuoted(capture / "out") + " 2>" + shellQuoted(capture / "err");
   const int raw = std::system(command.c_str());
@@ -28,3 +37,63 @@ CliResult runCli(const std::string& workDir, const std::vector<std::string>& arg
   result.err = readFileBytes(capture / "err");
   return result;
 }
+
+CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{KALVORA_CLI_EXECUTABLE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> raw;
+  for (std::string& arg : argv) raw.push_back(arg.data());
+  raw.push_back(nullptr);
+  const std::string out = capture_ / "out";
+  const std::string err = capture_ / "err";
+
+  pid_ = fork();
+  if (pid_ == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    const int in = open("/dev/null", O_RDONLY);
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || o < 0 || e < 0 || chdir(workDir.c_str()) != 0) _exit(126);
+    dup2(in, 0);
+    dup2(o, 1);
+    dup2(e, 2);
+    execv(raw[0], raw.data());
+    _exit(127);
+  }
+}
+
+CliProcess::~CliProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void CliProcess::interrupt() {
+  if (pid_ > 0) kill(pid_, SIGINT);
+}
+
+bool CliProcess::waitFor(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (pid_ > 0) {
+    int raw = 0;
+    if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+      pid_ = -1;
+      result_.status = statusOf(raw);
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+CliResult CliProcess::result() {
+  waitFor(std::chrono::minutes(1));
+  result_.out = outSoFar();
+  result_.err = errSoFar();
+  return result_;
+}
+
+std::string CliProcess::outSoFar() const { return readFileBytes(capture_ / "out"); }
+std::string CliProcess::errSoFar() const { return readFileBytes(capture_ / "err"); }

@@ -1,14 +1,42 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
+
 struct CliResult {
-  int status = -1;
+  int status = -1;  // exit status; 128 + signal when a signal ended it
   std::string out;
   std::string err;
 };
 
 // Runs the built kalvora-cli with `args` in `workDir`, capturing both streams; stdin is
-// never a terminal.
+// never a terminal. A run that hangs is killed after a minute (status 137).
 CliResult runCli(const std::string& workDir, const std::vector<std::string>& args);
+
+// kalvora-cli running in the background, to be interrupted as a user would.
+class CliProcess {
+ public:
+  CliProcess(const std::string& workDir, const std::vector<std::string>& args);
+  ~CliProcess();  // kills it when it still runs
+  CliProcess(const CliProcess&) = delete;
+  CliProcess& operator=(const CliProcess&) = delete;
+
+  void interrupt();  // Ctrl-C
+  // True once it has ended; the result is then final.
+  bool waitFor(std::chrono::milliseconds timeout);
+  // Waits up to a minute; what it wrote so far when it still runs.
+  CliResult result();
+  // What it has written to stdout/stderr up to now.
+  std::string outSoFar() const;
+  std::string errSoFar() const;
+
+ private:
+  TempDir capture_;
+  pid_t pid_ = -1;
+  CliResult result_;
+};

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -183,4 +186,40 @@ TEST_F(JobCommands, EchoVerifiesAStation) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("rejected the association"), std::string::npos);
   EXPECT_EQ(kalvora({"echo", "NOPE"}).status, 2);
+}
+
+TEST_F(JobCommands, ADamagedConfigurationStopsImportAndSendBeforeAnythingIsRead) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  config({"set", "anonymize", "1"});
+  config({"set", "anonymizePatientName", "1"});
+  fs::create_directories(dir / "kept");
+  writeFixtureImage(dir / "kept/IM1");
+  const std::string settings = readFileBytes(dir / "work/config.dat");
+
+  struct Case {
+    const char* name;
+    std::function<void()> damage;
+  };
+  const Case cases[] = {
+      {"truncated config.dat",
+       [&] { writeFileBytes(dir / "work/config.dat", settings.substr(0, settings.size() / 2)); }},
+      {"config.dat a FIFO",
+       [&] {
+         fs::remove(dir / "work/config.dat");
+         ASSERT_EQ(mkfifo((dir / "work/config.dat").c_str(), 0600), 0);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.damage();
+    const CliResult imported = kalvora({"import", dir / "medium"});
+    EXPECT_EQ(imported.status, 2);
+    EXPECT_NE(imported.err.find("config.dat could not be read completely"), std::string::npos)
+        << imported.err;
+    EXPECT_FALSE(fs::exists(dir / "jobs"));  // the medium was not read
+    EXPECT_EQ(kalvora({"send", dir / "kept"}).status, 2);
+    EXPECT_TRUE(fs::exists(dir / "kept/IM1"));
+    EXPECT_EQ(filesIn(dir / "received"), 0);
+  }
 }
