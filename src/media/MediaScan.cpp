@@ -96,6 +96,8 @@ void MediaScan::Scan() {
     report(ScanEvent::ScanStarted, "");
     if (request_.sourceRoot.empty() || request_.jobFolder.empty()) {
       report(ScanEvent::ScanError, "parameter empty");
+    } else if (!request_.jobFolderError.empty()) {
+      reportFile(ScanEvent::ScanError, request_.jobFolder, request_.jobFolderError);
     } else if (ScanDirectory(request_.sourceRoot) == 0) {
       report(ScanEvent::ScanSkipped, "Media contains no data or no valid media present");
     }

@@ -223,3 +223,33 @@ TEST_F(JobCommands, ADamagedConfigurationStopsImportAndSendBeforeAnythingIsRead)
     EXPECT_EQ(filesIn(dir / "received"), 0);
   }
 }
+
+TEST_F(JobCommands, SendLeavesAFolderThatIsNotAJobFolderOfKalvora) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  // Named like a job folder, but not below the temporary folder.
+  for (const std::string folder : {dir / "archive", dir / "20261210334533"}) {
+    fs::create_directories(folder);
+    writeFixtureImage(folder + "/IM1");
+    const CliResult sent = kalvora({"send", folder});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_TRUE(fs::exists(folder + "/IM1")) << folder;
+  }
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+}
+
+TEST_F(JobCommands, ImportRefusesATemporaryFolderThatIsALink) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  fs::create_directories(dir / "elsewhere");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "jobs");
+  const CliResult result = kalvora({"import", dir / "medium"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("The temporary folder '" + dir / "jobs" +
+                            "' is refused: it is a symbolic link."),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Nothing was sent"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+}
