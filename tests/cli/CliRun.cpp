@@ -22,12 +22,11 @@ int statusOf(int raw) {
   return -1;
 }
 
-}  // namespace
-
-CliResult runCli(const std::string& workDir, const std::vector<std::string>& args) {
+CliResult runShellCommand(const std::string& workDir, const std::string& prefix,
+                          const std::vector<std::string>& args) {
   TempDir capture;
-  std::string command = "cd " + shellQuoted(workDir) + " && exec timeout -s KILL 60 " +
-                        shellQuoted(KALVORA_CLI_EXECUTABLE);
+  std::string command = "cd " + shellQuoted(workDir) + " && exec " + prefix +
+                        "timeout -s KILL 60 " + shellQuoted(KALVORA_CLI_EXECUTABLE);
   for (const std::string& arg : args) command += " " + shellQuoted(arg);
   command += " </dev/null >" + shellQuoted(capture / "out") + " 2>" + shellQuoted(capture / "err");
   const int raw = std::system(command.c_str());
@@ -36,6 +35,30 @@ CliResult runCli(const std::string& workDir, const std::vector<std::string>& arg
   result.out = readFileBytes(capture / "out");
   result.err = readFileBytes(capture / "err");
   return result;
+}
+
+}  // namespace
+
+CliResult runCli(const std::string& workDir, const std::vector<std::string>& args) {
+  return runShellCommand(workDir, "", args);
+}
+
+CliResult runCliOnTmpfs(const std::string& workDir, const std::string& mountPoint,
+                        const std::string& mountOptions, const std::vector<std::string>& args) {
+  const std::string mount =
+      "mount -t tmpfs -o " + shellQuoted(mountOptions) + " kalvora-test " + shellQuoted(mountPoint);
+  // The shell mounts in the new namespace, then becomes the command given after it.
+  return runShellCommand(
+      workDir,
+      "unshare -m --propagation private sh -c " + shellQuoted(mount + " && exec \"$@\"") + " sh ",
+      args);
+}
+
+std::string whyNoPrivateMount() {
+  if (geteuid() != 0) return "needs root, for a private mount namespace";
+  if (std::system("unshare -m --propagation private true 2>/dev/null") != 0)
+    return "no private mount namespace can be made here";
+  return "";
 }
 
 CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args) {

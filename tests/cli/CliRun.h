@@ -18,6 +18,14 @@ struct CliResult {
 // never a terminal. A run that hangs is killed after a minute (status 137).
 CliResult runCli(const std::string& workDir, const std::vector<std::string>& args);
 
+// As runCli, in a private mount namespace where a fresh tmpfs with `mountOptions`
+// (for example "size=64k,mode=0700" or "ro") is mounted on `mountPoint`: a full or
+// read-only disk without touching the machine's own.
+CliResult runCliOnTmpfs(const std::string& workDir, const std::string& mountPoint,
+                        const std::string& mountOptions, const std::vector<std::string>& args);
+// Why runCliOnTmpfs cannot run here (not root, no mount namespaces), or an empty text.
+std::string whyNoPrivateMount();
+
 // kalvora-cli running in the background, to be interrupted as a user would.
 class CliProcess {
  public:

@@ -253,3 +253,33 @@ TEST_F(JobCommands, ImportRefusesATemporaryFolderThatIsALink) {
   EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
   EXPECT_EQ(filesIn(dir / "received"), 0);
 }
+
+TEST_F(JobCommands, AFullOrReadOnlyDiskIsReportedWithItsRealCause) {
+  if (const std::string why = whyNoPrivateMount(); !why.empty()) GTEST_SKIP() << why;
+  FixtureImage large;
+  large.rows = large.columns = 256;  // 128 KiB of pixels: more than the disk holds
+  writeFixtureImage(dir / "medium/DICOM/PAT1/IM1", large);
+  fs::create_directories(dir / "jobs");
+
+  const CliResult full =
+      runCliOnTmpfs(dir.path(), dir / "jobs", "size=64k,mode=0700",
+                    {"import", dir / "medium", "--workdir", dir / "work", "--no-send", "--json"});
+  EXPECT_EQ(full.status, 1) << full.err;
+  bool reported = false;
+  for (const auto& line : jsonLines(full.out))
+    if (line["event"] == "FileNotCopied" && line["fileName"] == "IM1")
+      reported = line["message"] == "No space left on device";
+  EXPECT_TRUE(reported) << full.out;
+
+  const CliResult readOnly =
+      runCliOnTmpfs(dir.path(), dir / "jobs", "ro,mode=0700",
+                    {"import", dir / "medium", "--workdir", dir / "work", "--json"});
+  EXPECT_EQ(readOnly.status, 1) << readOnly.err;
+  const auto lines = jsonLines(readOnly.out);
+  EXPECT_EQ(countEvents(lines, "ScanError"), 1);  // once, and the medium is not read
+  EXPECT_EQ(countEvents(lines, "FileNotCopied") + countEvents(lines, "FileCopied"), 0);
+  EXPECT_NE(lines.back()["log"].get<std::string>().find(
+                "Can't create the job folder (Read-only file system)"),
+            std::string::npos)
+      << readOnly.out;
+}
