@@ -45,6 +45,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The DICOM tools (storescp, dcmdump, ...) help to check a station or a medium.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS dcmtk)
+if(TARGET kalvora)
+  # Qt loads the SVG icon engine as a plugin, which the library dependencies do not show.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
+endif()
+# GNOME shows tray icons only with this extension; other desktops have a tray of their own.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS gnome-shell-extension-appindicator)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # The autostart entry lives in /etc: a conffile, so a site's edits survive upgrades.
