@@ -53,6 +53,12 @@ shown=$(XDG_CONFIG_HOME="$scratch/config" HOME="$scratch/home" \
   fail "--version printed '$shown' for package version $version"
 grep -Eq '^DCMTK [0-9]+\.[0-9]+\.[0-9]+' <<<"$(sed -n 2p <<<"$shown")" ||
   fail "--version names no DCMTK version: '$shown'"
+if [ -n "$desktop_program" ]; then
+  desktop_shown=$(QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$scratch/config" \
+    HOME="$scratch/home" "$root/usr/bin/kalvora" --version 2>/dev/null | head -n1)
+  [ "$desktop_shown" = "$(head -n1 <<<"$shown")" ] ||
+    fail "kalvora --version printed '$desktop_shown', kalvora-cli '$(head -n1 <<<"$shown")'"
+fi
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$app.metainfo.xml" ||
   fail "the AppStream file has no release $version"
 zcat "$root/usr/share/doc/kalvora/changelog.gz" | head -n1 | grep -qF "kalvora ($version)" ||
