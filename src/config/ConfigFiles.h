@@ -56,6 +56,10 @@ struct ConfigLoadResult {
   std::vector<std::string> damagedFiles;
 };
 
+// Whether any of the four files is there (or cannot be looked at): a folder without them
+// is a first start, whose defaults are no error.
+bool configurationSaved(const std::string& workDir);
+
 // Loads settings, filters, rules and stations in that order into `config` (which the
 // caller has defaulted).
 ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config,

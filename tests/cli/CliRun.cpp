@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <thread>
 
+extern char** environ;
+
 namespace {
 
 std::string shellQuoted(const std::string& text) {
@@ -22,10 +24,16 @@ int statusOf(int raw) {
   return -1;
 }
 
-CliResult runShellCommand(const std::string& workDir, const std::string& prefix,
-                          const std::vector<std::string>& args) {
+// A configuration home whose kalvora folder is `workDir`.
+bool linkConfigHome(const TempDir& configHome, const std::string& workDir) {
+  return symlink(workDir.c_str(), (configHome / "kalvora").c_str()) == 0;
+}
+
+CliResult runShellCommand(const std::string& workDir, const std::string& configHome,
+                          const std::string& prefix, const std::vector<std::string>& args) {
   TempDir capture;
-  std::string command = "cd " + shellQuoted(workDir) + " && exec " + prefix +
+  std::string command = "cd " + shellQuoted(workDir) +
+                        " && XDG_CONFIG_HOME=" + shellQuoted(configHome) + " exec " + prefix +
                         "timeout -s KILL 60 " + shellQuoted(KALVORA_CLI_EXECUTABLE);
   for (const std::string& arg : args) command += " " + shellQuoted(arg);
   command += " </dev/null >" + shellQuoted(capture / "out") + " 2>" + shellQuoted(capture / "err");
@@ -39,17 +47,26 @@ CliResult runShellCommand(const std::string& workDir, const std::string& prefix,
 
 }  // namespace
 
+CliResult runCliWithConfigHome(const std::string& workDir, const std::string& configHome,
+                               const std::vector<std::string>& args) {
+  return runShellCommand(workDir, configHome, "", args);
+}
+
 CliResult runCli(const std::string& workDir, const std::vector<std::string>& args) {
-  return runShellCommand(workDir, "", args);
+  TempDir configHome;
+  if (!linkConfigHome(configHome, workDir)) return {};
+  return runCliWithConfigHome(workDir, configHome.path(), args);
 }
 
 CliResult runCliOnTmpfs(const std::string& workDir, const std::string& mountPoint,
                         const std::string& mountOptions, const std::vector<std::string>& args) {
+  TempDir configHome;
+  if (!linkConfigHome(configHome, workDir)) return {};
   const std::string mount =
       "mount -t tmpfs -o " + shellQuoted(mountOptions) + " kalvora-test " + shellQuoted(mountPoint);
   // The shell mounts in the new namespace, then becomes the command given after it.
   return runShellCommand(
-      workDir,
+      workDir, configHome.path(),
       "unshare -m --propagation private sh -c " + shellQuoted(mount + " && exec \"$@\"") + " sh ",
       args);
 }
@@ -64,9 +81,16 @@ std::string whyNoPrivateMount() {
 CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args) {
   std::vector<std::string> argv{KALVORA_CLI_EXECUTABLE};
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> raw;
-  for (std::string& arg : argv) raw.push_back(arg.data());
-  raw.push_back(nullptr);
+  std::vector<char*> rawArgs;
+  for (std::string& arg : argv) rawArgs.push_back(arg.data());
+  rawArgs.push_back(nullptr);
+  linkConfigHome(capture_, workDir);
+  std::vector<std::string> env{"XDG_CONFIG_HOME=" + capture_.path()};
+  for (char** entry = environ; *entry; ++entry)
+    if (std::string(*entry).rfind("XDG_CONFIG_HOME=", 0) != 0) env.push_back(*entry);
+  std::vector<char*> rawEnv;
+  for (std::string& entry : env) rawEnv.push_back(entry.data());
+  rawEnv.push_back(nullptr);
   const std::string out = capture_ / "out";
   const std::string err = capture_ / "err";
 
@@ -80,7 +104,7 @@ CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string
     dup2(in, 0);
     dup2(o, 1);
     dup2(e, 2);
-    execv(raw[0], raw.data());
+    execve(rawArgs[0], rawArgs.data(), rawEnv.data());
     _exit(127);
   }
 }

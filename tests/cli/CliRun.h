@@ -15,8 +15,14 @@ struct CliResult {
 };
 
 // Runs the built kalvora-cli with `args` in `workDir`, capturing both streams; stdin is
-// never a terminal. A run that hangs is killed after a minute (status 137).
+// never a terminal. `workDir` is also its per-user working folder, so a command without
+// --workdir reads and writes there and never in the user's own configuration. A run that
+// hangs is killed after a minute (status 137).
 CliResult runCli(const std::string& workDir, const std::vector<std::string>& args);
+
+// The same with XDG_CONFIG_HOME set to `configHome` as it stands.
+CliResult runCliWithConfigHome(const std::string& workDir, const std::string& configHome,
+                               const std::vector<std::string>& args);
 
 // As runCli, in a private mount namespace where a fresh tmpfs with `mountOptions`
 // (for example "size=64k,mode=0700" or "ro") is mounted on `mountPoint`: a full or
@@ -26,7 +32,8 @@ CliResult runCliOnTmpfs(const std::string& workDir, const std::string& mountPoin
 // Why runCliOnTmpfs cannot run here (not root, no mount namespaces), or an empty text.
 std::string whyNoPrivateMount();
 
-// kalvora-cli running in the background, to be interrupted as a user would.
+// kalvora-cli running in the background, to be interrupted as a user would. Its per-user
+// working folder is `workDir`, as for runCli.
 class CliProcess {
  public:
   CliProcess(const std::string& workDir, const std::vector<std::string>& args);
