@@ -13,7 +13,7 @@ if(KALVORA_HELP_TEXTS)
   install(FILES ${KALVORA_HELP_TEXTS} DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvora/help)
 endif()
 
-set(KALVORA_APP_ID org.kalvora.Kalvora)
+set(KALVORA_APP_ID org.example.Kalvora)
 install(FILES data/${KALVORA_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/${KALVORA_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES data/icons/kalvora.svg

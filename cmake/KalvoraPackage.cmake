@@ -18,7 +18,7 @@ if(NOT KALVORA_PRODUCT_VERSION STREQUAL KALVORA_EXPECTED_PRODUCT_VERSION)
                       "does not match the project version \"${KALVORA_EXPECTED_PRODUCT_VERSION}\"")
 endif()
 
-set(KALVORA_PACKAGE_MAINTAINER "Kalvora developers <packages@kalvora.org>" CACHE STRING
+set(KALVORA_PACKAGE_MAINTAINER "Kalvora developers <packages@example.org>" CACHE STRING
     "Maintainer field of the Debian package")
 
 set(CPACK_GENERATOR DEB)

@@ -18,7 +18,7 @@ debs=("$scratch"/out/kalvora_*.deb)
 deb=${debs[0]}
 
 # Exactly the installed files: each one expected, nothing else (no build-tree leftovers).
-app=org.kalvora.Kalvora
+app=org.example.Kalvora
 expected=(
   "./etc/xdg/autostart/$app.desktop"
   ./usr/bin/kalvora-cli
