@@ -71,6 +71,10 @@ CliResult runCliOnTmpfs(const std::string& workDir, const std::string& mountPoin
       args);
 }
 
+CliResult runCliAsNobody(const std::string& workDir, const std::vector<std::string>& args) {
+  return runShellCommand(workDir, "/nonexistent", "runuser -u nobody -- ", args);
+}
+
 std::string whyNoPrivateMount() {
   if (geteuid() != 0) return "needs root, for a private mount namespace";
   if (std::system("unshare -m --propagation private true 2>/dev/null") != 0)

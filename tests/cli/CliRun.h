@@ -32,6 +32,9 @@ CliResult runCliOnTmpfs(const std::string& workDir, const std::string& mountPoin
 // Why runCliOnTmpfs cannot run here (not root, no mount namespaces), or an empty text.
 std::string whyNoPrivateMount();
 
+// As runCli, run as the user `nobody` (see OtherUser.h for when that is possible).
+CliResult runCliAsNobody(const std::string& workDir, const std::vector<std::string>& args);
+
 // kalvora-cli running in the background, to be interrupted as a user would. Its per-user
 // working folder is `workDir`, as for runCli.
 class CliProcess {

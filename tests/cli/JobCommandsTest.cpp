@@ -9,6 +9,7 @@
 
 #include "CliRun.h"
 #include "DicomFixtures.h"
+#include "OtherUser.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 
@@ -292,4 +293,43 @@ TEST_F(JobCommands, AFullOrReadOnlyDiskIsReportedWithItsRealCause) {
                 "Can't create the job folder (Read-only file system)"),
             std::string::npos)
       << readOnly.out;
+}
+
+// Run as another user, so that folder permissions hold even where the tests run as root.
+TEST_F(JobCommands, AnUnreadableFolderOnTheMediumIsAnErrorAndATemporaryFolderOfOthersIsRefused) {
+  if (const std::string why = whyNoOtherUser(true); !why.empty()) GTEST_SKIP() << why;
+  if (runCliAsNobody("/", {"--version"}).status != 0)
+    GTEST_SKIP() << "nobody cannot run " << KALVORA_CLI_EXECUTABLE;
+  fs::permissions(dir.path(), fs::perms(0755));
+  fs::create_directories(dir / "jobs");
+  giveToNobody(dir / "work");
+  giveToNobody(dir / "jobs");
+  fs::create_directories(dir / "medium/LOCKED");
+  writeFixtureImage(dir / "medium/LOCKED/IM3");
+  fs::permissions(dir / "medium/LOCKED", fs::perms(0700));
+  fs::permissions(dir / "medium/README.TXT", fs::perms(0644));
+
+  const CliResult locked = runCliAsNobody(
+      dir.path(), {"import", dir / "medium", "--workdir", dir / "work", "--no-send", "--json"});
+  EXPECT_EQ(locked.status, 1) << locked.err;
+  const auto lines = jsonLines(locked.out);
+  EXPECT_EQ(countEvents(lines, "FileCopied"), 2);
+  int folderErrors = 0;
+  for (const auto& line : lines) {
+    if (line["event"] == "ScanError" && line["fileName"] == dir / "medium/LOCKED") {
+      ++folderErrors;
+      EXPECT_EQ(line["message"], "Can't read folder (Permission denied)");
+    }
+  }
+  EXPECT_EQ(folderErrors, 1) << locked.out;
+
+  fs::create_directories(dir / "roots");
+  config({"set", "tempFolder", dir / "roots"});
+  giveToNobody(dir / "work");
+  const CliResult refused = runCliAsNobody(
+      dir.path(), {"import", dir / "medium", "--workdir", dir / "work", "--no-send"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("is refused: it belongs to another user."), std::string::npos)
+      << refused.out;
+  EXPECT_TRUE(fs::is_empty(dir / "roots"));
 }
