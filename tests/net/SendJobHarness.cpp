@@ -4,8 +4,8 @@
 
 #include "net/StoreScu.h"
 
-bool ScriptedPrompts::askRetryAssociation(const std::string& calledAeTitle) {
-  retryQuestions.push_back(calledAeTitle);
+bool ScriptedPrompts::askRetryAssociation(const AssociationRetryQuestion& question) {
+  retryQuestions.push_back(question);
   if (beforeRetryAnswer) beforeRetryAnswer();
   if (retryQuestions.size() > retryAnswers.size()) return false;
   return retryAnswers[retryQuestions.size() - 1];

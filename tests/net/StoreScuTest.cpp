@@ -156,7 +156,11 @@ TEST(StoreScu, ClosedPortAsksToRetryAndNoGivesUp) {
   const SendRun run =
       runSendJob(loopbackParams(job.path(), freeLoopbackPort(), "ARCHIVE"), prompts);
 
-  EXPECT_EQ(prompts.retryQuestions, (Texts{"ARCHIVE"}));
+  ASSERT_EQ(prompts.retryQuestions.size(), 1u);
+  EXPECT_EQ(prompts.retryQuestions[0].calledAeTitle, "ARCHIVE");
+  EXPECT_EQ(prompts.retryQuestions[0].text,
+            "DICOM ERROR: The Request of the association to 'ARCHIVE' failed.\nPerhaps the "
+            "destination is not reachable at the moment. Do you want to retry?");
   EXPECT_EQ(run.messages(SendFailed), (Texts{"Request of association failed"}));
   EXPECT_EQ(run.count(FileSent) + run.count(FileFailed), 0);
   EXPECT_EQ(run.last().filesRemaining, 1);
