@@ -25,10 +25,26 @@ int filesIn(const std::string& folder) {
   return count;
 }
 
+// A status icon with its stop button, as the main window shows them.
+struct StopControl {
+  StatusIcon icon;
+  bool stopEnabled;
+  bool operator==(const StopControl& other) const {
+    return icon == other.icon && stopEnabled == other.stopEnabled;
+  }
+};
+using StopControls = std::vector<StopControl>;
+void PrintTo(const StopControl& control, std::ostream* out) {
+  *out << "{icon " << static_cast<int>(control.icon) << ", stop "
+       << (control.stopEnabled ? "enabled" : "disabled") << "}";
+}
+
 // Records what views would see, and lets a test act on a report.
 class RecordingObserver : public EngineObserver {
  public:
   std::vector<std::string> statuses;
+  StopControls scanControls;
+  StopControls sendControls;
   std::vector<SendProgress> finishedSends;
   std::function<void(ScanEvent, const ScanProgress&)> onScan;
   std::function<void(SendEvent, const SendProgress&)> onSend;
@@ -39,6 +55,11 @@ class RecordingObserver : public EngineObserver {
     if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
   }
   void jobAdded(int index) override { jobChanged(index); }
+  void countersChanged() override {
+    const JobCounters& counters = engine->counters();
+    scanControls.push_back({counters.scanIcon, counters.scanStopEnabled});
+    sendControls.push_back({counters.sendIcon, counters.sendStopEnabled});
+  }
   void scanReported(ScanEvent event, const ScanProgress& progress) override {
     if (onScan) onScan(event, progress);
   }
@@ -153,17 +174,53 @@ TEST_F(EngineTest, StoppingAScanMovesItsCopiesToErrorsAndDeletesTheFolder) {
   writeMedium(20, true);
   engine.settings.askForNewPatientData = 1;
   prompts.patientQuestionDelay = std::chrono::milliseconds(50);
+  StopControls duringStop;
   observer.onScan = [&](ScanEvent event, const ScanProgress&) {
-    if (event == ScanEvent::FileCopied && engine.counters().scanFiles == 2) engine.StopScans();
+    if (event != ScanEvent::FileCopied || engine.counters().scanFiles != 2) return;
+    const size_t before = observer.scanControls.size();
+    engine.StopScans();
+    duringStop.assign(observer.scanControls.begin() + before, observer.scanControls.end());
   };
   const std::string jobFolder = engine.StartScan(work / "medium");
   ASSERT_TRUE(runUntilIdle(jobFolder));
+  // Disabled and active while the stop waits, idle after it, disabled once the scan ended.
+  EXPECT_EQ(duringStop, (StopControls{{StatusIcon::Active, false}, {StatusIcon::Idle, false}}));
+  EXPECT_EQ(observer.scanControls.back(), (StopControl{StatusIcon::Idle, false}));
   EXPECT_EQ(engine.jobs()[0].status, "Stopped");
   EXPECT_EQ(engine.counters().scanFiles, 0);
   EXPECT_GE(engine.counters().scanErrors, 2);
   EXPECT_LT(engine.counters().scanErrors, 20);
   EXPECT_FALSE(exists(jobFolder));
   EXPECT_NE(engine.jobs()[0].log.find("stopped manually"), std::string::npos);
+}
+
+TEST_F(EngineTest, StoppingSendsBetweenFilesLeavesTheRestUnsent) {
+  writeMedium(5);
+  // The station takes a while over each file, so the stop lands between two files.
+  StoreScpPeer peer(work / "received", {"--exec-on-reception", "sleep 0.3", "--exec-sync"});
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+  StopControls duringStop;
+  observer.onSend = [&](SendEvent event, const SendProgress& progress) {
+    if (event != SendEvent::FileSent || progress.filesSent != 1) return;
+    const size_t before = observer.sendControls.size();
+    engine.StopSends();
+    duringStop.assign(observer.sendControls.begin() + before, observer.sendControls.end());
+  };
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+
+  ASSERT_EQ(observer.finishedSends.size(), 1u);
+  const SendProgress& finished = observer.finishedSends[0];
+  EXPECT_GE(finished.filesSent, 1);
+  EXPECT_LT(finished.filesSent, 5);
+  EXPECT_EQ(finished.filesSent + finished.filesRemaining, 5);
+  EXPECT_EQ(filesIn(work / "received"), finished.filesSent);
+  EXPECT_EQ(engine.counters().sendFiles, finished.filesSent);
+  EXPECT_EQ(engine.counters().sendErrorsLabel, std::to_string(finished.filesRemaining));
+  EXPECT_EQ(engine.jobs()[0].status, "Finished");
+  EXPECT_EQ(duringStop, (StopControls{{StatusIcon::Active, false}, {StatusIcon::Idle, false}}));
+  EXPECT_EQ(observer.sendControls.back(), (StopControl{StatusIcon::Idle, false}));
 }
 
 TEST_F(EngineTest, AFailedAssociationCountsTheFilesItLeftUnsent) {
