@@ -18,6 +18,11 @@ bool isOwnFolder(const std::string& path) {
   return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid();
 }
 
+// A level made here is private whatever the umask; levels that were there stay as they are.
+void makePrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), kPrivate) == 0 && isOwnFolder(path)) chmod(path.c_str(), kPrivate);
+}
+
 template <typename Visit>
 void forEachEntry(int folderFd, Visit visit) {
   const int listFd = dup(folderFd);
@@ -51,9 +56,9 @@ std::string MakeJobFolderName(const std::string& tempFolder, std::time_t now) {
 bool CreateFolderChain(const std::string& path) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
-    mkdir(path.substr(0, slash).c_str(), kPrivate);
+    makePrivateFolder(path.substr(0, slash));
   }
-  mkdir(path.c_str(), kPrivate);
+  makePrivateFolder(path);
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
 }
