@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -128,6 +129,64 @@ TEST_F(EngineTest, AJobIsCopiedSentAndRemovedWithThreeLogLines) {
   EXPECT_FALSE(engine.counters().busy);
   EXPECT_FALSE(exists(jobFolder));
   EXPECT_EQ(filesIn(work / "received"), 3);
+}
+
+std::vector<std::string> sortedLines(const std::string& log) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(log.substr(start, end + 2 - start));
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// Every kind of line a verbose run writes, character for character. The filter of the
+// configuration reaches the scan: the filtered file is skipped without a line.
+TEST_F(EngineTest, AVerboseRunLogsEveryReport) {
+  writeMedium(1);
+  fs::create_directories(work / "medium/viewer");
+  writeFileBytes(work / "medium/viewer/README.txt", "not an image");
+  writeFileBytes(work / "medium/viewer/NOTES", "not an image");
+  writeFixtureImage(work / "medium/DICOMDIR");
+  engine.filters.Add({".txt", "Text files"});
+  StoreScpPeer archive(work / "received");
+  TempDir scratch;
+  const std::string gone = scratch / "gone";
+  fs::create_directory(gone);
+  StoreScpPeer broken(gone, {}, "BROKEN");
+  fs::remove(gone);  // this station answers every store with a failure status
+  addStation("PACS", archive);
+  addStation("BROKEN", broken);
+  engine.settings.standardDestination = 0;
+  engine.settings.useForwardRules = 1;
+  engine.rules.Add({0x10, 0x20, "P1", "BROKEN"});
+  engine.settings.verbose = 1;
+  engine.settings.anonymize = 1;
+
+  const std::string root = work / "medium";
+  const std::string jobFolder = engine.StartScan(root);
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+
+  const std::string copy = jobFolder + "/IM0";
+  const std::string log = engine.jobs()[0].log;
+  EXPECT_EQ(log.substr(0, log.find("\r\n") + 2), "Start to scan media " + root + "\r\n");
+  std::vector<std::string> expected = {
+      "Start to scan media " + root + "\r\n",
+      "INFO: 'IM0' 0 tags anonymized [0 missing]\r\n",
+      "INFO: File 'IM0' copied\r\n",
+      "ERROR: Not a valid dicom file [NOTES]\r\n",
+      "INFO: Skipped scan for one or more files [File 'DICOMDIR' skipped.]\r\n",
+      "Start sending: '" + jobFolder + "' to STORESCP\r\n",
+      "INFO: File '" + copy + "' sended to STORESCP\r\n",
+      "Sending finished. (sended files: 1)\r\n",
+      "Start sending: '" + jobFolder + "' to BROKEN\r\n",
+      "ERROR: File '" + copy +
+          "' not sended to BROKEN [Store refused by the station, status 0xA700 (Refused: "
+          "OutOfResources)]\r\n",
+      "ERROR: DICOM send job failed\r\n",
+      "Sending finished. (sended files: 0)\r\n",
+  };
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(sortedLines(log), expected) << log;
 }
 
 TEST_F(EngineTest, TwoScansAtOnceMakeTwoJobsThatEachSend) {
