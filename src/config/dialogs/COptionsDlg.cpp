@@ -13,6 +13,7 @@
 #include "config/dialogs/RecordRows.h"
 #include "jobs/JobFolders.h"
 #include "media/dialogs/CEditAnonymizeDataDlg.h"
+#include "platform/PrivateFolder.h"
 #include "ui_COptionsDlg.h"
 
 COptionsDlg::COptionsDlg(LiveConfiguration config, QWidget* parent)
@@ -73,6 +74,9 @@ bool COptionsDlg::takeTempFolder(std::string& folder) {
     problem = invalidFolderMessage(text);
   else if (!CreateFolderChain(folder))
     problem = uncreatableFolderMessage(text);
+  else if (const auto why = whyFolderIsNotPrivate(folder))
+    problem = QStringLiteral("The temporary folder '%1' is refused: %2.")
+                  .arg(text, QString::fromStdString(*why));
   if (problem.isEmpty()) return true;
   MessageBoxes::show(this, problem, MessageBoxes::Icon::Warning);
   ui_->tempFolder->setFocus();
