@@ -17,8 +17,7 @@ CFiltersDlg::CFiltersDlg(CFilterArray& filters, QWidget* parent)
   ui_->setupUi(body());
   setTitle(QStringLiteral("Kalvora - Filter List"));
   setHelpFile(QStringLiteral("help_filter.txt"));
-  ui_->filterList->setHeaderLabels({QStringLiteral("Extension"), QStringLiteral("Description")});
-  ui_->filterList->setColumnWidth(0, 80);
+  setColumnWidths(ui_->filterList, {70, 130});
   ui_->filterList->setContextMenuPolicy(Qt::CustomContextMenu);
   menu_->addAction(QStringLiteral("reset list"), this, &CFiltersDlg::resetList);
 

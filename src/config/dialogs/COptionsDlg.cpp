@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 #include "app/MessageBoxes.h"
 #include "config/dialogs/CDicomDlg.h"
 #include "config/dialogs/CFiltersDlg.h"
@@ -37,6 +39,13 @@ COptionsDlg::COptionsDlg(LiveConfiguration config, QWidget* parent)
   ui_->noCompressedTransfer->setChecked(settings.noCompressedTransfer != 0);
   fillDestinations();
   showNoteForCompression();
+  // The buttons beside the check boxes line up in one column.
+  const QList<QPushButton*> sideButtons{ui_->editFiltersButton, ui_->editRulesButton,
+                                        ui_->editAnonymizationButton};
+  int sideWidth = 0;
+  for (QPushButton* button : sideButtons)
+    sideWidth = std::max(sideWidth, button->sizeHint().width());
+  for (QPushButton* button : sideButtons) button->setMinimumWidth(sideWidth);
 
   connect(ui_->browseButton, &QPushButton::clicked, this, &COptionsDlg::browseFolder);
   connect(ui_->editFiltersButton, &QPushButton::clicked, this, &COptionsDlg::editFilters);

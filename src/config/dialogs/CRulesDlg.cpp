@@ -15,8 +15,7 @@ CRulesDlg::CRulesDlg(CRuleArray& rules, const CStationArray& stations, QWidget* 
   ui_->setupUi(body());
   setTitle(QStringLiteral("Kalvora - Rules List"));
   setHelpFile(QStringLiteral("help_rules.txt"));
-  const int widths[] = {70, 75, 130, 120};
-  for (int column = 0; column < 4; ++column) ui_->ruleList->setColumnWidth(column, widths[column]);
+  setColumnWidths(ui_->ruleList, {60, 60, 130, 120});
 
   connect(ui_->addButton, &QPushButton::clicked, this, &CRulesDlg::addRule);
   connect(ui_->editButton, &QPushButton::clicked, this, &CRulesDlg::editRule);

@@ -15,9 +15,7 @@ CStationsDlg::CStationsDlg(CStationArray& stations, const AppSettings& settings,
   ui_->setupUi(body());
   setTitle(QStringLiteral("Kalvora - DICOM station list"));
   setHelpFile(QStringLiteral("help_stations.txt"));
-  const int widths[] = {90, 100, 110, 60};
-  for (int column = 0; column < 4; ++column)
-    ui_->stationList->setColumnWidth(column, widths[column]);
+  setColumnWidths(ui_->stationList, {90, 100, 130, 60});
 
   connect(ui_->addButton, &QPushButton::clicked, this, &CStationsDlg::addStation);
   connect(ui_->editButton, &QPushButton::clicked, this, &CStationsDlg::editStation);

@@ -1,6 +1,8 @@
 #include "config/dialogs/RecordRows.h"
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -12,6 +14,19 @@ bool sortsBefore(const QString& a, const QString& b) {
 }
 
 }  // namespace
+
+void setColumnWidths(QTreeWidget* list, std::initializer_list<int> widths) {
+  int column = 0;
+  int total = 0;
+  for (int width : widths) {
+    const int shown = std::max(width, list->header()->sectionSizeHint(column));
+    list->setColumnWidth(column++, shown);
+    total += shown;
+  }
+  // Every column in view without scrolling sideways.
+  list->setMinimumWidth(total + 2 * list->frameWidth() +
+                        list->verticalScrollBar()->sizeHint().width());
+}
 
 void fillRecordRows(QTreeWidget* list, std::vector<RecordRow> rows, bool sortByFirstColumn) {
   if (sortByFirstColumn)

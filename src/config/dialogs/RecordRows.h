@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <initializer_list>
 #include <vector>
 
 #include "config/CStationArray.h"
@@ -18,6 +19,8 @@ struct RecordRow {
   int index = 0;  // in the record array
 };
 
+// Gives the columns their widths, or more where a header text needs it.
+void setColumnWidths(QTreeWidget* list, std::initializer_list<int> widths);
 // Replaces the rows; `sortByFirstColumn` orders them by their first column, ignoring case.
 void fillRecordRows(QTreeWidget* list, std::vector<RecordRow> rows, bool sortByFirstColumn);
 // The array index of the row with the selection mark; -1 when no row is selected.

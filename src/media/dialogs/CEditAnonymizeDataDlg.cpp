@@ -1,5 +1,6 @@
 #include "media/dialogs/CEditAnonymizeDataDlg.h"
 
+#include <QLabel>
 #include <QLineEdit>
 
 #include "app/MessageBoxes.h"
@@ -35,6 +36,11 @@ CEditAnonymizeDataDlg::CEditAnonymizeDataDlg(AppSettings& settings, QWidget* par
   ui_->anonymizeComments->setChecked(settings_.anonymizeComments != 0);
   ui_->birthdayToJanuaryFirst->setChecked(settings_.birthdayToJanuaryFirst != 0);
   ui_->datesToCurrentDate->setChecked(settings_.datesToCurrentDate != 0);
+  // Wrapped notes of a set width, so that the dialog knows their height before it shows.
+  for (QLabel* note : {ui_->patientIdNote, ui_->mergeWarning}) {
+    note->setFixedWidth(note->fontMetrics().averageCharWidth() * 64);
+    note->setMinimumHeight(note->heightForWidth(note->width()));
+  }
   limitEntry(ui_->anonymizedPatientId, 64);
   limitEntry(ui_->physiciansName, 127);
   limitEntry(ui_->institutionName, 127);
