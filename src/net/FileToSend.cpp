@@ -29,24 +29,12 @@ FileToSend loadFileToSend(const std::string& path, bool correctUidPadding) {
   return loaded;
 }
 
-void FileToSend::refreshUidsFromDataset(bool correctUidPadding) {
-  DIC_UI sopClass = "";
-  DIC_UI sopInstance = "";
-  if (dataset() != nullptr &&
-      DU_findSOPClassAndInstanceInDataSet(dataset(), sopClass, sizeof sopClass, sopInstance,
-                                          sizeof sopInstance, correctUidPadding)) {
-    sopClassUid = sopClass;
-    sopInstanceUid = sopInstance;
-  }
-}
-
 PreparedFile prepareFileToSend(const std::string& path, bool correctUidPadding,
                                bool convertCompressed) {
   PreparedFile prepared;
   prepared.loaded = loadFileToSend(path, correctUidPadding);
   if (prepared.loaded.condition.good()) {
     prepared.conversion = convertForTransfer(*prepared.loaded.dataset(), path, convertCompressed);
-    if (prepared.conversion.made) prepared.loaded.refreshUidsFromDataset(correctUidPadding);
   }
   return prepared;
 }

@@ -20,9 +20,6 @@ struct FileToSend {
   E_TransferSyntax originalXfer = EXS_Unknown;
 
   DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
-  // Takes the UIDs from the data set as it is now (after a conversion); keeps the old ones
-  // when they cannot be read.
-  void refreshUidsFromDataset(bool correctUidPadding);
 };
 
 // Loads the file and reads its SOP class and instance UIDs; with `correctUidPadding` one

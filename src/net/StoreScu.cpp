@@ -218,12 +218,7 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, const std::strin
 
   const ConversionReport conversion =
       convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0);
-  if (conversion.made) {
-    report(conversion.event, conversion.message);
-    // Decompression gives the data set a new SOP Instance UID; the request must name the
-    // instance actually sent, or the station rejects it as not matching.
-    file.refreshUidsFromDataset(params_.correctUidPadding == 1);
-  }
+  if (conversion.made) report(conversion.event, conversion.message);
 
   T_DIMSE_C_StoreRQ request;
   std::memset(&request, 0, sizeof request);
