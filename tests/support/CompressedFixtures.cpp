@@ -183,12 +183,11 @@ Jpeg2000Frames compressJpeg2000(const SourceImage& image, bool lossy, const std:
 std::string writeCompressedImage(const std::string& path, E_TransferSyntax transferSyntax) {
   const bool eightBit = transferSyntax == EXS_JPEGProcess1;
   const Uint16 size = 32;
-  const std::string sopInstanceUid = newUid();
 
   DcmFileFormat file;
   DcmDataset* dataset = file.getDataset();
   dataset->putAndInsertString(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage);
-  dataset->putAndInsertString(DCM_SOPInstanceUID, sopInstanceUid.c_str());
+  dataset->putAndInsertString(DCM_SOPInstanceUID, newUid().c_str());
   dataset->putAndInsertString(DCM_StudyInstanceUID, newUid().c_str());
   dataset->putAndInsertString(DCM_SeriesInstanceUID, newUid().c_str());
   dataset->putAndInsertString(DCM_PatientID, "P1");
@@ -226,7 +225,10 @@ std::string writeCompressedImage(const std::string& path, E_TransferSyntax trans
   if (status.good()) status = file.saveFile(path.c_str(), transferSyntax);
   DJLSEncoderRegistration::cleanup();
   check(status, "cannot write compressed fixture " + path);
-  return sopInstanceUid;
+  // Lossy compression made a new instance.
+  OFString written;
+  dataset->findAndGetOFString(DCM_SOPInstanceUID, written);
+  return written.c_str();
 }
 
 std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
