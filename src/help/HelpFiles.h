@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Help texts live as help/<name> under the working folder, or else under the installed
+// data folder. The application names both once at start-up.
+void setHelpFolders(const QString& workingFolder, const QString& installedDataFolder);
+QStringList helpFolders();
+
+// The bytes of the first help/<name> that can be read, as UTF-8 text; nothing when
+// there is none.
+std::optional<QString> loadHelpText(const QString& name);
