@@ -22,6 +22,13 @@ struct FileToSend {
   DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
 };
 
+// What a job file's meta header says, read before the association without the data set.
+struct FileHeader {
+  std::string sopClassUid;     // empty when unknown
+  std::string transferSyntax;  // empty when unknown
+};
+FileHeader readFileHeader(const std::string& path);
+
 // Loads the file and reads its SOP class and instance UIDs; with `correctUidPadding` one
 // trailing space is cut from each.
 FileToSend loadFileToSend(const std::string& path, bool correctUidPadding);
