@@ -236,9 +236,13 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
   const SourceImage colour = colourImage();
   const SourceImage grey16 = greyImage16();
   const SourceImage frames8 = greyFrames8();
-  writeSource(work / "colour.dcm", colour);
-  writeSource(work / "grey16.dcm", grey16);
-  writeSource(work / "frames8.dcm", frames8);
+  // Every fixture is an instance of its own: a fresh source, with fresh UIDs, for each.
+  int sources = 0;
+  const auto source = [&](const SourceImage& image) {
+    const std::string path = work / ("source" + std::to_string(++sources) + ".dcm");
+    writeSource(path, image);
+    return path;
+  };
 
   std::vector<EncodedFixture> fixtures;
   const auto add = [&](const std::string& name, E_TransferSyntax syntax, std::vector<int> expected,
@@ -261,34 +265,31 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
   };
 
   // RGB kept as RGB in the JPEG stream (Adobe marker, no transform), lossy and lossless.
-  dcmtk("dcmcjpeg", {"+eb", "+cr"}, work / "colour.dcm",
+  dcmtk("dcmcjpeg", {"+eb", "+cr"}, source(colour),
         add("JPEG_BASELINE_RGB", EXS_JPEGProcess1, colour.samples, 24));
-  dcmtk("dcmcjpeg", {"+e1"}, work / "colour.dcm",
+  dcmtk("dcmcjpeg", {"+e1"}, source(colour),
         add("JPEG_LOSSLESS_RGB", EXS_JPEGProcess14SV1, colour.samples));
   // Chroma subsampling blurs the colour edge; false colours would be off by over 170.
-  dcmtk("dcmcjpeg", {"+eb"}, work / "colour.dcm",
+  dcmtk("dcmcjpeg", {"+eb"}, source(colour),
         add("JPEG_BASELINE_YBR", EXS_JPEGProcess1, colour.samples, 64));
-  dcmtk("dcmcjpls", {}, work / "grey16.dcm", add("JPEG_LS", EXS_JPEGLSLossless, grey16.samples));
-  dcmtk("dcmcrle", {}, work / "colour.dcm", add("RLE", EXS_RLELossless, colour.samples));
+  dcmtk("dcmcjpls", {}, source(grey16), add("JPEG_LS", EXS_JPEGLSLossless, grey16.samples));
+  dcmtk("dcmcrle", {}, source(colour), add("RLE", EXS_RLELossless, colour.samples));
 
   const struct {
     const char* name;
     const SourceImage& image;
-    const char* source;
     bool lossy;
     const char* photometric;
   } jpeg2000[] = {
-      {"J2K_LOSSLESS_GREY16", grey16, "grey16.dcm", false, nullptr},
-      {"J2K_LOSSY_GREY16", grey16, "grey16.dcm", true, nullptr},
-      {"J2K_LOSSLESS_RGB", colour, "colour.dcm", false, "YBR_RCT"},
-      {"J2K_LOSSY_RGB", colour, "colour.dcm", true, "YBR_ICT"},
-      {"J2K_MULTIFRAME", frames8, "frames8.dcm", false, nullptr},
+      {"J2K_LOSSLESS_GREY16", grey16, false, nullptr}, {"J2K_LOSSY_GREY16", grey16, true, nullptr},
+      {"J2K_LOSSLESS_RGB", colour, false, "YBR_RCT"},  {"J2K_LOSSY_RGB", colour, true, "YBR_ICT"},
+      {"J2K_MULTIFRAME", frames8, false, nullptr},
   };
   for (const auto& row : jpeg2000) {
     TempDir frames;
     const Jpeg2000Frames encoded = compressJpeg2000(row.image, row.lossy, frames.path());
     const E_TransferSyntax syntax = row.lossy ? EXS_JPEG2000 : EXS_JPEG2000LosslessOnly;
-    wrapEncapsulated(work / row.source, add(row.name, syntax, encoded.decoded), encoded.codestreams,
+    wrapEncapsulated(source(row.image), add(row.name, syntax, encoded.decoded), encoded.codestreams,
                      syntax, row.photometric);
   }
 
@@ -301,10 +302,9 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
   SourceImage video = greyFrames8();
   video.sopClassUid = UID_VideoEndoscopicImageStorage;
   video.modality = "ES";
-  writeSource(work / "video.dcm", video);
   const std::string mpeg("\x00\x00\x01\xB3\x01\x00\x10\x13\xFF\xFF\xE0\x18\x00\x00\x01\xB7", 16);
-  wrapEncapsulated(work / "video.dcm", add("MPEG2_VIDEO", EXS_MPEG2MainProfileAtMainLevel, {}),
-                   {mpeg}, EXS_MPEG2MainProfileAtMainLevel, nullptr);
+  wrapEncapsulated(source(video), add("MPEG2_VIDEO", EXS_MPEG2MainProfileAtMainLevel, {}), {mpeg},
+                   EXS_MPEG2MainProfileAtMainLevel, nullptr);
   fixtures.back().decodable = false;
   return fixtures;
 }
