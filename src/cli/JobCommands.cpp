@@ -97,17 +97,20 @@ std::optional<StationChoice> stationFromOptions(const JobOptions& o, const Kalvo
   return std::nullopt;
 }
 
-void preparePrompts(const JobOptions& o, const KalvoraEngine& engine, bool sending,
-                    CliPrompts& prompts) {
+void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, CliPrompts& prompts) {
   prompts.interactive = stdinIsTerminal();
   prompts.retries = o.retries;
   prompts.station = stationFromOptions(o, engine);
-  const AppSettings& s = engine.settings;
+  AppSettings& s = engine.settings;
+  if (prompts.station && !sending)
+    throw UsageError{"--to/--ae/--host/--port choose where to send, and --no-send sends nothing."};
+  if (prompts.station) {
+    // This job goes to the station given instead of the configured destinations; the
+    // command line saves nothing, so the configuration itself is unchanged.
+    s.sendToStandardDestination = 0;
+    s.useForwardRules = 0;
+  }
   const bool choiceAsked = !s.sendToStandardDestination && !s.useForwardRules;
-  if (prompts.station && (!sending || !choiceAsked))
-    throw UsageError{
-        "--to/--ae/--host/--port choose a station only when neither the standard destination "
-        "nor the forward rules are on."};
   if (sending && choiceAsked && !prompts.station && !prompts.interactive)
     throw UsageError{
         "No destination is configured: give --to ALIAS or --ae AE --host HOST --port PORT."};

@@ -144,7 +144,7 @@ TEST_F(JobCommands, PatientDataQuestionsAreAnsweredFromOptions) {
   }
 }
 
-TEST_F(JobCommands, StationOptionsAnswerOnlyTheStationChoice) {
+TEST_F(JobCommands, StationOptionsChooseTheOnlyDestination) {
   StoreScpPeer peer(dir / "received");
   const std::string port = std::to_string(peer.port());
   config({"stations", "add", "PACS", "STORESCP", "127.0.0.1", port});
@@ -153,15 +153,25 @@ TEST_F(JobCommands, StationOptionsAnswerOnlyTheStationChoice) {
   // Nobody to ask and nothing given.
   EXPECT_EQ(kalvora({"import", dir / "medium"}).status, 2);
   EXPECT_EQ(kalvora({"import", dir / "medium", "--to", "NOPE"}).status, 2);
+  EXPECT_EQ(kalvora({"import", dir / "medium", "--no-send", "--to", "PACS"}).status, 2);
   const CliResult byHand = kalvora(
       {"import", dir / "medium", "--ae", "STORESCP", "--host", "127.0.0.1", "--port", port});
   EXPECT_EQ(byHand.status, 0) << byHand.err;
   EXPECT_EQ(filesIn(dir / "received"), 2);
 
-  // With a standard destination no choice is asked, so the option is a mistake.
+  // Configured destinations that cannot be reached are left out for this job only.
+  config({"stations", "add", "DOWN", "DOWN", "127.0.0.1", std::to_string(freeLoopbackPort())});
   config({"set", "sendToStandardDestination", "1"});
-  config({"set", "standardDestination", "0"});
-  EXPECT_EQ(kalvora({"import", dir / "medium", "--to", "PACS"}).status, 2);
+  config({"set", "standardDestination", "1"});
+  config({"set", "useForwardRules", "1"});
+  config({"rules", "add", "16", "32", "P1", "DOWN"});  // (0010,0020) Patient ID
+  const CliResult chosen = kalvora({"import", dir / "medium", "--to", "PACS", "--json"});
+  EXPECT_EQ(chosen.status, 0) << chosen.err;
+  const auto lines = jsonLines(chosen.out);
+  EXPECT_EQ(countEvents(lines, "SendStarted"), 1);
+  EXPECT_EQ(lines.back()["sendFiles"], 2);
+  const CliResult shown = config({"show", "--json"});
+  EXPECT_EQ(nlohmann::json::parse(shown.out)["settings"]["sendToStandardDestination"], 1);
 }
 
 TEST_F(JobCommands, EchoVerifiesAStation) {
