@@ -42,7 +42,8 @@ struct SourceImage {
   unsigned bitsAllocated = 8;
   unsigned bitsStored = 8;
   unsigned frames = 1;
-  std::vector<int> samples;  // colour by pixel, frame after frame
+  bool isSigned = false;     // 16 bit only
+  std::vector<int> samples;  // colour by pixel, frame after frame; signed as 16-bit words
 };
 
 void writeSource(const std::string& path, const SourceImage& image) {
@@ -67,7 +68,7 @@ void writeSource(const std::string& path, const SourceImage& image) {
   dataset->putAndInsertUint16(DCM_BitsAllocated, static_cast<Uint16>(image.bitsAllocated));
   dataset->putAndInsertUint16(DCM_BitsStored, static_cast<Uint16>(image.bitsStored));
   dataset->putAndInsertUint16(DCM_HighBit, static_cast<Uint16>(image.bitsStored - 1));
-  dataset->putAndInsertUint16(DCM_PixelRepresentation, 0);
+  dataset->putAndInsertUint16(DCM_PixelRepresentation, image.isSigned ? 1 : 0);
   if (image.bitsAllocated == 8) {
     std::vector<Uint8> bytes(image.samples.begin(), image.samples.end());
     dataset->putAndInsertUint8Array(DCM_PixelData, bytes.data(), bytes.size());
@@ -116,6 +117,15 @@ SourceImage greyFrames8() {
   return image;
 }
 
+// CT-like: signed values around zero.
+SourceImage signedImage16() {
+  SourceImage image = greyImage16();
+  image.bitsStored = 16;
+  image.isSigned = true;
+  for (int& sample : image.samples) sample = (sample - 2048) & 0xFFFF;
+  return image;
+}
+
 std::vector<int> frameSamples(const SourceImage& image, unsigned frame) {
   const size_t size = static_cast<size_t>(image.rows) * image.columns * image.samplesPerPixel;
   return {image.samples.begin() + frame * size, image.samples.begin() + (frame + 1) * size};
@@ -156,24 +166,45 @@ struct Jpeg2000Frames {
 Jpeg2000Frames compressJpeg2000(const SourceImage& image, bool lossy, const std::string& work) {
   Jpeg2000Frames result;
   for (unsigned f = 0; f < image.frames; ++f) {
-    PortableImage frame;
-    frame.width = image.columns;
-    frame.height = image.rows;
-    frame.channels = image.samplesPerPixel;
-    frame.maxValue = (1u << image.bitsStored) - 1;
-    frame.samples = frameSamples(image, f);
     const std::string stem = work + "/frame" + std::to_string(f);
-    const std::string input = stem + (frame.channels == 3 ? ".ppm" : ".pgm");
-    writePortableImage(input, frame);
     // Few resolution levels: the images are small.
-    std::vector<std::string> args = {"opj_compress", "-i", input, "-o", stem + ".j2k", "-n", "3"};
-    if (lossy) args.insert(args.end(), {"-I", "-r", "10"});
+    std::vector<std::string> args = {"opj_compress", "-o", stem + ".j2k", "-n", "3", "-i"};
+    if (lossy) args.insert(args.end() - 1, {"-I", "-r", "10"});
+    std::string extension;
+    if (image.isSigned) {
+      // PGM has no sign: raw little-endian words.
+      extension = ".rawl";
+      std::string raw;
+      for (const int sample : frameSamples(image, f)) {
+        raw.push_back(static_cast<char>(sample & 0xFF));
+        raw.push_back(static_cast<char>(sample >> 8));
+      }
+      writeFileBytes(stem + extension, raw);
+      args.insert(args.end() - 1, {"-F", std::to_string(image.columns) + "," +
+                                             std::to_string(image.rows) + ",1,16,s"});
+    } else {
+      PortableImage frame;
+      frame.width = image.columns;
+      frame.height = image.rows;
+      frame.channels = image.samplesPerPixel;
+      frame.maxValue = (1u << image.bitsStored) - 1;
+      frame.samples = frameSamples(image, f);
+      extension = frame.channels == 3 ? ".ppm" : ".pgm";
+      writePortableImage(stem + extension, frame);
+    }
+    args.push_back(stem + extension);
     runTool(args);
     result.codestreams.push_back(readFileBytes(stem + ".j2k"));
-    runTool({"opj_decompress", "-i", stem + ".j2k", "-o",
-             stem + ".out" + input.substr(input.size() - 4)});
-    const PortableImage decoded = readPortableImage(stem + ".out" + input.substr(input.size() - 4));
-    result.decoded.insert(result.decoded.end(), decoded.samples.begin(), decoded.samples.end());
+    runTool({"opj_decompress", "-i", stem + ".j2k", "-o", stem + ".out" + extension});
+    if (image.isSigned) {
+      const std::string raw = readFileBytes(stem + ".out" + extension);
+      for (size_t i = 0; i + 1 < raw.size(); i += 2)
+        result.decoded.push_back(static_cast<unsigned char>(raw[i]) |
+                                 (static_cast<unsigned char>(raw[i + 1]) << 8));
+    } else {
+      const PortableImage decoded = readPortableImage(stem + ".out" + extension);
+      result.decoded.insert(result.decoded.end(), decoded.samples.begin(), decoded.samples.end());
+    }
   }
   return result;
 }
@@ -236,6 +267,7 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
   const SourceImage colour = colourImage();
   const SourceImage grey16 = greyImage16();
   const SourceImage frames8 = greyFrames8();
+  const SourceImage signed16 = signedImage16();
   // Every fixture is an instance of its own: a fresh source, with fresh UIDs, for each.
   int sources = 0;
   const auto source = [&](const SourceImage& image) {
@@ -288,6 +320,8 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
   for (const auto& row : jpeg2000) {
     TempDir frames;
     const Jpeg2000Frames encoded = compressJpeg2000(row.image, row.lossy, frames.path());
+    if (!row.lossy && encoded.decoded != row.image.samples)
+      throw std::runtime_error(std::string("OpenJPEG does not give back ") + row.name);
     const E_TransferSyntax syntax = row.lossy ? EXS_JPEG2000 : EXS_JPEG2000LosslessOnly;
     wrapEncapsulated(source(row.image), add(row.name, syntax, encoded.decoded), encoded.codestreams,
                      syntax, row.photometric);
