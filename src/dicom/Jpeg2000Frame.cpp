@@ -122,6 +122,8 @@ OFCondition decodeJpeg2000Frame(const unsigned char* data, size_t length,
   opj_dparameters_t parameters;
   opj_set_default_decoder_parameters(&parameters);
   if (!opj_setup_decoder(codec.get(), &parameters)) return failure("cannot set up the decoder");
+  // A truncated codestream is a damaged image, not a blurred one.
+  opj_decoder_set_strict_mode(codec.get(), OPJ_TRUE);
 
   MemorySource source{data, length, 0};
   std::unique_ptr<opj_stream_t, StreamDeleter> stream(
