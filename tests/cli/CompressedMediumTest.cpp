@@ -159,6 +159,8 @@ struct Receiver {
   bool noCompressedTransfer;
 };
 
+void PrintTo(const Receiver& receiver, std::ostream* out) { *out << receiver.name; }
+
 class CompressedMediumTo : public CompressedMedium,
                            public ::testing::WithParamInterface<Receiver> {};
 
