@@ -313,9 +313,14 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
     bool lossy;
     const char* photometric;
   } jpeg2000[] = {
-      {"J2K_LOSSLESS_GREY16", grey16, false, nullptr}, {"J2K_LOSSY_GREY16", grey16, true, nullptr},
-      {"J2K_LOSSLESS_RGB", colour, false, "YBR_RCT"},  {"J2K_LOSSY_RGB", colour, true, "YBR_ICT"},
-      {"J2K_MULTIFRAME", frames8, false, nullptr},
+      // clang-format off
+      {"J2K_LOSSLESS_GREY16",   grey16,   false, nullptr},
+      {"J2K_LOSSY_GREY16",      grey16,   true,  nullptr},
+      {"J2K_LOSSLESS_SIGNED16", signed16, false, nullptr},
+      {"J2K_LOSSLESS_RGB",      colour,   false, "YBR_RCT"},
+      {"J2K_LOSSY_RGB",         colour,   true,  "YBR_ICT"},
+      {"J2K_MULTIFRAME",        frames8,  false, nullptr},
+      // clang-format on
   };
   for (const auto& row : jpeg2000) {
     TempDir frames;
