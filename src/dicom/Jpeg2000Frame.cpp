@@ -144,7 +144,7 @@ OFCondition decodeJpeg2000Frame(const unsigned char* data, size_t length,
   if (!wrong.empty()) return failure(wrong);
 
   if (opj_codestream_info_v2_t* info = opj_get_cstr_info(codec.get())) {
-    coding.colourTransform = info->m_default_tile_info.mct != 0;
+    coding.colourTransform = info->m_default_tile_info.mct != 0 && image->numcomps >= 3;
     coding.irreversible = info->m_default_tile_info.tccp_info != nullptr &&
                           info->m_default_tile_info.tccp_info[0].qmfbid == 0;
     opj_destroy_cstr_info(&info);
