@@ -117,8 +117,9 @@ TEST_F(MediaScanTest, DirectoryObjectsUnderAnyNameAreSkippedAndDamagedImagesTold
   };
   EXPECT_EQ(fileEvents(reports), expected);
   for (const ScanProgress& report : reports) {
-    if (report.event == ScanEvent::ScanSkipped)
+    if (report.event == ScanEvent::ScanSkipped) {
       EXPECT_EQ(report.message, "File 'DICOMDIR' skipped.");
+    }
     if (report.event == ScanEvent::ScanError) {
       EXPECT_EQ(report.message, "Not a valid dicom file");
       EXPECT_EQ(report.damagedDicom, report.fileName == "IM2") << report.fileName;
