@@ -19,7 +19,7 @@ class App;
 // or written (nothing changed), 2 usage error or a value the dialogs would reject.
 
 struct ConfigCliOptions {
-  std::string workDir = ".";
+  std::string workDir;  // empty: the per-user working folder
 };
 using ConfigCliOptionsPtr = std::shared_ptr<ConfigCliOptions>;
 

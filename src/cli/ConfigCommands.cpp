@@ -13,7 +13,7 @@ void addConfigCommands(CLI::App& app, int& exitStatus) {
   config->fallthrough();  // --workdir may also follow the subcommand
   config
       ->add_option("--workdir", options->workDir,
-                   "Folder holding the configuration files (default: the current folder)")
+                   "Folder holding the configuration files (default: ~/.config/kalvora)")
       ->check(CLI::ExistingDirectory);
 
   addShowCommand(*config, options, exitStatus);

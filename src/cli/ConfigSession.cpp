@@ -1,6 +1,7 @@
 #include <exception>
 #include <iostream>
 
+#include "cli/CliConfiguration.h"
 #include "cli/ConfigCli.h"
 #include "config/ConfigFiles.h"
 
@@ -9,6 +10,13 @@ namespace {
 int reportLoadMessages(const std::vector<std::string>& messages) {
   for (const std::string& message : messages) std::cerr << message << "\n";
   return messages.empty() ? 0 : 1;
+}
+
+// On a first start nothing is read and the defaults stand.
+bool firstStart(const std::string& folder) {
+  if (configurationSaved(folder)) return false;
+  std::cerr << "No configuration has been saved yet in " << folder << ": showing the defaults.\n";
+  return true;
 }
 
 }  // namespace
@@ -25,29 +33,33 @@ int guarded(const std::function<int()>& body) {
 }
 
 int loadConfigForReading(const ConfigCliOptions& options, Configuration& config) {
-  return reportLoadMessages(loadConfiguration(options.workDir, config, MissingFile::ReadAsEmpty));
+  const std::string folder = workingFolder(options.workDir);
+  if (firstStart(folder)) return 0;
+  return reportLoadMessages(loadConfiguration(folder, config, MissingFile::ReadAsEmpty));
 }
 
 int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
                       Configuration& config) {
+  const std::string folder = workingFolder(options.workDir);
+  if (firstStart(folder)) return 0;
   const std::string name = fileName;
   std::optional<std::string> message;
   if (name == kStationsFileName)
-    message = loadStations(options.workDir, config.stations, MissingFile::ReadAsEmpty);
+    message = loadStations(folder, config.stations, MissingFile::ReadAsEmpty);
   else if (name == kRulesFileName)
-    message = loadRules(options.workDir, config.rules, MissingFile::ReadAsEmpty);
+    message = loadRules(folder, config.rules, MissingFile::ReadAsEmpty);
   else if (name == kFiltersFileName)
-    message = loadFilters(options.workDir, config.filters, MissingFile::ReadAsEmpty);
+    message = loadFilters(folder, config.filters, MissingFile::ReadAsEmpty);
   else
-    message = loadSettings(options.workDir, config.settings, MissingFile::ReadAsEmpty);
+    message = loadSettings(folder, config.settings, MissingFile::ReadAsEmpty);
   return reportLoadMessages(message ? std::vector<std::string>{*message}
                                     : std::vector<std::string>{});
 }
 
 int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change) {
+  const std::string folder = workingFolder(options.workDir);
   Configuration config;
-  const std::vector<std::string> messages =
-      loadConfiguration(options.workDir, config, MissingFile::Skip);
+  const std::vector<std::string> messages = loadConfiguration(folder, config, MissingFile::Skip);
   if (!messages.empty()) {
     reportLoadMessages(messages);
     std::cerr << "Nothing was changed: saving now would lose what could not be read.\n";
@@ -57,7 +69,7 @@ int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change)
     std::cerr << *rejection << "\n";
     return 2;
   }
-  if (const std::optional<std::string> message = saveConfiguration(options.workDir, config)) {
+  if (const std::optional<std::string> message = saveConfiguration(folder, config)) {
     std::cerr << *message << "\n";
     return 1;
   }

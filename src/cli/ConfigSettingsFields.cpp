@@ -1,70 +1,29 @@
 #include "cli/ConfigSettingsFields.h"
 
-#include <limits>
-
 #include "config/ConfigValidation.h"
 
 namespace {
 
-SettingsField text(const char* name, std::string AppSettings::*member) {
-  return {name, member, nullptr, false};
-}
-SettingsField flag(const char* name, int32_t AppSettings::*member) {
-  return {name, nullptr, member, true};
-}
-SettingsField number(const char* name, int32_t AppSettings::*member) {
-  return {name, nullptr, member, false};
-}
-
-struct Bounds {
-  int min;
-  int max;
-};
-
-Bounds numberBounds(const SettingsField& field, const Configuration& config) {
-  if (field.flag) return {0, 1};
-  if (field.number == &AppSettings::maxPduSize) return {kMaxPduSizeMin, kMaxPduSizeMax};
-  if (field.number == &AppSettings::timeoutMs) return {kTimeoutMsMin, kTimeoutMsMax};
+SettingBounds numberBounds(const SettingsField& field, const Configuration& config) {
+  SettingBounds bounds = field.bounds;
   // An index into the station list, or -1 for none, as the options dialog stores it.
-  if (field.number == &AppSettings::standardDestination) return {-1, config.stations.GetSize() - 1};
-  return {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
+  if (bounds.upToLastStation) bounds.highest = config.stations.GetSize() - 1;
+  return bounds;
 }
 
 }  // namespace
 
 const std::vector<SettingsField>& settingsFields() {
+#define KALVORA_TEXT_ROW(member, byDefault) {#member, &AppSettings::member, nullptr, false, {}},
+#define KALVORA_FLAG_ROW(member, byDefault) \
+  {#member, nullptr, &AppSettings::member, true, kFlagBounds},
+#define KALVORA_NUMBER_ROW(member, byDefault, bounds) \
+  {#member, nullptr, &AppSettings::member, false, bounds},
   static const std::vector<SettingsField> fields = {
-      text("tempFolder", &AppSettings::tempFolder),
-      flag("useExtensionFilter", &AppSettings::useExtensionFilter),
-      flag("startMinimized", &AppSettings::startMinimized),
-      flag("openTrayAfterReading", &AppSettings::openTrayAfterReading),
-      flag("stayOnTop", &AppSettings::stayOnTop),
-      flag("verbose", &AppSettings::verbose),
-      flag("sendToStandardDestination", &AppSettings::sendToStandardDestination),
-      number("standardDestination", &AppSettings::standardDestination),
-      flag("useForwardRules", &AppSettings::useForwardRules),
-      flag("anonymize", &AppSettings::anonymize),
-      flag("anonymizePatientId", &AppSettings::anonymizePatientId),
-      text("anonymizedPatientId", &AppSettings::anonymizedPatientId),
-      flag("anonymizePatientName", &AppSettings::anonymizePatientName),
-      text("patientNameText", &AppSettings::patientNameText),
-      flag("anonymizePhysicians", &AppSettings::anonymizePhysicians),
-      text("physiciansName", &AppSettings::physiciansName),
-      flag("anonymizeInstitution", &AppSettings::anonymizeInstitution),
-      text("institutionName", &AppSettings::institutionName),
-      flag("anonymizeComments", &AppSettings::anonymizeComments),
-      flag("birthdayToJanuaryFirst", &AppSettings::birthdayToJanuaryFirst),
-      flag("datesToCurrentDate", &AppSettings::datesToCurrentDate),
-      flag("askForNewPatientData", &AppSettings::askForNewPatientData),
-      flag("noCompressedTransfer", &AppSettings::noCompressedTransfer),
-      text("callingAeTitle", &AppSettings::callingAeTitle),
-      number("maxPduSize", &AppSettings::maxPduSize),
-      number("timeoutMs", &AppSettings::timeoutMs),
-      flag("correctSpacePaddedUids", &AppSettings::correctSpacePaddedUids),
-      flag("proposeRequiredContextsOnly", &AppSettings::proposeRequiredContextsOnly),
-      number("windowX", &AppSettings::windowX),
-      number("windowY", &AppSettings::windowY),
-  };
+      KALVORA_SETTINGS_FIELDS(KALVORA_TEXT_ROW, KALVORA_FLAG_ROW, KALVORA_NUMBER_ROW)};
+#undef KALVORA_TEXT_ROW
+#undef KALVORA_FLAG_ROW
+#undef KALVORA_NUMBER_ROW
   return fields;
 }
 
@@ -83,9 +42,10 @@ std::optional<std::string> setSettingsField(const SettingsField& field, const st
     config.settings.*field.text = value;
     return std::nullopt;
   }
-  const Bounds bounds = numberBounds(field, config);
+  const SettingBounds bounds = numberBounds(field, config);
   int parsed = 0;
-  if (auto message = parseIntegerField(value, bounds.min, bounds.max, parsed)) return message;
+  if (auto message = parseIntegerField(value, bounds.lowest, bounds.highest, parsed))
+    return message;
   config.settings.*field.number = parsed;
   return std::nullopt;
 }

@@ -13,6 +13,7 @@ struct SettingsField {
   std::string AppSettings::*text;  // string fields
   int32_t AppSettings::*number;    // flags and integers
   bool flag;
+  SettingBounds bounds;  // flags and integers
 };
 
 const std::vector<SettingsField>& settingsFields();

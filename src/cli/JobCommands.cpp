@@ -40,7 +40,7 @@ bool interruptArrived() {
 
 // Options shared by import, send and echo.
 struct JobOptions {
-  std::string workdir = ".";
+  std::string workdir;  // empty: the per-user working folder
   std::string toAlias;
   std::string aeTitle;
   std::string host;
@@ -55,7 +55,9 @@ struct JobOptions {
 };
 
 void addStationOptions(CLI::App* command, JobOptions& o) {
-  command->add_option("--workdir", o.workdir, "Folder with the configuration files")
+  command
+      ->add_option("--workdir", o.workdir,
+                   "Folder with the configuration files (default: ~/.config/kalvora)")
       ->check(CLI::ExistingDirectory);
   auto* to = command->add_option("--to", o.toAlias, "Station (by alias) to send to");
   auto* ae = command->add_option("--ae", o.aeTitle, "AE title of a station given by hand");

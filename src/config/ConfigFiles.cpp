@@ -130,6 +130,15 @@ std::optional<std::string> saveStations(const std::string& workDir, const CStati
   return saveFile(workDir, kStationsFileName, stations);
 }
 
+bool configurationSaved(const std::string& workDir) {
+  for (const char* name :
+       {kSettingsFileName, kFiltersFileName, kRulesFileName, kStationsFileName}) {
+    struct stat status {};
+    if (stat(pathIn(workDir, name).c_str(), &status) == 0 || errno != ENOENT) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> loadConfiguration(const std::string& workDir, Configuration& config,
                                            MissingFile missing) {
   std::vector<std::string> messages;

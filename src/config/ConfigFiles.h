@@ -41,6 +41,10 @@ std::optional<std::string> saveFilters(const std::string& workDir, const CFilter
 std::optional<std::string> saveRules(const std::string& workDir, const CRuleArray& rules);
 std::optional<std::string> saveStations(const std::string& workDir, const CStationArray& stations);
 
+// Whether any of the four files is there (or cannot be looked at): a folder without them
+// is a first start, whose defaults are no error.
+bool configurationSaved(const std::string& workDir);
+
 // Loads settings, filters, rules and stations in that order into `config` (which the
 // caller has defaulted); one message per file that failed, in that order.
 std::vector<std::string> loadConfiguration(const std::string& workDir, Configuration& config,

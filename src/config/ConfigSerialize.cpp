@@ -15,36 +15,9 @@ void transfer(ArchiveWriter& archive, const int32_t& field) { archive.writeInt32
 
 template <typename Archive, typename Settings>
 void transferSettings(Archive& archive, Settings& settings) {
-  transfer(archive, settings.tempFolder);
-  transfer(archive, settings.useExtensionFilter);
-  transfer(archive, settings.startMinimized);
-  transfer(archive, settings.openTrayAfterReading);
-  transfer(archive, settings.stayOnTop);
-  transfer(archive, settings.verbose);
-  transfer(archive, settings.sendToStandardDestination);
-  transfer(archive, settings.standardDestination);
-  transfer(archive, settings.useForwardRules);
-  transfer(archive, settings.anonymize);
-  transfer(archive, settings.anonymizePatientId);
-  transfer(archive, settings.anonymizedPatientId);
-  transfer(archive, settings.anonymizePatientName);
-  transfer(archive, settings.patientNameText);
-  transfer(archive, settings.anonymizePhysicians);
-  transfer(archive, settings.physiciansName);
-  transfer(archive, settings.anonymizeInstitution);
-  transfer(archive, settings.institutionName);
-  transfer(archive, settings.anonymizeComments);
-  transfer(archive, settings.birthdayToJanuaryFirst);
-  transfer(archive, settings.datesToCurrentDate);
-  transfer(archive, settings.askForNewPatientData);
-  transfer(archive, settings.noCompressedTransfer);
-  transfer(archive, settings.callingAeTitle);
-  transfer(archive, settings.maxPduSize);
-  transfer(archive, settings.timeoutMs);
-  transfer(archive, settings.correctSpacePaddedUids);
-  transfer(archive, settings.proposeRequiredContextsOnly);
-  transfer(archive, settings.windowX);
-  transfer(archive, settings.windowY);
+#define KALVORA_TRANSFER_FIELD(member, ...) transfer(archive, settings.member);
+  KALVORA_SETTINGS_FIELDS(KALVORA_TRANSFER_FIELD, KALVORA_TRANSFER_FIELD, KALVORA_TRANSFER_FIELD)
+#undef KALVORA_TRANSFER_FIELD
 }
 
 template <typename Archive, typename Station>

@@ -9,6 +9,7 @@
 #include "config/CRuleArray.h"
 #include "config/CStation.h"
 #include "config/CStationArray.h"
+#include "config/SettingsFields.h"
 
 // The checks the configuration dialogs and the command line apply before a record is
 // stored. Each returns the message to show, or nothing when the record may be stored.
@@ -20,10 +21,6 @@ constexpr int kStationPortMin = 1;
 constexpr int kStationPortMax = 65000;
 constexpr int kRuleTagMin = 0;
 constexpr int kRuleTagMax = 16384;
-constexpr int kMaxPduSizeMin = 4096;
-constexpr int kMaxPduSizeMax = 131072;
-constexpr int kTimeoutMsMin = 1;
-constexpr int kTimeoutMsMax = 100000;
 
 // A decimal integer, optionally signed and surrounded by blanks.
 // "Please enter an integer." when the text is not one, "Please enter an integer between

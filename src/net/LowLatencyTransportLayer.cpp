@@ -18,22 +18,21 @@ void setOption(int socket, int level, int option, int value) {
 // Linux drops out of quick-ack mode on its own, so it is switched on again after each read.
 void acknowledgeAtOnce(int socket) { setOption(socket, IPPROTO_TCP, TCP_QUICKACK, 1); }
 
-void boundWaits(int socket, int timeoutSeconds) {
-  if (timeoutSeconds <= 0) return;
+void boundWaits(int socket, int waitLimitMs) {
+  if (waitLimitMs <= 0) return;
   timeval timeout{};
-  timeout.tv_sec = timeoutSeconds;
+  timeout.tv_sec = waitLimitMs / 1000;
+  timeout.tv_usec = (waitLimitMs % 1000) * 1000;
   setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
 }
 
 class LowLatencyConnection : public DcmTCPConnection {
  public:
-  LowLatencyConnection(DcmNativeSocketType socket, LowLatencyTransportLayer& layer,
-                       int timeoutSeconds)
+  LowLatencyConnection(DcmNativeSocketType socket, LowLatencyTransportLayer& layer)
       : DcmTCPConnection(socket), layer_(layer), socket_(static_cast<int>(socket)) {
     setOption(socket_, IPPROTO_TCP, TCP_NODELAY, 1);
     acknowledgeAtOnce(socket_);
-    boundWaits(socket_, timeoutSeconds);
     layer_.connectionOpened(socket_);
   }
 
@@ -80,13 +79,12 @@ class LowLatencyConnection : public DcmTCPConnection {
 
 }  // namespace
 
-LowLatencyTransportLayer::LowLatencyTransportLayer(int timeoutSeconds)
-    : timeoutSeconds_(timeoutSeconds) {}
+LowLatencyTransportLayer::LowLatencyTransportLayer(int waitLimitMs) : waitLimitMs_(waitLimitMs) {}
 
 DcmTransportConnection* LowLatencyTransportLayer::createConnection(DcmNativeSocketType openSocket,
                                                                    OFBool useSecureLayer) {
   if (useSecureLayer) return nullptr;
-  return new LowLatencyConnection(openSocket, *this, timeoutSeconds_);
+  return new LowLatencyConnection(openSocket, *this);
 }
 
 void LowLatencyTransportLayer::abort() {
@@ -100,9 +98,21 @@ bool LowLatencyTransportLayer::aborted() const {
   return aborted_;
 }
 
+void LowLatencyTransportLayer::setWaitLimit(int waitLimitMs) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waitLimitMs_ = waitLimitMs;
+  if (openSocket_ >= 0) boundWaits(openSocket_, waitLimitMs_);
+}
+
+int LowLatencyTransportLayer::waitLimitMs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waitLimitMs_;
+}
+
 void LowLatencyTransportLayer::connectionOpened(int socket) {
   std::lock_guard<std::mutex> lock(mutex_);
   openSocket_ = socket;
+  boundWaits(socket, waitLimitMs_);
   if (aborted_) shutdown(socket, SHUT_RDWR);
 }
 

@@ -7,11 +7,11 @@
 
 // DCMTK transport layer for one send job's association. Its connections neither delay small
 // writes (Nagle) nor delay acknowledgements, so a store does not wait on the peer's delayed
-// ACK; every socket wait is bounded by the job's network time-out; and abort() cuts the
+// ACK; every socket wait is bounded by the wait limit (milliseconds); and abort() cuts the
 // connection from any thread, which wakes a worker blocked in a network wait.
 class LowLatencyTransportLayer : public DcmTransportLayer {
  public:
-  explicit LowLatencyTransportLayer(int timeoutSeconds);
+  explicit LowLatencyTransportLayer(int waitLimitMs);
 
   DcmTransportConnection* createConnection(DcmNativeSocketType openSocket,
                                            OFBool useSecureLayer) override;
@@ -19,13 +19,16 @@ class LowLatencyTransportLayer : public DcmTransportLayer {
   // Thread-safe. Shuts the current connection down, and any connection made later at once.
   void abort();
   bool aborted() const;
+  // Thread-safe. Applies to the open connection and to later ones.
+  void setWaitLimit(int waitLimitMs);
+  int waitLimitMs() const;
 
   // Bookkeeping of the open connection, used by the connections themselves.
   void connectionOpened(int socket);
   void connectionClosing(int socket);
 
  private:
-  const int timeoutSeconds_;
+  int waitLimitMs_;
   mutable std::mutex mutex_;
   int openSocket_ = -1;
   bool aborted_ = false;

@@ -6,17 +6,20 @@ struct AppSettings;
 
 // What one send job is given: our own AE settings, the station and the folder to send.
 struct SendParams {
+  // Our side, from the settings; by default as the default settings give it.
   std::string callingAETitle;
-  int maxPduSize = 16384;
-  // Handed to DCMTK unchanged (DCMTK counts it in seconds); bounds every network wait.
-  int networkTimeout = 1000;
-  int correctUidPadding = 0;
-  int proposeOnlyRequired = 0;
-  int convertCompressed = 1;
+  int maxPduSize;
+  int networkTimeout;  // timeoutMs, handed to DCMTK as seconds; bounds every network wait
+  int correctUidPadding;
+  int proposeOnlyRequired;
+  int convertCompressed;
+  // The station and the job.
   std::string calledAETitle;
   std::string peerHost;
   int peerPort = 0;
   std::string jobFolder;
+
+  SendParams();
 };
 
 // The parameters of a send of `jobFolder` to one station, with our side from the settings.

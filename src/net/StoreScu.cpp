@@ -15,7 +15,6 @@
 #include "dicom/NestingGuard.h"
 #include "net/CodecRegistration.h"
 #include "net/FileToSend.h"
-#include "net/LowLatencyTransportLayer.h"
 #include "net/StoreResponseStatus.h"
 #include "net/TextFormat.h"
 #include "workers/MainThreadPoster.h"
@@ -40,7 +39,7 @@ StoreScu::StoreScu(SendParams params, MainThreadPoster& mainThread, UserPrompts&
       mainThread_(mainThread),
       prompts_(prompts),
       onReport_(std::move(onReport)),
-      transportLayer_(std::make_unique<LowLatencyTransportLayer>(params_.networkTimeout)) {}
+      association_(params_.networkTimeout * 1000) {}
 
 StoreScu::~StoreScu() {
   requestStop();
@@ -56,7 +55,7 @@ void StoreScu::requestStop() { stopRequested_ = true; }
 
 void StoreScu::abort() {
   aborted_ = true;
-  transportLayer_->abort();
+  association_.cut();
   std::lock_guard<std::mutex> lock(pauseMutex_);
   pauseWake_.notify_all();
 }
@@ -70,7 +69,7 @@ void StoreScu::Run() {
     // Nothing escapes the worker: end the job as a failed one.
     try {
       if (!finished_) {
-        releaseHandlesQuietly();
+        association_.discard();
         report(SendFailed, "Unknown error in StoreScu::Run()");
         if (codecsHeld_) CodecRegistration::release();
         codecsHeld_ = false;
@@ -171,7 +170,7 @@ OFCondition StoreScu::sendFiles(const std::vector<std::string>& sendQueue) {
     }
     progress_.currentFile = path;
     progress_.warning.clear();
-    condition = StoreFile(association_, path);
+    condition = StoreFile(association_.association(), path);
     progress_.condition = condition;
     if (condition.bad()) {
       progress_.event = FileFailed;

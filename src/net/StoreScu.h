@@ -12,6 +12,7 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/assoc.h>
 
+#include "net/DicomAssociation.h"
 #include "net/SendEvent.h"
 #include "net/SendParams.h"
 #include "net/SendProgress.h"
@@ -19,7 +20,6 @@
 
 class MainThreadPoster;
 class UserPrompts;
-class LowLatencyTransportLayer;
 
 // One send job: stores every file of a job folder at one station over one association, on a
 // worker thread of its own. Every step is a report: a copy of the progress record posted to
@@ -61,9 +61,7 @@ class StoreScu {
   // False when a step failed; `condition` then holds the failing step's result.
   bool openAssociation(const std::vector<std::string>& sopClasses, OFCondition& condition);
   OFCondition requestAssociation();
-  void discardFailedAssociation();
   void tearDown(const OFCondition& condition);
-  void releaseHandlesQuietly();
 
   void report(SendEvent event);
   void report(SendEvent event, const std::string& message);
@@ -83,10 +81,7 @@ class StoreScu {
   bool codecsHeld_ = false;
   bool finished_ = false;
 
-  std::unique_ptr<LowLatencyTransportLayer> transportLayer_;
-  T_ASC_Network* network_ = nullptr;
-  T_ASC_Parameters* associationParams_ = nullptr;
-  T_ASC_Association* association_ = nullptr;
+  DicomAssociation association_;
 
   std::mutex pauseMutex_;
   std::condition_variable pauseWake_;

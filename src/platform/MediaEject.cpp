@@ -4,63 +4,25 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
+
+#include "platform/DeviceKind.h"
+#include "platform/MountTable.h"
 
 extern char** environ;
 
 namespace {
 
-// mountinfo escapes blanks and backslashes as \ooo.
-std::string unescapeMountField(const std::string& field) {
-  std::string out;
-  for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size()) {
-      out += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
-      i += 3;
-    } else {
-      out += field[i];
-    }
+// The mount on top at `mountPoint`: the last one listed there.
+bool findMount(const std::string& mountPoint, MountEntry& found) {
+  bool any = false;
+  for (const MountEntry& entry : readMountTable("/proc/self/mountinfo")) {
+    if (entry.mountPoint != mountPoint) continue;
+    found = entry;
+    any = true;
   }
-  return out;
-}
-
-struct MountedDevice {
-  std::string device;      // e.g. /dev/sr0
-  std::string majorMinor;  // e.g. 11:0
-};
-
-bool findMount(const std::string& mountPoint, MountedDevice& found) {
-  std::ifstream mountinfo("/proc/self/mountinfo");
-  std::string line;
-  while (std::getline(mountinfo, line)) {
-    std::istringstream fields(line);
-    std::string id, parent, majorMinor, root, point;
-    fields >> id >> parent >> majorMinor >> root >> point;
-    if (unescapeMountField(point) != mountPoint) continue;
-    std::string field;
-    while (fields >> field && field != "-") {
-    }
-    std::string fsType, source;
-    fields >> fsType >> source;
-    found = {unescapeMountField(source), majorMinor};
-  }
-  return !found.device.empty();
-}
-
-bool readsOne(const std::string& path) {
-  std::ifstream in(path);
-  std::string value;
-  return in >> value && value == "1";
-}
-
-bool isEjectable(const MountedDevice& mount) {
-  if (mount.device.rfind("/dev/sr", 0) == 0) return true;
-  const std::string sysfs = "/sys/dev/block/" + mount.majorMinor;
-  // A partition's removable flag lives on its whole disk, one level up.
-  return readsOne(sysfs + "/removable") || readsOne(sysfs + "/../removable");
+  return any;
 }
 
 }  // namespace
@@ -69,10 +31,12 @@ void EjectMedia(const std::string& root) {
   try {
     std::string mountPoint = root;
     while (mountPoint.size() > 1 && mountPoint.back() == '/') mountPoint.pop_back();
-    MountedDevice mount;
-    if (mountPoint.empty() || !findMount(mountPoint, mount) || !isEjectable(mount)) return;
+    MountEntry mount;
+    if (mountPoint.empty() || !findMount(mountPoint, mount) ||
+        classifyDevice(mount.source) == DeviceKind::Ignored)
+      return;
     // Ejecting waits for the drive; never hold up the caller for it.
-    std::thread([device = mount.device] {
+    std::thread([device = mount.source] {
       std::vector<char*> argv = {const_cast<char*>("eject"), const_cast<char*>(device.c_str()),
                                  nullptr};
       pid_t pid = 0;

@@ -1,9 +1,12 @@
 #include "platform/UserFolders.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -13,15 +16,42 @@ std::string homeFolder() {
   return "/tmp";
 }
 
+// Relative values are invalid and must be ignored.
+std::string xdgFolder(const char* variable, const char* fallbackBelowHome) {
+  if (const char* value = std::getenv(variable); value && *value == '/') return value;
+  return homeFolder() + "/" + fallbackBelowHome;
+}
+
+// mkdir -p with mode 0700 for every folder it makes.
+void createPrivateFolders(const std::string& path) {
+  std::string partial;
+  for (size_t next = 0; next != std::string::npos;) {
+    const size_t slash = path.find('/', next + 1);
+    partial = path.substr(0, slash);
+    next = slash;
+    if (!partial.empty()) mkdir(partial.c_str(), 0700);
+  }
+}
+
 }  // namespace
 
 std::string defaultTempFolder() {
-  std::string cache;
-  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') {
-    cache = xdg;
-  } else {
-    cache = homeFolder() + "/.cache";
-  }
+  std::string cache = xdgFolder("XDG_CACHE_HOME", ".cache");
   if (cache.back() != '/') cache += '/';
   return cache + "kalvora/";
+}
+
+std::string defaultWorkingFolder() {
+  std::string config = xdgFolder("XDG_CONFIG_HOME", ".config");
+  while (config.size() > 1 && config.back() == '/') config.pop_back();
+  const std::string folder = (config == "/" ? "" : config) + "/kalvora";
+  createPrivateFolders(folder);
+  return folder;
+}
+
+std::string installedDataFolder() {
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || executable.empty()) return {};
+  return (executable.parent_path().parent_path() / "share" / "kalvora").string();
 }

@@ -1,6 +1,7 @@
 #include "CliRun.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -16,9 +17,12 @@ std::string shellQuoted(const std::string& text) {
 
 }  // namespace
 
-CliResult runCli(const std::string& workDir, const std::vector<std::string>& args) {
+CliResult runCliWithConfigHome(const std::string& workDir, const std::string& configHome,
+                               const std::vector<std::string>& args) {
   TempDir capture;
-  std::string command = "cd " + shellQuoted(workDir) + " && " + shellQuoted(KALVORA_CLI_EXECUTABLE);
+  std::string command = "cd " + shellQuoted(workDir) +
+                        " && XDG_CONFIG_HOME=" + shellQuoted(configHome) + " " +
+                        shellQuoted(KALVORA_CLI_EXECUTABLE);
   for (const std::string& arg : args) command += " " + shellQuoted(arg);
   command += " </dev/null >" + shellQuoted(capture / "out") + " 2>" + shellQuoted(capture / "err");
   const int raw = std::system(command.c_str());
@@ -27,4 +31,10 @@ CliResult runCli(const std::string& workDir, const std::vector<std::string>& arg
   result.out = readFileBytes(capture / "out");
   result.err = readFileBytes(capture / "err");
   return result;
+}
+
+CliResult runCli(const std::string& workDir, const std::vector<std::string>& args) {
+  TempDir configHome;
+  if (symlink(workDir.c_str(), (configHome / "kalvora").c_str()) != 0) return {};
+  return runCliWithConfigHome(workDir, configHome.path(), args);
 }

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CliRun.h"
+#include "StoreScpPeer.h"
 #include "TempDir.h"
 
 namespace {
@@ -27,13 +28,18 @@ const std::vector<std::string> kFourFiles = {"config.dat", "filters.dat", "rules
 
 }  // namespace
 
-TEST(ConfigCli, ShowOnAFreshFolderReportsAndCreatesNothing) {
+TEST(ConfigCli, ShowOnAFreshFolderPrintsTheDefaultsAndCreatesNothing) {
   TempDir dir;
-  const CliResult result = runCli(dir.path(), {"config", "show", "--json"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err,
-            "Error: No configuration loaded\nError: No filter list loaded\n"
-            "Error: No rules loaded\nError: No DICOM stations loaded\n");
+  const std::string firstStart =
+      "No configuration has been saved yet in " + dir.path() + ": showing the defaults.\n";
+  const CliResult result =
+      runCli(dir.path(), {"config", "--workdir", dir.path(), "show", "--json"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, firstStart);
+  const CliResult list =
+      runCli(dir.path(), {"config", "--workdir", dir.path(), "stations", "list"});
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.err, firstStart);
   EXPECT_TRUE(filesIn(dir.path()).empty());
 
   const nlohmann::json shown = nlohmann::json::parse(result.out);
@@ -41,6 +47,36 @@ TEST(ConfigCli, ShowOnAFreshFolderReportsAndCreatesNothing) {
   EXPECT_EQ(shown["settings"]["callingAeTitle"], "KALVORA");
   EXPECT_EQ(shown["settings"]["standardDestination"], -1);
   EXPECT_EQ(shown["stations"], nlohmann::json::array());
+}
+
+TEST(ConfigCli, AFileMissingBesideSavedOnesIsStillReported) {
+  TempDir dir;
+  ASSERT_EQ(runCli(dir.path(), {"config", "set", "verbose", "1"}).status, 0);
+  std::filesystem::remove(dir / "stations.dat");
+  const CliResult result = runCli(dir.path(), {"config", "show", "--json"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Error: No DICOM stations loaded\n");
+  EXPECT_EQ(nlohmann::json::parse(result.out)["settings"]["verbose"], 1);
+}
+
+TEST(ConfigCli, WithoutWorkdirEveryCommandUsesThePerUserFolder) {
+  TempDir dir;
+  const std::string configHome = dir / "home/.config";
+  const std::string folder = configHome + "/kalvora";
+  const std::string port = std::to_string(freeLoopbackPort());
+  const CliResult added = runCliWithConfigHome(
+      dir.path(), configHome, {"config", "stations", "add", "PACS", "AE", "127.0.0.1", port});
+  ASSERT_EQ(added.status, 0) << added.err;
+  EXPECT_EQ(filesIn(folder), kFourFiles);
+  EXPECT_TRUE(filesIn(dir.path()) == std::vector<std::string>{"home"});
+  for (const std::string& path : {configHome, folder})
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms::owner_all)
+        << path;
+
+  // The job commands read the same folder: the station is known (and not reachable).
+  const CliResult echo = runCliWithConfigHome(dir.path(), configHome, {"echo", "PACS"});
+  EXPECT_EQ(echo.status, 1) << echo.err;
+  EXPECT_NE(echo.err.find("Could not reach the station"), std::string::npos);
 }
 
 TEST(ConfigCli, ChangesWriteTheExactFileFormat) {

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmnet/assoc.h>
+
+class LowLatencyTransportLayer;
+
+// One association we request from a station, with DCMTK's network, association parameters
+// and association handles. The handles are freed here and nowhere else: by the tear-down
+// steps, or by the destructor for whatever is left (it never throws). Every wait on the
+// peer is bounded by `peerWaitMs`.
+class DicomAssociation {
+ public:
+  explicit DicomAssociation(int peerWaitMs);
+  ~DicomAssociation();
+  DicomAssociation(const DicomAssociation&) = delete;
+  DicomAssociation& operator=(const DicomAssociation&) = delete;
+
+  // Opening, in this order; each returns DCMTK's condition.
+  OFCondition initializeNetwork();
+  OFCondition createParameters(int maxPduSize);
+  // For the AE titles, addresses and presentation contexts; null before createParameters.
+  T_ASC_Parameters* parameters() const { return params_; }
+  // May be called again after a failure: the failed try is discarded, the parameters stay.
+  OFCondition request();
+  // Null until a request was made.
+  T_ASC_Association* association() const { return association_; }
+
+  // Tear-down steps, each DCMTK's result. Steps on handles never created are still made,
+  // and DCMTK answers them as it does for empty handles.
+  OFCondition release();
+  OFCondition abort();
+  OFCondition destroyAssociation();  // the parameters go with it
+  OFCondition dropNetwork();
+  // Frees whatever is left, without results (after an unexpected error).
+  void discard() noexcept;
+
+  // The longest wait on the peer from now on; a store may need longer than the opening.
+  void setPeerWait(int peerWaitMs);
+  int peerWaitMs() const { return peerWaitMs_; }
+  // DCMTK counts some waits in whole seconds: the wait rounded up.
+  int peerWaitSeconds() const;
+  // Thread-safe: cuts the connection at once (and any made later), so no wait of the
+  // thread that uses the association outlasts it.
+  void cut();
+  bool wasCut() const;
+
+ private:
+  int peerWaitMs_;
+  bool released_ = false;
+  std::unique_ptr<LowLatencyTransportLayer> transportLayer_;
+  T_ASC_Network* network_ = nullptr;
+  T_ASC_Parameters* params_ = nullptr;
+  T_ASC_Association* association_ = nullptr;
+};
