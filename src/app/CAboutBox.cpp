@@ -1,7 +1,7 @@
 #include "app/CAboutBox.h"
 
 #include "app/Icons.h"
-#include "app/ProductInfo.h"
+#include "config/ProductVersion.h"
 #include "ui_CAboutBox.h"
 
 namespace {

@@ -38,7 +38,9 @@ CKalvoraDlg::CKalvoraDlg(KalvoraEngine& engine, GuiPrompts& prompts, QString wor
       engine_(engine),
       prompts_(prompts),
       workingFolder_(std::move(workingFolder)),
-      tray_(std::make_unique<KalvoraTray>(engine, [this] { return dialogOpen_; })) {
+      tray_(std::make_unique<KalvoraTray>(engine, [this] { return dialogOpen_; })),
+      readAutomount_([] { return readAutomountSetting(); }),
+      enableAutomount_([] { return enableAutomount(); }) {
   setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
   setWindowTitle(QStringLiteral("Kalvora"));
   ui_->setupUi(body());
@@ -103,9 +105,19 @@ void CKalvoraDlg::initialise() {
   trayAdded_ = tray_->AddTrayIcon();
   if (!trayAdded_) visible_ = true;
   move(engine_.settings.windowX, engine_.settings.windowY);
+  runAutorunCheck();
   applyStayOnTop();
   tray_->UpdateTrayTip();
   if (visible_) showMainWindow();
+}
+
+void CKalvoraDlg::runAutorunCheck() {
+  // Only a desktop that has the setting and has it off is asked; No asks again next time.
+  if (!readAutomount_ || readAutomount_() != AutomountSetting::Disabled) return;
+  if (MessageBoxes::askYesNo(nullptr, QString::fromLatin1(kEnableAutomountQuestion),
+                             MessageBoxes::Icon::None) &&
+      enableAutomount_)
+    enableAutomount_();
 }
 
 QTreeWidget* CKalvoraDlg::jobList() const { return ui_->jobList; }

@@ -10,6 +10,7 @@
 #include "app/KalvoraDialog.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/JobCounters.h"
+#include "platform/AutomountSetting.h"
 
 namespace Ui {
 class CKalvoraDlg;
@@ -36,6 +37,12 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   // Mount points of the optical drives holding a medium, for the manual start.
   void setOpticalMediaSource(std::function<std::vector<std::string>()> source) {
     opticalMedia_ = std::move(source);
+  }
+
+  // The desktop's automount setting, read and switched on at start-up.
+  void setAutomountControl(std::function<AutomountSetting()> read, std::function<bool()> enable) {
+    readAutomount_ = std::move(read);
+    enableAutomount_ = std::move(enable);
   }
 
   // A medium was mounted: bring the window forward (when shown) and read it.
@@ -87,6 +94,7 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   void moveEvent(QMoveEvent* event) override;
 
  private:
+  void runAutorunCheck();
   void setJobRow(int index);
   void showStatusIcon(QLabel* label, StatusIcon state);
 
@@ -96,6 +104,8 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   QString workingFolder_;
   std::unique_ptr<KalvoraTray> tray_;
   std::function<std::vector<std::string>()> opticalMedia_;
+  std::function<AutomountSetting()> readAutomount_;
+  std::function<bool()> enableAutomount_;
   bool visible_ = false;
   bool dialogOpen_ = false;
   bool expanded_ = false;

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <condition_variable>
 
-#include "app/ProductInfo.h"
+#include "config/ProductVersion.h"
 #include "config/dialogs/CStationsErrorDlg.h"
 #include "media/dialogs/CQueryNewPatientIDDlg.h"
 

@@ -1,7 +1,7 @@
 #include "app/KalvoraTray.h"
 
 #include "app/Icons.h"
-#include "app/ProductInfo.h"
+#include "config/ProductVersion.h"
 #include "jobs/KalvoraEngine.h"
 
 namespace {

@@ -43,6 +43,10 @@ CQueryNewPatientIDDlg* openPatientQuestion() {
   return nullptr;
 }
 
+void noAutomountSetting(CKalvoraDlg& window) {
+  window.setAutomountControl([] { return AutomountSetting::Absent; }, [] { return false; });
+}
+
 int filesIn(const std::string& folder) {
   int count = 0;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
@@ -85,6 +89,7 @@ class MainWindowTest : public QObject {
     GuiPrompts prompts;
     KalvoraEngine engine(mainThread, prompts);
     CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
     window.initialise();
     QVERIFY(boxes.texts.isEmpty());
     // Offscreen there is no tray: the window shows itself although it starts minimized.
@@ -163,6 +168,7 @@ class MainWindowTest : public QObject {
     GuiPrompts prompts;
     KalvoraEngine engine(mainThread, prompts);
     CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
     window.initialise();
     // A medium mounted while the window is hidden: read, window left hidden.
     window.hideMainWindow();
@@ -234,6 +240,37 @@ class MainWindowTest : public QObject {
                           QStringLiteral("Options")}));
   }
 
+  void autorunCheckAsksOnlyWhenTheDesktopSettingIsOff() {
+    struct Case {
+      AutomountSetting setting;
+      bool answer;
+      int questions;
+      int enables;
+    };
+    const Case cases[] = {{AutomountSetting::Absent, true, 0, 0},
+                          {AutomountSetting::Enabled, true, 0, 0},
+                          {AutomountSetting::Disabled, false, 1, 0},
+                          {AutomountSetting::Disabled, true, 1, 1}};
+    for (const Case& c : cases) {
+      TempDir work;
+      Configuration config;
+      QVERIFY(!saveConfiguration(work.path(), config));
+      MessageBoxRecorder boxes(c.answer);
+      QtMainThreadPoster mainThread;
+      GuiPrompts prompts;
+      KalvoraEngine engine(mainThread, prompts);
+      CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
+      int enables = 0;
+      window.setAutomountControl([&] { return c.setting; }, [&] { return ++enables > 0; });
+      window.initialise();
+      QCOMPARE(boxes.texts.size(), c.questions);
+      if (c.questions)
+        QVERIFY(
+            boxes.texts[0].contains(QStringLiteral("enable the autorun feature in desktop now?")));
+      QCOMPARE(enables, c.enables);
+    }
+  }
+
   void windowCommands() {
     TempDir work;
     MessageBoxRecorder boxes;
@@ -241,6 +278,7 @@ class MainWindowTest : public QObject {
     GuiPrompts prompts;
     KalvoraEngine engine(mainThread, prompts);
     CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
+    noAutomountSetting(window);
     window.initialise();
     // A fresh working folder: four empty files, each reported.
     QCOMPARE(boxes.texts, (QStringList{QStringLiteral("Error: No configuration loaded"),
