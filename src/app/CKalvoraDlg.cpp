@@ -93,18 +93,24 @@ CKalvoraDlg::~CKalvoraDlg() { engine_.setObserver(nullptr); }
 
 void CKalvoraDlg::initialise() {
   Configuration config;
-  for (const std::string& message :
-       loadConfiguration(workingFolder_.toStdString(), config, MissingFile::CreateEmpty))
-    MessageBoxes::show(nullptr, QString::fromStdString(message));
+  const std::vector<std::string> problems =
+      loadConfiguration(workingFolder_.toStdString(), config, MissingFile::CreateEmpty);
   engine_.settings = config.settings;
   engine_.filters = config.filters;
   engine_.rules = config.rules;
   engine_.stations = config.stations;
+  for (const std::string& message : problems) {
+    // Ended while a message was shown: the others would only hold the exit up.
+    if (exiting_) return;
+    MessageBoxes::show(nullptr, QString::fromStdString(message));
+  }
+  if (exiting_) return;
 
   visible_ = engine_.settings.startMinimized == 0;
   trayAdded_ = tray_->AddTrayIcon();
   if (!trayAdded_) visible_ = true;
   move(engine_.settings.windowX, engine_.settings.windowY);
+  placed_ = true;
   runAutorunCheck();
   applyStayOnTop();
   tray_->UpdateTrayTip();
@@ -112,6 +118,7 @@ void CKalvoraDlg::initialise() {
 }
 
 void CKalvoraDlg::runAutorunCheck() {
+  if (exiting_) return;
   // Only a desktop that has the setting and has it off is asked; No asks again next time.
   if (!readAutomount_ || readAutomount_() != AutomountSetting::Disabled) return;
   if (MessageBoxes::askYesNo(nullptr, QString::fromLatin1(kEnableAutomountQuestion),
@@ -213,8 +220,10 @@ void CKalvoraDlg::stopSends() { engine_.StopSends(); }
 bool CKalvoraDlg::PrepareExit(bool interactive) {
   tray_->RemoveTrayIcon();
   // A hidden window learns of its moves only when shown again.
-  engine_.settings.windowX = x();
-  engine_.settings.windowY = y();
+  if (placed_) {
+    engine_.settings.windowX = x();
+    engine_.settings.windowY = y();
+  }
   const std::optional<std::string> problem =
       saveConfiguration(workingFolder_.toStdString(), configurationOf(engine_));
   if (!problem) return true;
@@ -230,12 +239,14 @@ bool CKalvoraDlg::PrepareExit(bool interactive) {
 
 void CKalvoraDlg::exitApplication() {
   if (!PrepareExit(true)) return;
+  exiting_ = true;
   prompts_.cancelAll();
   Q_EMIT exitRequested();
 }
 
 void CKalvoraDlg::exitWithoutQuestions() {
   PrepareExit(false);
+  exiting_ = true;
   prompts_.cancelAll();
   Q_EMIT exitRequested();
 }
@@ -252,6 +263,7 @@ void CKalvoraDlg::closeEvent(QCloseEvent* event) {
 
 void CKalvoraDlg::moveEvent(QMoveEvent* event) {
   KalvoraDialog::moveEvent(event);
+  if (!placed_) return;
   engine_.settings.windowX = x();
   engine_.settings.windowY = y();
 }

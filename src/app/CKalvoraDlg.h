@@ -56,6 +56,8 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   bool visibleFlag() const { return visible_; }
   bool dialogOpen() const { return dialogOpen_; }
   bool expanded() const { return expanded_; }
+  // Exit has run: the application is ending.
+  bool exiting() const { return exiting_; }
 
   void toggleExpanded();
   void runAbout();
@@ -110,4 +112,6 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   bool dialogOpen_ = false;
   bool expanded_ = false;
   bool trayAdded_ = false;
+  bool exiting_ = false;
+  bool placed_ = false;  // moved to the saved position
 };

@@ -73,6 +73,8 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(Icons::application());
   options.parser.process(app);
 
+  // From here on a termination signal ends Kalvora in order (once its window runs).
+  TerminationSignals termination;
   SingleInstance instance;
   if (!instance.acquire()) {
     instance.notifyRunningInstance();
@@ -98,8 +100,15 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     CKalvoraDlg window(engine, prompts, workdir);
-    TerminationSignals termination;
-    QObject::connect(&window, &CKalvoraDlg::exitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&window, &CKalvoraDlg::exitRequested, &app, [] {
+      // Whatever modal window is open (a start-up message, a dialog) must not hold it up.
+      for (QWidget* modal = QApplication::activeModalWidget(); modal;) {
+        modal->close();
+        QWidget* next = QApplication::activeModalWidget();
+        modal = next == modal ? nullptr : next;
+      }
+      QCoreApplication::quit();
+    });
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &CKalvoraDlg::showRequestedByAnotherStart);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
@@ -115,7 +124,7 @@ int main(int argc, char** argv) {
     });
     window.initialise();
     watcher.start();
-    status = QApplication::exec();
+    if (!window.exiting()) status = QApplication::exec();
     watcher.stop();
     // Nobody answers a question any more; the workers must not wait for one.
     prompts.cancelAll();
