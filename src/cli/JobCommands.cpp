@@ -97,17 +97,20 @@ std::optional<StationChoice> stationFromOptions(const JobOptions& o, const Kalvo
   return std::nullopt;
 }
 
-void preparePrompts(const JobOptions& o, const KalvoraEngine& engine, bool sending,
-                    CliPrompts& prompts) {
+void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, CliPrompts& prompts) {
   prompts.interactive = stdinIsTerminal();
   prompts.retries = o.retries;
   prompts.station = stationFromOptions(o, engine);
-  const AppSettings& s = engine.settings;
+  AppSettings& s = engine.settings;
+  if (prompts.station && !sending)
+    throw UsageError{"--to/--ae/--host/--port choose where to send, and --no-send sends nothing."};
+  if (prompts.station) {
+    // This job goes to the station given instead of the configured destinations; the
+    // command line saves nothing, so the configuration itself is unchanged.
+    s.sendToStandardDestination = 0;
+    s.useForwardRules = 0;
+  }
   const bool choiceAsked = !s.sendToStandardDestination && !s.useForwardRules;
-  if (prompts.station && (!sending || !choiceAsked))
-    throw UsageError{
-        "--to/--ae/--host/--port choose a station only when neither the standard destination "
-        "nor the forward rules are on."};
   if (sending && choiceAsked && !prompts.station && !prompts.interactive)
     throw UsageError{
         "No destination is configured: give --to ALIAS or --ae AE --host HOST --port PORT."};
@@ -139,11 +142,10 @@ void runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread,
 }
 
 int runImport(const std::string& source, const JobOptions& o) {
-  holdInterrupts();
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  loadCliConfiguration(o.workdir, engine);
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   try {
     preparePrompts(o, engine, !o.noSend, prompts);
   } catch (const UsageError& error) {
@@ -151,6 +153,7 @@ int runImport(const std::string& source, const JobOptions& o) {
     return 2;
   }
   if (o.verbose) engine.settings.verbose = 1;
+  holdInterrupts();
   engine.setSendAfterScan(!o.noSend);
   engine.setKeepJobFolders(o.noSend);
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
@@ -175,11 +178,10 @@ int runSend(const std::string& folder, const JobOptions& o) {
     std::cerr << "'" << folder << "' is not a folder.\n";
     return 2;
   }
-  holdInterrupts();
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  loadCliConfiguration(o.workdir, engine);
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   try {
     preparePrompts(o, engine, true, prompts);
   } catch (const UsageError& error) {
@@ -187,6 +189,7 @@ int runSend(const std::string& folder, const JobOptions& o) {
     return 2;
   }
   if (o.verbose) engine.settings.verbose = 1;
+  holdInterrupts();
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
   engine.AdoptJobFolder(folder);
