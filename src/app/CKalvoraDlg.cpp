@@ -94,7 +94,7 @@ CKalvoraDlg::~CKalvoraDlg() { engine_.setObserver(nullptr); }
 void CKalvoraDlg::initialise() {
   Configuration config;
   const std::vector<std::string> problems =
-      loadConfiguration(workingFolder_.toStdString(), config, MissingFile::CreateEmpty);
+      loadConfiguration(workingFolder_.toStdString(), config, MissingFile::CreateEmpty).messages;
   engine_.settings = config.settings;
   engine_.filters = config.filters;
   engine_.rules = config.rules;

@@ -188,7 +188,7 @@ class MainWindowTest : public QObject {
     QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(20));
 
     Configuration saved;
-    QVERIFY(loadConfiguration(work / "config", saved, MissingFile::Skip).empty());
+    QVERIFY(loadConfiguration(work / "config", saved, MissingFile::Skip).messages.empty());
     QCOMPARE(saved.settings.windowX, 321);
     QCOMPARE(saved.settings.windowY, 234);
     QCOMPARE(saved.stations.GetSize(), 1);
