@@ -58,8 +58,10 @@ CKalvoraDlg::CKalvoraDlg(KalvoraEngine& engine, GuiPrompts& prompts, QString wor
   ui_->hideButton->setDefault(true);
 
   ui_->jobList->setHeaderLabels({QStringLiteral("Media #"), QStringLiteral("Patients")});
-  ui_->jobList->setColumnWidth(0, 50);
+  ui_->jobList->setColumnWidth(0, 60);
   ui_->jobList->setColumnWidth(1, 121);
+  // The list takes the window's width; it never widens the window.
+  ui_->jobList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   ui_->jobList->setFixedHeight(kJobListHeight);
   ui_->jobList->hide();
   ui_->jobsLabel->hide();
