@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <future>
+#include <thread>
 
 #include "GuiTestRegistry.h"
 #include "ModalWatcher.h"
@@ -87,6 +88,24 @@ class QuestionsTest : public QObject {
     QVERIFY(!prompts.askNewPatientData({"P2", "", "", "", "CT"}).has_value());
     QVERIFY(!prompts.askRetryAssociation("PACS"));
     QVERIFY(!prompts.chooseStation(CStationArray()).has_value());
+  }
+
+  void aQuestionNotShownYetIsCancelledToo() {
+    // The event loop has ended (or not come round): only the cancel itself releases it.
+    GuiPrompts prompts;
+    std::atomic<bool> asking{false};
+    std::optional<NewPatientDataAnswer> answer = NewPatientDataAnswer{};
+    auto patient = std::async(std::launch::async, [&] {
+      asking = true;
+      answer = prompts.askNewPatientData({"P1", "", "", "", "CT"});
+    });
+    while (!asking) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    prompts.cancelAll();
+    QVERIFY(finishesSoon(patient));
+    QVERIFY(!answer.has_value());
+    QCoreApplication::processEvents();
+    QVERIFY(!shown<CQueryNewPatientIDDlg>());
   }
 
   void aStationChoiceOpenAtShutdownEndsCancelled() {
