@@ -27,14 +27,6 @@ void bringToFront(QWidget* window) {
   window->activateWindow();
 }
 
-// The question of a failed association request, as the send job asks it.
-QString retryQuestionText(const std::string& calledAeTitle) {
-  return QStringLiteral(
-             "DICOM ERROR: The Request of the association to '%1' failed.\nPerhaps the "
-             "destination is not reachable at the moment. Do you want to retry?")
-      .arg(QString::fromStdString(calledAeTitle));
-}
-
 }  // namespace
 
 GuiPrompts::GuiPrompts(QObject* parent) : QObject(parent) {}
@@ -116,8 +108,8 @@ std::optional<NewPatientDataAnswer> GuiPrompts::askNewPatientData(
   return question->patientData;
 }
 
-bool GuiPrompts::askRetryAssociation(const std::string& calledAeTitle) {
-  const QString text = retryQuestionText(calledAeTitle);
+bool GuiPrompts::askRetryAssociation(const AssociationRetryQuestion& asked) {
+  const QString text = QString::fromStdString(asked.text);
   const auto question = ask([this, text](const std::shared_ptr<Question>& question) {
     auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProductName), text,
                                 QMessageBox::Yes | QMessageBox::No);

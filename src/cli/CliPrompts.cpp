@@ -52,15 +52,19 @@ std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
   return answer;
 }
 
-bool CliPrompts::askRetryAssociation(const std::string& calledAeTitle) {
+// --retry N answers the question Yes N times per send, then No; either way it is shown.
+bool CliPrompts::askRetryAssociation(const AssociationRetryQuestion& question) {
   std::lock_guard<std::mutex> lock(mutex_);
   int& used = retriesUsed_[std::this_thread::get_id()];
-  if (used >= retries) return false;
-  ++used;
+  const bool retry = used < retries;
+  if (retry) ++used;
   std::lock_guard<std::mutex> terminal(terminalMutex());
-  std::cerr << "The request of the association to '" << calledAeTitle << "' failed; retry " << used
-            << " of " << retries << ".\n";
-  return true;
+  std::cerr << question.text << " ";
+  if (retry)
+    std::cerr << "Yes (retry " << used << " of " << retries << ")\n";
+  else
+    std::cerr << "No\n";
+  return retry;
 }
 
 std::optional<StationChoice> CliPrompts::chooseStation(const CStationArray& stations) {

@@ -17,7 +17,7 @@ class CliPrompts : public UserPrompts {
 
   std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) override;
-  bool askRetryAssociation(const std::string& calledAeTitle) override;
+  bool askRetryAssociation(const AssociationRetryQuestion& question) override;
   std::optional<StationChoice> chooseStation(const CStationArray& stations) override;
 
  private:

@@ -41,13 +41,13 @@ class QuestionsTest : public QObject {
     bool retry = false;
     std::optional<NewPatientDataAnswer> answer;
     auto asked = std::async(std::launch::async, [&] {
-      retry = prompts.askRetryAssociation("PACS");
+      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?"});
       answer = prompts.askNewPatientData({"P1", "", "DOE^J", "19630517", "CT"});
     });
 
     QTRY_VERIFY(shown<QMessageBox>("retryQuestion") != nullptr);
     QMessageBox* box = shown<QMessageBox>("retryQuestion");
-    QVERIFY(box->text().contains(QStringLiteral("'PACS'")));
+    QCOMPARE(box->text(), QStringLiteral("Retry 'PACS'?"));
     QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
 
     QTRY_VERIFY(shown<CQueryNewPatientIDDlg>() != nullptr);
@@ -72,7 +72,7 @@ class QuestionsTest : public QObject {
       ++answered;
     });
     auto association = std::async(std::launch::async, [&] {
-      retry = prompts.askRetryAssociation("PACS");
+      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?"});
       ++answered;
     });
     QTRY_VERIFY(shown<CQueryNewPatientIDDlg>() && shown<QMessageBox>("retryQuestion"));
@@ -86,7 +86,7 @@ class QuestionsTest : public QObject {
 
     // A question asked after shutdown began is answered at once.
     QVERIFY(!prompts.askNewPatientData({"P2", "", "", "", "CT"}).has_value());
-    QVERIFY(!prompts.askRetryAssociation("PACS"));
+    QVERIFY(!prompts.askRetryAssociation({"PACS", "Retry?"}));
     QVERIFY(!prompts.chooseStation(CStationArray()).has_value());
   }
 
