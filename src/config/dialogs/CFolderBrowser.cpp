@@ -20,6 +20,8 @@ CFolderBrowser::CFolderBrowser(const QString& startFolder, QWidget* parent)
   for (int column = 1; column < model_->columnCount(); ++column)
     ui_->folderTree->hideColumn(column);
   ui_->folderTree->setHeaderHidden(true);
+  ui_->folderTree->setSortingEnabled(true);
+  ui_->folderTree->sortByColumn(0, Qt::AscendingOrder);
   ui_->okButton->setEnabled(false);
 
   connect(ui_->folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this,

@@ -15,7 +15,7 @@ CStationsDlg::CStationsDlg(CStationArray& stations, const AppSettings& settings,
   ui_->setupUi(body());
   setTitle(QStringLiteral("Kalvora - DICOM station list"));
   setHelpFile(QStringLiteral("help_stations.txt"));
-  setColumnWidths(ui_->stationList, {90, 100, 130, 60});
+  setColumnWidths(ui_->stationList, {120, 100, 130, 60});
 
   connect(ui_->addButton, &QPushButton::clicked, this, &CStationsDlg::addStation);
   connect(ui_->editButton, &QPushButton::clicked, this, &CStationsDlg::editStation);

@@ -1,5 +1,7 @@
 #include "config/dialogs/StationFieldsDlg.h"
 
+#include <QLabel>
+
 #include "app/DialogFields.h"
 #include "app/MessageBoxes.h"
 #include "config/ConfigValidation.h"
@@ -13,6 +15,8 @@ StationFieldsDlg::StationFieldsDlg(const QString& title, const AppSettings& sett
   setTitle(title);
   setHelpFile(QStringLiteral("help_stations.txt"));
   ui_->port->setText(QStringLiteral("0"));
+  // A set width, so that the dialog knows the height of a wrapped result before it shows.
+  ui_->testResult->setFixedWidth(ui_->testResult->fontMetrics().averageCharWidth() * 44);
   ui_->testResult->hide();
   connect(ui_->okButton, &QPushButton::clicked, this, &StationFieldsDlg::accept);
   connect(ui_->testButton, &QPushButton::clicked, this, &StationFieldsDlg::testStation);
@@ -55,12 +59,19 @@ void StationFieldsDlg::testStation() {
   echo_ = new StationEchoWorker(this);
   connect(echo_, &StationEchoWorker::finished, this, &StationFieldsDlg::showTestResult);
   ui_->testButton->setEnabled(false);
-  ui_->testResult->setText(QStringLiteral("Testing the station (C-ECHO) ..."));
-  ui_->testResult->show();
+  showResultText(QStringLiteral("Testing the station (C-ECHO) ..."));
   echo_->start(*station, settings_);
 }
 
 bool StationFieldsDlg::testRunning() const { return echo_ != nullptr && echo_->running(); }
+
+void StationFieldsDlg::showResultText(const QString& text) {
+  QLabel* label = ui_->testResult;
+  label->setText(text);
+  label->setMinimumHeight(label->heightForWidth(label->width()));
+  label->show();
+  adjustSize();
+}
 
 QString StationFieldsDlg::testResult() const { return ui_->testResult->text(); }
 
@@ -70,7 +81,6 @@ void StationFieldsDlg::showTestResult(bool reached, const QString& message) {
     echo_ = nullptr;
   }
   ui_->testButton->setEnabled(true);
-  ui_->testResult->setText(reached ? QStringLiteral("Reached. ") + message : message);
-  ui_->testResult->show();
+  showResultText(reached ? QStringLiteral("Reached. ") + message : message);
   Q_EMIT testFinished(reached);
 }

@@ -36,6 +36,7 @@ class StationFieldsDlg : public KalvoraDialog {
 
  private:
   void showTestResult(bool reached, const QString& message);
+  void showResultText(const QString& text);
 
   std::unique_ptr<Ui::StationFields> ui_;
   const AppSettings& settings_;
