@@ -1,5 +1,6 @@
 #include "cli/CliPrompts.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -13,6 +14,12 @@ std::string askLine(const std::string& prompt, bool& endOfInput) {
   std::string line;
   endOfInput = !std::getline(std::cin, line);
   return line;
+}
+
+std::string secondsText(std::chrono::milliseconds pause) {
+  const long long ms = pause.count();
+  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
 }
 
 // Shown day first, as the dialog does for a full date.
@@ -53,14 +60,26 @@ std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
 }
 
 bool CliPrompts::askRetryAssociation(const std::string& calledAeTitle) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   int& used = retriesUsed_[std::this_thread::get_id()];
-  if (used >= retries) return false;
+  if (cancel_ || used >= retries) return false;
   ++used;
-  std::lock_guard<std::mutex> terminal(terminalMutex());
-  std::cerr << "The request of the association to '" << calledAeTitle << "' failed; retry " << used
-            << " of " << retries << ".\n";
-  return true;
+  const std::chrono::milliseconds pause = std::min<std::chrono::milliseconds>(
+      kFirstRetryPause * (1 << std::min(used - 1, 16)), kLongestRetryPause);
+  {
+    std::lock_guard<std::mutex> terminal(terminalMutex());
+    std::cerr << "The request of the association to '" << calledAeTitle << "' failed; retry "
+              << used << " of " << retries << " in " << secondsText(pause) << ".\n";
+  }
+  return !cancelled_.wait_for(lock, pause, [this] { return cancel_; });
+}
+
+void CliPrompts::cancel() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancel_ = true;
+  }
+  cancelled_.notify_all();
 }
 
 std::optional<StationChoice> CliPrompts::chooseStation(const CStationArray& stations) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -17,10 +19,21 @@ class CliPrompts : public UserPrompts {
 
   std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) override;
+  // Says so, then waits before it answers yes: a station that is down is not hammered,
+  // and a large N cannot flood the terminal. The pause doubles from kFirstRetryPause up
+  // to kLongestRetryPause.
   bool askRetryAssociation(const std::string& calledAeTitle) override;
   std::optional<StationChoice> chooseStation(const CStationArray& stations) override;
 
+  // Any thread: every retry waiting now, or asked for later, is answered no at once.
+  void cancel();
+
+  static constexpr std::chrono::milliseconds kFirstRetryPause{500};
+  static constexpr std::chrono::milliseconds kLongestRetryPause{16000};
+
  private:
   std::mutex mutex_;
+  std::condition_variable cancelled_;
+  bool cancel_ = false;
   std::map<std::thread::id, int> retriesUsed_;
 };

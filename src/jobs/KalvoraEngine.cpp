@@ -56,7 +56,7 @@ KalvoraEngine::KalvoraEngine(MainThreadPoster& mainThread, UserPrompts& prompts)
 KalvoraEngine::~KalvoraEngine() { Shutdown(); }
 
 std::string KalvoraEngine::StartScan(const std::string& root) {
-  if (shutDown_ || !hasAnyEntry(root)) return "";
+  if (shutDown_ || stoppedEverything_ || !hasAnyEntry(root)) return "";
   // A folder of this run that is gone already still names a job: never reuse it.
   const JobFolder folder =
       CreateJobFolder(settings.tempFolder, std::time(nullptr), [this](const std::string& name) {
@@ -82,6 +82,7 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
 }
 
 void KalvoraEngine::StartSending(const std::string& jobFolder) {
+  if (shutDown_ || stoppedEverything_) return;
   for (const StationChoice& station :
        selectDestinations(settings, stations, rules, jobFolder, prompts_))
     StartSendJob(station.aeTitle, station.host, station.port, jobFolder);
@@ -89,7 +90,7 @@ void KalvoraEngine::StartSending(const std::string& jobFolder) {
 
 void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
                                  int port, const std::string& jobFolder) {
-  if (shutDown_) return;
+  if (shutDown_ || stoppedEverything_) return;
   SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
 
   std::weak_ptr<bool> alive = alive_;
@@ -254,6 +255,15 @@ void KalvoraEngine::StopSends() {
     if (entry.worker->waitFor(milliseconds(0))) continue;
     entry.worker->requestStop();
     if (!entry.worker->waitFor(milliseconds(30000))) entry.worker->abort();
+  }
+}
+
+void KalvoraEngine::StopEverythingNow() {
+  stoppedEverything_ = true;
+  for (ScanEntry& entry : scanThreads_) entry.worker->requestStop();
+  for (SendEntry& entry : sendThreads_) {
+    entry.worker->requestStop();
+    entry.worker->abort();
   }
 }
 
