@@ -21,7 +21,7 @@ class SilentPrompts : public UserPrompts {
   std::optional<NewPatientDataAnswer> askNewPatientData(const NewPatientDataQuestion&) override {
     return std::nullopt;
   }
-  bool askRetryAssociation(const std::string&) override { return false; }
+  bool askRetryAssociation(const AssociationRetryQuestion&) override { return false; }
   std::optional<StationChoice> chooseStation(const CStationArray&) override { return std::nullopt; }
 };
 

@@ -59,19 +59,27 @@ std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
   return answer;
 }
 
-bool CliPrompts::askRetryAssociation(const std::string& calledAeTitle) {
+// --retry N answers the question Yes N times per send, then No; either way it is shown. A
+// Yes is given only after a pause that doubles from kFirstRetryPause up to
+// kLongestRetryPause: a station that is down is not hammered, and a large N cannot flood
+// the terminal.
+bool CliPrompts::askRetryAssociation(const AssociationRetryQuestion& question) {
   std::unique_lock<std::mutex> lock(mutex_);
   int& used = retriesUsed_[std::this_thread::get_id()];
-  if (cancel_ || used >= retries) return false;
-  ++used;
+  const bool retry = !cancel_ && used < retries;
+  if (retry) ++used;
   const std::chrono::milliseconds pause = std::min<std::chrono::milliseconds>(
-      kFirstRetryPause * (1 << std::min(used - 1, 16)), kLongestRetryPause);
+      kFirstRetryPause * (1 << std::min(std::max(used - 1, 0), 16)), kLongestRetryPause);
   {
     std::lock_guard<std::mutex> terminal(terminalMutex());
-    std::cerr << "The request of the association to '" << calledAeTitle << "' failed; retry "
-              << used << " of " << retries << " in " << secondsText(pause) << ".\n";
+    std::cerr << question.text << " ";
+    if (retry)
+      std::cerr << "Yes (retry " << used << " of " << retries << "), waiting " << secondsText(pause)
+                << "\n";
+    else
+      std::cerr << "No\n";
   }
-  return !cancelled_.wait_for(lock, pause, [this] { return cancel_; });
+  return retry && !cancelled_.wait_for(lock, pause, [this] { return cancel_; });
 }
 
 void CliPrompts::cancel() {

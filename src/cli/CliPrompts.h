@@ -19,10 +19,7 @@ class CliPrompts : public UserPrompts {
 
   std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) override;
-  // Says so, then waits before it answers yes: a station that is down is not hammered,
-  // and a large N cannot flood the terminal. The pause doubles from kFirstRetryPause up
-  // to kLongestRetryPause.
-  bool askRetryAssociation(const std::string& calledAeTitle) override;
+  bool askRetryAssociation(const AssociationRetryQuestion& question) override;
   std::optional<StationChoice> chooseStation(const CStationArray& stations) override;
 
   // Any thread: every retry waiting now, or asked for later, is answered no at once.

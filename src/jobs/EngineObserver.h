@@ -9,6 +9,7 @@ class EngineObserver {
   virtual ~EngineObserver() = default;
   virtual void jobAdded(int /*index*/) {}
   virtual void jobChanged(int /*index*/) {}
+  // Also before and after a stop command's wait, which blocks the main thread: repaint now.
   virtual void countersChanged() {}
   virtual void busyChanged(bool /*busy*/) {}
   // Every worker report, after the engine has handled it.

@@ -68,6 +68,20 @@ void JobCounters::sendFailed(int32_t filesRemaining) {
   sendErrorsLabel = std::to_string(sendErrors);
 }
 
+void JobCounters::scanStopStarted() {
+  scanStopEnabled = false;
+  scanIcon = StatusIcon::Active;
+}
+
+void JobCounters::scanStopEnded() { scanIcon = StatusIcon::Idle; }
+
+void JobCounters::sendStopStarted() {
+  sendStopEnabled = false;
+  sendIcon = StatusIcon::Active;
+}
+
+void JobCounters::sendStopEnded() { sendIcon = StatusIcon::Idle; }
+
 void JobCounters::sendEnded(int32_t filesRemaining) {
   if (sendsRunning >= 1) --sendsRunning;
   updateBusyAfterEnd();

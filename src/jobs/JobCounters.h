@@ -19,6 +19,11 @@ class JobCounters {
   void fileNotSent();
   void sendFailed(int32_t filesRemaining);
   void sendEnded(int32_t filesRemaining);
+  // While a stop command runs: its button disabled, its icon active; idle afterwards.
+  void scanStopStarted();
+  void scanStopEnded();
+  void sendStopStarted();
+  void sendStopEnded();
 
   int32_t scansRunning = 0;
   int32_t sendsRunning = 0;

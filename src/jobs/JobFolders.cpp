@@ -49,21 +49,22 @@ bool isJobFolderName(const std::string& name) {
 
 std::string systemText(int error) { return std::strerror(error); }
 
+// A level made here is private whatever the umask; levels that were there stay as they are.
+// Returns 0 or the errno of a level that could not be made.
+int makePrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), kPrivate) != 0) return errno == EEXIST ? 0 : errno;
+  if (isOwnFolder(path)) chmod(path.c_str(), kPrivate);
+  return 0;
+}
+
 // Like CreateFolderChain; returns 0 or the errno of the last level that could not be made.
 int createFolderChain(const std::string& path) {
   int error = 0;
-  const auto make = [&](const std::string& folder) {
-    if (mkdir(folder.c_str(), kPrivate) == 0 || errno == EEXIST) {
-      error = 0;
-    } else {
-      error = errno;
-    }
-  };
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
-    make(path.substr(0, slash));
+    error = makePrivateFolder(path.substr(0, slash));
   }
-  make(path);
+  error = makePrivateFolder(path);
   return error;
 }
 

@@ -242,20 +242,29 @@ void KalvoraEngine::sendEnded(const SendProgress& p) {
   if (!keep) DeleteJobFolder(p.jobFolder);
 }
 
+// The waits block the main thread: views repaint on the counters' change before them.
 void KalvoraEngine::StopScans() {
+  counters_.scanStopStarted();
+  countersChanged(counters_.busy);
   for (ScanEntry& entry : scanThreads_) {
     if (entry.worker->waitFor(milliseconds(0))) continue;
     entry.worker->requestStop();
     entry.worker->waitFor(milliseconds(30000));
   }
+  counters_.scanStopEnded();
+  countersChanged(counters_.busy);
 }
 
 void KalvoraEngine::StopSends() {
+  counters_.sendStopStarted();
+  countersChanged(counters_.busy);
   for (SendEntry& entry : sendThreads_) {
     if (entry.worker->waitFor(milliseconds(0))) continue;
     entry.worker->requestStop();
     if (!entry.worker->waitFor(milliseconds(30000))) entry.worker->abort();
   }
+  counters_.sendStopEnded();
+  countersChanged(counters_.busy);
 }
 
 void KalvoraEngine::StopEverythingNow() {

@@ -55,6 +55,8 @@ class KalvoraEngine {
   // Plain files of an adopted folder when it was adopted.
   int adoptedFileCount(const std::string& jobFolder) const;
 
+  // Stop every running scan (send) and wait for each up to 30 s. Meanwhile the stop button
+  // is disabled and the status icon active; the icon is idle afterwards.
   void StopScans();
   void StopSends();
   // For a front end that is about to end (Ctrl-C): asks every scan to stop and cuts every

@@ -104,11 +104,14 @@ int32_t AnonymizationProfile::ApplyTable(DcmDataset& dataset, std::vector<std::s
         result = SetCurrentDate(dataset, row.group, row.element, row.name);
         failureLine = "Can't reset tag ";
         break;
-      case TagActionKind::ReplaceValue:
-        PrepareForText(dataset, row.value);
-        result = ReplaceValue(&dataset, row.group, row.element, row.value, row.name);
+      case TagActionKind::ReplaceValue: {
+        // Only a value that is written may touch the data set's character set.
+        const bool written = dataset.tagExists(DcmTagKey(row.group, row.element), OFFalse);
+        const std::string value = written ? PrepareForText(dataset, row.value) : row.value;
+        result = ReplaceValue(&dataset, row.group, row.element, value, row.name);
         failureLine = "Can't modify tag ";
         break;
+      }
       default:
         continue;
     }

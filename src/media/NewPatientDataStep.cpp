@@ -15,8 +15,7 @@ std::string readValue(DcmDataset& dataset, const DcmTagKey& tag) {
 }
 
 void write(DcmDataset& dataset, const DcmTagKey& tag, const std::string& value) {
-  PrepareForText(dataset, value);
-  dataset.putAndInsertString(tag, value.c_str(), OFTrue);
+  dataset.putAndInsertString(tag, PrepareForText(dataset, value).c_str(), OFTrue);
 }
 
 void apply(DcmDataset& dataset, const NewPatientDataRecord& record) {

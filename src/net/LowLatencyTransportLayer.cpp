@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -59,6 +60,20 @@ class LowLatencyConnection : public DcmTCPConnection {
       left -= static_cast<size_t>(sent);
     }
     return static_cast<ssize_t>(length);
+  }
+
+  // DCMTK asks in whole seconds; the wait limit in milliseconds is what counts.
+  OFBool networkDataAvailable(int timeoutSeconds) override {
+    if (socket_ < 0) return OFFalse;
+    int waitMs = layer_.waitLimitMs();
+    if (timeoutSeconds >= 0 && (waitMs <= 0 || timeoutSeconds * 1000 < waitMs))
+      waitMs = timeoutSeconds * 1000;
+    pollfd watched{socket_, POLLIN, 0};
+    int ready;
+    do {
+      ready = ::poll(&watched, 1, waitMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 ? OFTrue : OFFalse;
   }
 
   void closeTransportConnection() override {

@@ -9,7 +9,7 @@ struct SendParams {
   // Our side, from the settings; by default as the default settings give it.
   std::string callingAETitle;
   int maxPduSize;
-  int networkTimeout;  // timeoutMs, handed to DCMTK as seconds; bounds every network wait
+  int networkTimeout;  // milliseconds: connect, association, release (a store waits longer)
   int correctUidPadding;
   int proposeOnlyRequired;
   int convertCompressed;

@@ -25,6 +25,10 @@ namespace {
 
 constexpr auto kNoticePause = std::chrono::milliseconds(500);
 
+// A station may take tens of seconds to take in and store a large image before it answers;
+// one that has not moved for a minute has stopped. A longer time-out still counts.
+constexpr int kStoreWaitFloorMs = 60000;
+
 std::string sopClassLabel(const std::string& sopClassUid) {
   if (const char* modality = dcmSOPClassUIDToModality(sopClassUid.c_str())) return modality;
   if (const char* name = dcmFindNameOfUID(sopClassUid.c_str())) return name;
@@ -39,7 +43,7 @@ StoreScu::StoreScu(SendParams params, MainThreadPoster& mainThread, UserPrompts&
       mainThread_(mainThread),
       prompts_(prompts),
       onReport_(std::move(onReport)),
-      association_(params_.networkTimeout * 1000) {}
+      association_(params_.networkTimeout) {}
 
 StoreScu::~StoreScu() {
   requestStop();
@@ -237,11 +241,12 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, const std::strin
   T_DIMSE_C_StoreRSP response;
   std::memset(&response, 0, sizeof response);
   DcmDataset* statusDetail = nullptr;
-  // Non-blocking with the job's time-out: a station that stops answering cannot hold us.
+  association_.setPeerWait(std::max(params_.networkTimeout, kStoreWaitFloorMs));
   const OFCondition condition =
       DIMSE_storeUser(association, contextId, &request, nullptr, file.dataset(), nullptr, nullptr,
-                      DIMSE_NONBLOCKING, params_.networkTimeout, &response, &statusDetail, nullptr,
-                      static_cast<long>(OFStandard::getFileSize(path.c_str())));
+                      DIMSE_NONBLOCKING, association_.peerWaitSeconds(), &response, &statusDetail,
+                      nullptr, static_cast<long>(OFStandard::getFileSize(path.c_str())));
+  association_.setPeerWait(params_.networkTimeout);
   delete statusDetail;
   if (condition.bad()) return condition;
   return checkStoreResponse(response.DimseStatus);

@@ -82,7 +82,12 @@ OFCondition StoreScu::requestAssociation() {
     return condition;
   }
 
-  while (!aborted_ && prompts_.askRetryAssociation(params_.calledAETitle) && !aborted_) {
+  const AssociationRetryQuestion question{
+      params_.calledAETitle,
+      formatText("DICOM ERROR: The Request of the association to '%s' failed.\nPerhaps the "
+                 "destination is not reachable at the moment. Do you want to retry?",
+                 params_.calledAETitle.c_str())};
+  while (!aborted_ && prompts_.askRetryAssociation(question) && !aborted_) {
     condition = association_.request();
     progress_.condition = condition;
     if (condition.good()) return condition;

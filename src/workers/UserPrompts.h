@@ -21,6 +21,13 @@ struct NewPatientDataAnswer {
   std::string newPatientName;
 };
 
+// Asked when an association request failed without a rejection: `text` is the question
+// to show as it stands (Yes and No answer it).
+struct AssociationRetryQuestion {
+  std::string calledAeTitle;
+  std::string text;
+};
+
 // A station picked from the list or typed in by hand.
 struct StationChoice {
   std::string aeTitle;
@@ -37,7 +44,7 @@ class UserPrompts {
   virtual std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) = 0;
   // Send thread, after a failed association request. true to try again.
-  virtual bool askRetryAssociation(const std::string& calledAeTitle) = 0;
+  virtual bool askRetryAssociation(const AssociationRetryQuestion& question) = 0;
   // Main thread, when no destination is configured. nullopt when cancelled.
   virtual std::optional<StationChoice> chooseStation(const CStationArray& stations) = 0;
 };

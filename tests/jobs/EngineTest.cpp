@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -25,10 +26,26 @@ int filesIn(const std::string& folder) {
   return count;
 }
 
+// A status icon with its stop button, as the main window shows them.
+struct StopControl {
+  StatusIcon icon;
+  bool stopEnabled;
+  bool operator==(const StopControl& other) const {
+    return icon == other.icon && stopEnabled == other.stopEnabled;
+  }
+};
+using StopControls = std::vector<StopControl>;
+void PrintTo(const StopControl& control, std::ostream* out) {
+  *out << "{icon " << static_cast<int>(control.icon) << ", stop "
+       << (control.stopEnabled ? "enabled" : "disabled") << "}";
+}
+
 // Records what views would see, and lets a test act on a report.
 class RecordingObserver : public EngineObserver {
  public:
   std::vector<std::string> statuses;
+  StopControls scanControls;
+  StopControls sendControls;
   std::vector<SendProgress> finishedSends;
   std::function<void(ScanEvent, const ScanProgress&)> onScan;
   std::function<void(SendEvent, const SendProgress&)> onSend;
@@ -39,6 +56,11 @@ class RecordingObserver : public EngineObserver {
     if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
   }
   void jobAdded(int index) override { jobChanged(index); }
+  void countersChanged() override {
+    const JobCounters& counters = engine->counters();
+    scanControls.push_back({counters.scanIcon, counters.scanStopEnabled});
+    sendControls.push_back({counters.sendIcon, counters.sendStopEnabled});
+  }
   void scanReported(ScanEvent event, const ScanProgress& progress) override {
     if (onScan) onScan(event, progress);
   }
@@ -109,6 +131,64 @@ TEST_F(EngineTest, AJobIsCopiedSentAndRemovedWithThreeLogLines) {
   EXPECT_EQ(filesIn(work / "received"), 3);
 }
 
+std::vector<std::string> sortedLines(const std::string& log) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(log.substr(start, end + 2 - start));
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// Every kind of line a verbose run writes, character for character. The filter of the
+// configuration reaches the scan: the filtered file is skipped without a line.
+TEST_F(EngineTest, AVerboseRunLogsEveryReport) {
+  writeMedium(1);
+  fs::create_directories(work / "medium/viewer");
+  writeFileBytes(work / "medium/viewer/README.txt", "not an image");
+  writeFileBytes(work / "medium/viewer/NOTES", "not an image");
+  writeFixtureImage(work / "medium/DICOMDIR");
+  engine.filters.Add({".txt", "Text files"});
+  StoreScpPeer archive(work / "received");
+  TempDir scratch;
+  const std::string gone = scratch / "gone";
+  fs::create_directory(gone);
+  StoreScpPeer broken(gone, {}, "BROKEN");
+  fs::remove(gone);  // this station answers every store with a failure status
+  addStation("PACS", archive);
+  addStation("BROKEN", broken);
+  engine.settings.standardDestination = 0;
+  engine.settings.useForwardRules = 1;
+  engine.rules.Add({0x10, 0x20, "P1", "BROKEN"});
+  engine.settings.verbose = 1;
+  engine.settings.anonymize = 1;
+
+  const std::string root = work / "medium";
+  const std::string jobFolder = engine.StartScan(root);
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+
+  const std::string copy = jobFolder + "/IM0";
+  const std::string log = engine.jobs()[0].log;
+  EXPECT_EQ(log.substr(0, log.find("\r\n") + 2), "Start to scan media " + root + "\r\n");
+  std::vector<std::string> expected = {
+      "Start to scan media " + root + "\r\n",
+      "INFO: 'IM0' 0 tags anonymized [0 missing]\r\n",
+      "INFO: File 'IM0' copied\r\n",
+      "ERROR: Not a valid dicom file [NOTES]\r\n",
+      "INFO: Skipped scan for one or more files [File 'DICOMDIR' skipped.]\r\n",
+      "Start sending: '" + jobFolder + "' to STORESCP\r\n",
+      "INFO: File '" + copy + "' sended to STORESCP\r\n",
+      "Sending finished. (sended files: 1)\r\n",
+      "Start sending: '" + jobFolder + "' to BROKEN\r\n",
+      "ERROR: File '" + copy +
+          "' not sended to BROKEN [Store refused by the station, status 0xA700 (Refused: "
+          "OutOfResources)]\r\n",
+      "ERROR: DICOM send job failed\r\n",
+      "Sending finished. (sended files: 0)\r\n",
+  };
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(sortedLines(log), expected) << log;
+}
+
 TEST_F(EngineTest, TwoScansAtOnceMakeTwoJobsThatEachSend) {
   writeMedium(2);
   fs::create_directories(work / "medium2");
@@ -153,17 +233,53 @@ TEST_F(EngineTest, StoppingAScanMovesItsCopiesToErrorsAndDeletesTheFolder) {
   writeMedium(20, true);
   engine.settings.askForNewPatientData = 1;
   prompts.patientQuestionDelay = std::chrono::milliseconds(50);
+  StopControls duringStop;
   observer.onScan = [&](ScanEvent event, const ScanProgress&) {
-    if (event == ScanEvent::FileCopied && engine.counters().scanFiles == 2) engine.StopScans();
+    if (event != ScanEvent::FileCopied || engine.counters().scanFiles != 2) return;
+    const size_t before = observer.scanControls.size();
+    engine.StopScans();
+    duringStop.assign(observer.scanControls.begin() + before, observer.scanControls.end());
   };
   const std::string jobFolder = engine.StartScan(work / "medium");
   ASSERT_TRUE(runUntilIdle(jobFolder));
+  // Disabled and active while the stop waits, idle after it, disabled once the scan ended.
+  EXPECT_EQ(duringStop, (StopControls{{StatusIcon::Active, false}, {StatusIcon::Idle, false}}));
+  EXPECT_EQ(observer.scanControls.back(), (StopControl{StatusIcon::Idle, false}));
   EXPECT_EQ(engine.jobs()[0].status, "Stopped");
   EXPECT_EQ(engine.counters().scanFiles, 0);
   EXPECT_GE(engine.counters().scanErrors, 2);
   EXPECT_LT(engine.counters().scanErrors, 20);
   EXPECT_FALSE(exists(jobFolder));
   EXPECT_NE(engine.jobs()[0].log.find("stopped manually"), std::string::npos);
+}
+
+TEST_F(EngineTest, StoppingSendsBetweenFilesLeavesTheRestUnsent) {
+  writeMedium(5);
+  // The station takes a while over each file, so the stop lands between two files.
+  StoreScpPeer peer(work / "received", {"--exec-on-reception", "sleep 0.3", "--exec-sync"});
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+  StopControls duringStop;
+  observer.onSend = [&](SendEvent event, const SendProgress& progress) {
+    if (event != SendEvent::FileSent || progress.filesSent != 1) return;
+    const size_t before = observer.sendControls.size();
+    engine.StopSends();
+    duringStop.assign(observer.sendControls.begin() + before, observer.sendControls.end());
+  };
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+
+  ASSERT_EQ(observer.finishedSends.size(), 1u);
+  const SendProgress& finished = observer.finishedSends[0];
+  EXPECT_GE(finished.filesSent, 1);
+  EXPECT_LT(finished.filesSent, 5);
+  EXPECT_EQ(finished.filesSent + finished.filesRemaining, 5);
+  EXPECT_EQ(filesIn(work / "received"), finished.filesSent);
+  EXPECT_EQ(engine.counters().sendFiles, finished.filesSent);
+  EXPECT_EQ(engine.counters().sendErrorsLabel, std::to_string(finished.filesRemaining));
+  EXPECT_EQ(engine.jobs()[0].status, "Finished");
+  EXPECT_EQ(duringStop, (StopControls{{StatusIcon::Active, false}, {StatusIcon::Idle, false}}));
+  EXPECT_EQ(observer.sendControls.back(), (StopControl{StatusIcon::Idle, false}));
 }
 
 TEST_F(EngineTest, AFailedAssociationCountsTheFilesItLeftUnsent) {

@@ -52,10 +52,20 @@ TEST(JobFoldersTest, NamesFollowTheLocalTimeWithoutLeadingZeros) {
 
 TEST(JobFoldersTest, CollidingNamesGetASuffixAndEveryFolderIsPrivate) {
   TempDir temp;
-  const mode_t previous = umask(0);  // a permissive umask must not open the folders up
   const std::time_t when = localTime(2005, 11, 2, 3, 4, 5);
-  for (const std::string& tempFolder : {temp / "a/b", temp / "a/b/"}) {
-    SCOPED_TRACE(tempFolder);
+  // Neither a permissive umask nor one that takes the owner's rights decides the modes.
+  const mode_t previous = umask(0);
+  struct Case {
+    std::string tempFolder;
+    std::string madeAbove;  // a level above tempFolder that the first job makes
+    mode_t mask;
+  };
+  for (const Case& c :
+       {Case{temp / "a/b", temp / "a", 0000}, Case{temp / "a/b/", temp / "a", 0000},
+        Case{temp / "c/d", temp / "c", 0277}, Case{temp / "c/d/", temp / "c", 0277}}) {
+    const std::string& tempFolder = c.tempFolder;
+    SCOPED_TRACE(tempFolder + " umask " + std::to_string(c.mask));
+    umask(c.mask);
     const std::string first = CreateJobFolder(tempFolder, when).path;
     const std::string second = CreateJobFolder(tempFolder, localTime(2005, 1, 12, 3, 4, 5)).path;
     const std::string third = CreateJobFolder(tempFolder, when).path;
@@ -63,8 +73,8 @@ TEST(JobFoldersTest, CollidingNamesGetASuffixAndEveryFolderIsPrivate) {
     EXPECT_EQ(second, first + ".2");
     EXPECT_EQ(third, first + ".3");
     for (const std::string& folder : {first, second, third}) EXPECT_EQ(modeOf(folder), 0700u);
-    EXPECT_EQ(modeOf(temp / "a"), 0700u);
-    EXPECT_EQ(modeOf(temp / "a/b"), 0700u);
+    EXPECT_EQ(modeOf(c.madeAbove), 0700u);
+    EXPECT_EQ(modeOf(tempFolder), 0700u);
     DeleteJobFolder(first);
     DeleteJobFolder(second);
     DeleteJobFolder(third);
@@ -208,7 +218,9 @@ TEST(JobFoldersTest, ATemporaryFolderOthersCouldChangeIsRefused) {
     EXPECT_NE(made.error.find(c.reason), std::string::npos) << made.error;
     EXPECT_NE(made.error.find("is refused"), std::string::npos) << made.error;
     EXPECT_FALSE(fs::exists(fs::symlink_status(made.path)));
-    if (fs::exists(base / "elsewhere")) EXPECT_TRUE(fs::is_empty(base / "elsewhere"));
+    if (fs::exists(base / "elsewhere")) {
+      EXPECT_TRUE(fs::is_empty(base / "elsewhere"));
+    }
   }
 }
 

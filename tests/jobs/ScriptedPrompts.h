@@ -21,7 +21,7 @@ class ScriptedPrompts : public UserPrompts {
     std::this_thread::sleep_for(patientQuestionDelay);
     return std::nullopt;
   }
-  bool askRetryAssociation(const std::string&) override {
+  bool askRetryAssociation(const AssociationRetryQuestion&) override {
     ++retryQuestions;
     return retry;
   }

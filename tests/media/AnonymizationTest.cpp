@@ -221,29 +221,78 @@ TEST(AnonymizationProfileTest, ApplyWithoutInitChangesNothing) {
   EXPECT_EQ(valueOf(dataset, DCM_PatientID), "P1");
 }
 
-TEST(AnonymizationProfileTest, NonAsciiReplacementConvertsTheDataSetToUtf8) {
-  DcmDataset dataset;
-  dataset.putAndInsertString(DCM_SpecificCharacterSet, "ISO_IR 100");
-  dataset.putAndInsertString(DCM_PatientName, "M\xFCller^Hans");  // Latin-1
-  dataset.putAndInsertString(DCM_InstitutionName, "General");
-  AnonymizationProfile profile;
-  profile.Init(0, 0, 0, 1, 0, 0, 0, "1", "", "H\xC3\xB4pital \xC3\x89loi");  // UTF-8
-  std::vector<std::string> failures;
-  EXPECT_EQ(profile.Apply(&dataset, failures), 1);
-  EXPECT_EQ(valueOf(dataset, DCM_SpecificCharacterSet), "ISO_IR 192");
-  EXPECT_EQ(valueOf(dataset, DCM_PatientName), "M\xC3\xBCller^Hans");
-  EXPECT_EQ(valueOf(dataset, DCM_InstitutionName), "H\xC3\xB4pital \xC3\x89loi");
+struct CharacterSetCase {
+  const char* what;
+  const char* declared;  // nullptr: no Specific Character Set
+  std::map<DcmTagKey, std::string> present;
+  std::string institutionName;  // the replacement, UTF-8
+  std::map<DcmTagKey, std::string> expected;
+};
 
-  // Pure ASCII values leave the character set alone.
-  DcmDataset latin;
-  latin.putAndInsertString(DCM_SpecificCharacterSet, "ISO_IR 100");
-  latin.putAndInsertString(DCM_PatientName, "M\xFCller^Hans");
-  latin.putAndInsertString(DCM_InstitutionName, "General");
-  AnonymizationProfile ascii;
-  ascii.Init(0, 0, 0, 1, 0, 0, 0, "1", "", "Some Hospital");
-  ascii.Apply(&latin, failures);
-  EXPECT_EQ(valueOf(latin, DCM_SpecificCharacterSet), "ISO_IR 100");
-  EXPECT_EQ(valueOf(latin, DCM_PatientName), "M\xFCller^Hans");
+// A non-ASCII replacement needs the data set in UTF-8. Only a value that is written may
+// change the character set, and texts that could not be converted keep their label.
+TEST(AnonymizationProfileTest, ReplacementTextAndTheFilesCharacterSet) {
+  const std::string hopital = "H\xC3\xB4pital \xC3\x89loi";
+  const std::string muellerLatin1 = "M\xFCller^Hans";
+  const std::string yamadaJis = "\x1B$B;3ED\x1B(B^\x1B$BB@O:\x1B(B";  // ISO 2022 IR 87
+  const CharacterSetCase cases[] = {
+      {"latin-1, converted",
+       "ISO_IR 100",
+       {{DCM_PatientName, muellerLatin1}, {DCM_InstitutionName, "General"}},
+       hopital,
+       {{DCM_SpecificCharacterSet, "ISO_IR 192"},
+        {DCM_PatientName, "M\xC3\xBCller^Hans"},
+        {DCM_InstitutionName, hopital}}},
+      {"ascii value, nothing converted",
+       "ISO_IR 100",
+       {{DCM_PatientName, muellerLatin1}, {DCM_InstitutionName, "General"}},
+       "Some Hospital",
+       {{DCM_SpecificCharacterSet, "ISO_IR 100"},
+        {DCM_PatientName, muellerLatin1},
+        {DCM_InstitutionName, "Some Hospital"}}},
+      {"nothing written, nothing converted",
+       "ISO_IR 100",
+       {{DCM_PatientName, muellerLatin1}},
+       hopital,
+       {{DCM_SpecificCharacterSet, "ISO_IR 100"},
+        {DCM_PatientName, muellerLatin1},
+        {DCM_InstitutionName, "<absent>"}}},
+      {"undeclared 8-bit texts",
+       nullptr,
+       {{DCM_PatientName, muellerLatin1}, {DCM_InstitutionName, "General"}},
+       hopital,
+       {{DCM_SpecificCharacterSet, "<absent>"},
+        {DCM_PatientName, muellerLatin1},
+        {DCM_InstitutionName, "H?pital ?loi"}}},
+      {"japanese, no converter",
+       "\\ISO 2022 IR 87",
+       {{DCM_PatientName, yamadaJis}, {DCM_InstitutionName, "General"}},
+       hopital,
+       {{DCM_SpecificCharacterSet, "\\ISO 2022 IR 87"},
+        {DCM_PatientName, yamadaJis},
+        {DCM_InstitutionName, "H?pital ?loi"}}},
+      // 0xFF is no Greek letter: the conversion fails after the study description.
+      {"greek, fails half-way",
+       "ISO_IR 126",
+       {{DCM_StudyDescription, "\xC1\xE8"},
+        {DCM_PatientName, "\xFF"},
+        {DCM_InstitutionName, "General"}},
+       hopital,
+       {{DCM_SpecificCharacterSet, "ISO_IR 126"},
+        {DCM_StudyDescription, "\xC1\xE8"},
+        {DCM_InstitutionName, "H?pital ?loi"}}},
+  };
+  for (const CharacterSetCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    DcmDataset dataset;
+    if (c.declared) dataset.putAndInsertString(DCM_SpecificCharacterSet, c.declared);
+    for (const auto& [tag, value] : c.present) dataset.putAndInsertString(tag, value.c_str());
+    AnonymizationProfile profile;
+    profile.Init(0, 0, 0, 1, 0, 0, 0, "1", "", c.institutionName);
+    std::vector<std::string> failures;
+    profile.Apply(&dataset, failures);
+    for (const auto& [tag, value] : c.expected) EXPECT_EQ(valueOf(dataset, tag), value) << tag;
+  }
 }
 
 }  // namespace

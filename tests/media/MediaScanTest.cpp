@@ -60,11 +60,13 @@ TEST_F(MediaScanTest, SmallMediumReportsEveryFile) {
   image("IM1");
   image("S2/IM1");
   image(".hidden/a/b/IM1");  // hidden, three levels deep
+  image("S3/IM1.2");         // the name a second IM1 would get
   image("DICOMDIR");
-  image("dicomdir");          // only the upper-case name is skipped
-  text("viewer/readme.txt");  // excluded without a word
-  text("viewer/README.TXT");  // the filter is case-sensitive
-  text("viewer/setup");       // no dot: never excluded
+  image("dicomdir");             // only the upper-case name is skipped
+  text("viewer/readme.txt");     // excluded without a word
+  text("viewer/README.TXT");     // the filter is case-sensitive
+  text("viewer/setup");          // no dot: never excluded
+  text("viewer/viewer.v2.exe");  // the extension is the text from the last dot
   ScanRequest request = plainRequest(medium() + "/", job());
   request.excludedExtensions = {".exe", ".txt"};
 
@@ -75,13 +77,13 @@ TEST_F(MediaScanTest, SmallMediumReportsEveryFile) {
   EXPECT_EQ(reports.front().sourceRoot, medium() + "/");
   EXPECT_EQ(reports.front().jobFolder, job());
   EXPECT_EQ(reports.back().event, ScanEvent::ScanFinished);
-  EXPECT_EQ(reports.back().filesSeen, 8);
-  EXPECT_EQ(reports.back().filesSaved, 4);
+  EXPECT_EQ(reports.back().filesSeen, 10);
+  EXPECT_EQ(reports.back().filesSaved, 5);
   const Events expected = {
       {ScanEvent::ScanError, "README.TXT"}, {ScanEvent::ScanError, "setup"},
       {ScanEvent::FileCopied, "IM1"},       {ScanEvent::FileCopied, "IM1"},
-      {ScanEvent::FileCopied, "IM1"},       {ScanEvent::FileCopied, "dicomdir"},
-      {ScanEvent::ScanSkipped, "DICOMDIR"},
+      {ScanEvent::FileCopied, "IM1"},       {ScanEvent::FileCopied, "IM1.2"},
+      {ScanEvent::FileCopied, "dicomdir"},  {ScanEvent::ScanSkipped, "DICOMDIR"},
   };
   EXPECT_EQ(fileEvents(reports), expected);
   for (const ScanProgress& report : reports) {
@@ -97,7 +99,14 @@ TEST_F(MediaScanTest, SmallMediumReportsEveryFile) {
       EXPECT_EQ(report.patientName, "Doe^John");
     }
   }
-  EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1", "IM1.2", "IM1.3", "dicomdir"}));
+  // No copy overwrote another: every image of the medium is in the folder once.
+  std::multiset<std::string> copied;
+  for (const std::string& name : folderNames(job()))
+    copied.insert(tagOf(job() + "/" + name, 0x0008, 0x0018));
+  std::multiset<std::string> onMedium;
+  for (const char* file : {"IM1", "S2/IM1", ".hidden/a/b/IM1", "S3/IM1.2", "dicomdir"})
+    onMedium.insert(tagOf(medium(file), 0x0008, 0x0018));
+  EXPECT_EQ(copied, onMedium);
 }
 
 TEST_F(MediaScanTest, EmptyMediumAndMissingParameters) {

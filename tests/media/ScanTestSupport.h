@@ -23,7 +23,7 @@ class ScriptedPrompts : public UserPrompts {
     asked.push_back(question);
     return answer(question);
   }
-  bool askRetryAssociation(const std::string&) override { return false; }
+  bool askRetryAssociation(const AssociationRetryQuestion&) override { return false; }
   std::optional<StationChoice> chooseStation(const CStationArray&) override { return std::nullopt; }
 };
 

@@ -4,8 +4,8 @@
 
 #include "net/StoreScu.h"
 
-bool ScriptedPrompts::askRetryAssociation(const std::string& calledAeTitle) {
-  retryQuestions.push_back(calledAeTitle);
+bool ScriptedPrompts::askRetryAssociation(const AssociationRetryQuestion& question) {
+  retryQuestions.push_back(question);
   if (beforeRetryAnswer) beforeRetryAnswer();
   if (retryQuestions.size() > retryAnswers.size()) return false;
   return retryAnswers[retryQuestions.size() - 1];
@@ -35,7 +35,7 @@ SendParams loopbackParams(const std::string& jobFolder, int port,
                           const std::string& calledAETitle) {
   SendParams params;
   params.callingAETitle = "KALVORA";
-  params.networkTimeout = 5;
+  params.networkTimeout = 5000;
   params.calledAETitle = calledAETitle;
   params.peerHost = "127.0.0.1";
   params.peerPort = port;
@@ -54,7 +54,7 @@ SendRun runSendJob(const SendParams& params, ScriptedPrompts& prompts,
   if (beforeStart) beforeStart(job);
   job.start();
   if (whileRunning) whileRunning(job);
-  EXPECT_TRUE(mainThread.runUntil([&run] { return run.finished(); }, std::chrono::seconds(60)))
+  EXPECT_TRUE(mainThread.runUntil([&run] { return run.finished(); }, std::chrono::seconds(150)))
       << "the send job did not finish";
   job.join();
   return run;

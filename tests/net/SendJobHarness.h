@@ -15,14 +15,14 @@ class StoreScu;
 // Answers the association retry question from a script and remembers what was asked.
 class ScriptedPrompts : public UserPrompts {
  public:
-  std::vector<bool> retryAnswers;           // taken in order; No once they run out
-  std::function<void()> beforeRetryAnswer;  // runs when the question is asked
-  std::vector<std::string> retryQuestions;  // the called AE titles asked about
+  std::vector<bool> retryAnswers;                        // taken in order; No once they run out
+  std::function<void()> beforeRetryAnswer;               // runs when the question is asked
+  std::vector<AssociationRetryQuestion> retryQuestions;  // as asked
 
   std::optional<NewPatientDataAnswer> askNewPatientData(const NewPatientDataQuestion&) override {
     return std::nullopt;
   }
-  bool askRetryAssociation(const std::string& calledAeTitle) override;
+  bool askRetryAssociation(const AssociationRetryQuestion& question) override;
   std::optional<StationChoice> chooseStation(const CStationArray&) override { return std::nullopt; }
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -13,7 +14,9 @@
 #include "SendJobHarness.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
+#include "config/AppSettings.h"
 #include "net/CodecRegistration.h"
+#include "net/StationEcho.h"
 #include "net/StoreScu.h"
 
 namespace fs = std::filesystem;
@@ -153,7 +156,11 @@ TEST(StoreScu, ClosedPortAsksToRetryAndNoGivesUp) {
   const SendRun run =
       runSendJob(loopbackParams(job.path(), freeLoopbackPort(), "ARCHIVE"), prompts);
 
-  EXPECT_EQ(prompts.retryQuestions, (Texts{"ARCHIVE"}));
+  ASSERT_EQ(prompts.retryQuestions.size(), 1u);
+  EXPECT_EQ(prompts.retryQuestions[0].calledAeTitle, "ARCHIVE");
+  EXPECT_EQ(prompts.retryQuestions[0].text,
+            "DICOM ERROR: The Request of the association to 'ARCHIVE' failed.\nPerhaps the "
+            "destination is not reachable at the moment. Do you want to retry?");
   EXPECT_EQ(run.messages(SendFailed), (Texts{"Request of association failed"}));
   EXPECT_EQ(run.count(FileSent) + run.count(FileFailed), 0);
   EXPECT_EQ(run.last().filesRemaining, 1);
@@ -233,16 +240,30 @@ TEST(StoreScu, FailureStatusFromTheStationIsAFailedFile) {
   EXPECT_EQ(run.last().filesRemaining, 2);
 }
 
-TEST(StoreScu, StationThatStopsAnsweringTimesOutAndEndsTheJob) {
+namespace {
+
+// The default settings, as a send job of the application gets them.
+SendParams defaultParams(const std::string& jobFolder, int port) {
+  return makeSendParams(AppSettings(), "STORESCP", "127.0.0.1", port, jobFolder);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+// The time-out tests wait on purpose; each is a test case of its own, run beside the rest.
+TEST(StoreScuTimeout, StationThatStopsAnsweringFailsTheJobWithinAMinute) {
   TempDir job, received;
   writeImages(job, 3);
-  StoreScpPeer peer(received.path(), {"--sleep-during", "100"});
-  SendParams params = loopbackParams(job.path(), peer.port());
-  params.networkTimeout = 1;
+  StoreScpPeer peer(received.path(), {"--sleep-during", "600"});
   ScriptedPrompts prompts;
 
-  const SendRun run = runSendJob(params, prompts);
+  const auto start = std::chrono::steady_clock::now();
+  const SendRun run = runSendJob(defaultParams(job.path(), peer.port()), prompts);
 
+  EXPECT_LT(secondsSince(start), 75);
   ASSERT_EQ(run.count(FileFailed), 1);
   EXPECT_TRUE(contains(run.messages(FileFailed).front(), "timeout"))
       << run.messages(FileFailed).front();
@@ -251,21 +272,59 @@ TEST(StoreScu, StationThatStopsAnsweringTimesOutAndEndsTheJob) {
   EXPECT_EQ(run.last().filesRemaining, 3);
 }
 
+// storescp sleeps three times while it takes a small file: 3 x 10 s before it answers.
+TEST(StoreScuTimeout, StationThatTakesHalfAMinuteToAnswerStillGetsTheFile) {
+  TempDir job, received;
+  writeImages(job, 1);
+  StoreScpPeer peer(received.path(), {"--sleep-during", "10"});
+  ScriptedPrompts prompts;
+
+  const auto start = std::chrono::steady_clock::now();
+  const SendRun run = runSendJob(defaultParams(job.path(), peer.port()), prompts);
+
+  EXPECT_GE(secondsSince(start), 29);
+  EXPECT_EQ(run.count(FileSent), 1);
+  EXPECT_EQ(run.count(FileFailed) + run.count(SendFailed), 0);
+  EXPECT_EQ(filesIn(received.path()).size(), 1u);
+}
+
+// A station that takes the connection and never answers: the association request gives up
+// after the time-out of the settings (1000 ms), as the C-ECHO does.
+TEST(StoreScuTimeout, SilentStationFailsTheRequestAfterTheTimeout) {
+  TempDir job;
+  writeFixtureImage(job / "IM1");
+  SilentStation station;
+  ScriptedPrompts prompts;  // answers No
+
+  auto start = std::chrono::steady_clock::now();
+  const SendRun run = runSendJob(defaultParams(job.path(), station.port()), prompts);
+  EXPECT_LT(secondsSince(start), 10);
+  EXPECT_EQ(prompts.retryQuestions.size(), 1u);
+  EXPECT_EQ(run.messages(SendFailed), (Texts{"Request of association failed"}));
+
+  start = std::chrono::steady_clock::now();
+  const EchoResult echo =
+      echoStation("KALVORA", "STORESCP", "127.0.0.1", station.port(), 1000, 16384);
+  EXPECT_LT(secondsSince(start), 10);
+  EXPECT_FALSE(echo.ok);
+}
+
 // Shutdown with a stalled station: the abort frees the worker long before the time-out.
 TEST(StoreScu, AbortFromAnotherThreadEndsAStalledStore) {
   TempDir job, received;
   writeImages(job, 2);
   StoreScpPeer peer(received.path(), {"--sleep-during", "300"});
-  SendParams params = loopbackParams(job.path(), peer.port());
-  params.networkTimeout = 300;
   ScriptedPrompts prompts;
 
-  const SendRun run = runSendJob(params, prompts, {}, [](StoreScu& job) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    job.abort();
-  });
+  const auto start = std::chrono::steady_clock::now();
+  const SendRun run =
+      runSendJob(loopbackParams(job.path(), peer.port()), prompts, {}, [](StoreScu& job) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        job.abort();
+      });
 
   EXPECT_TRUE(run.finished());
+  EXPECT_LT(secondsSince(start), 30);
   EXPECT_EQ(run.count(FileSent), 0);
   EXPECT_LE(run.count(FileFailed), 1);
   EXPECT_TRUE(prompts.retryQuestions.empty());

@@ -85,3 +85,19 @@ void StoreScpPeer::stop() {
   waitpid(pid_, nullptr, 0);
   pid_ = -1;
 }
+
+// The kernel completes the handshakes of the backlog; nobody ever reads or answers.
+SilentStation::SilentStation() {
+  socket_ = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = loopback(0);
+  socklen_t length = sizeof address;
+  if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(socket_, 16) != 0 ||
+      getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(socket_);
+    throw std::runtime_error("silent station did not start");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+SilentStation::~SilentStation() { close(socket_); }

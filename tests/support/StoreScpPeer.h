@@ -27,6 +27,20 @@ class StoreScpPeer {
   pid_t pid_ = -1;
 };
 
+// A station that takes connections on 127.0.0.1 and a free port and never says a word.
+class SilentStation {
+ public:
+  SilentStation();
+  ~SilentStation();
+  SilentStation(const SilentStation&) = delete;
+  SilentStation& operator=(const SilentStation&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  int port_ = 0;
+};
+
 // A loopback port that nothing listens on right now.
 int freeLoopbackPort();
 // True once something accepts connections on 127.0.0.1:port (waits up to timeoutMs).
