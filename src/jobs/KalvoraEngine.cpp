@@ -202,7 +202,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFailed:
-      counters_.sendFailed(p.filesRemaining);
+      counters_.sendFailed();
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::FileSent:
@@ -218,10 +218,14 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFinished:
-      jobs_.SetJobStatus(p.jobFolder, jobStatusText(JobStatus::Finished));
+      // A send stopped before every file was offered did not finish the job.
+      jobs_.SetJobStatus(p.jobFolder,
+                         jobStatusText(p.stopped && p.filesNotAttempted > 0 ? JobStatus::Stopped
+                                                                            : JobStatus::Finished));
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
-      counters_.sendEnded(p.filesRemaining);
-      if (adopted != adopted_.end() && p.filesSent < adopted->second.fileCount)
+      counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
+      if (adopted != adopted_.end() &&
+          (p.filesSent < adopted->second.fileCount || p.filesFailed + p.filesNotAttempted > 0))
         adopted->second.incomplete = true;
       sendEnded(p);
       break;

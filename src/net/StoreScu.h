@@ -51,9 +51,14 @@ class StoreScu {
 
  private:
   void runGuarded();
-  bool gatherFiles(std::vector<std::string>& sendQueue, std::vector<std::string>& sopClasses);
-  OFCondition sendFiles(const std::vector<std::string>& sendQueue);
-  OFCondition StoreFile(T_ASC_Association* association, const std::string& path);
+  // Every regular file of the folder into transfers_; false when it cannot be listed.
+  bool listFolder();
+  // The files to offer (indices into transfers_), and their SOP classes when only the
+  // required presentation contexts are proposed.
+  void queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::string>& sopClasses);
+  OFCondition sendFiles(const std::vector<std::size_t>& sendQueue);
+  OFCondition StoreFile(T_ASC_Association* association, FileTransfer& transfer);
+  void finish();
   OFCondition checkStoreResponse(Uint16 status);
   bool associationLost(const OFCondition& condition) const;
 
@@ -78,6 +83,10 @@ class StoreScu {
   std::atomic<bool> aborted_{false};
   int filesSent_ = 0;
   int filesRemaining_ = 0;
+  int filesFailed_ = 0;
+  std::vector<FileTransfer> transfers_;
+  bool stopSeen_ = false;
+  std::string endReason_;  // why files were left unattempted
   bool codecsHeld_ = false;
   bool finished_ = false;
 

@@ -277,3 +277,19 @@ TEST_F(JobCommands, AnUnreadableFolderOnTheMediumIsAnErrorAndATemporaryFolderOfO
       << refused.out;
   EXPECT_TRUE(fs::is_empty(dir / "roots"));
 }
+
+TEST_F(JobCommands, TheSummarySaysWhichFilesDidNotArrive) {
+  StoreScpPeer peer(dir / "received", {"--abort-during"});
+  useStation(peer.port());
+  const CliResult result = kalvora({"import", dir / "medium", "--json"});
+  EXPECT_EQ(result.status, 1);
+  const nlohmann::json summary = jsonLines(result.out).back();
+  ASSERT_EQ(summary["destinations"].size(), 1u);
+  const nlohmann::json& pacs = summary["destinations"][0];
+  EXPECT_EQ(pacs["files"], 2);
+  EXPECT_EQ(pacs["filesSent"], 0);
+  EXPECT_EQ(pacs["filesFailed"], 1);
+  EXPECT_EQ(pacs["filesNotAttempted"], 1);
+  EXPECT_EQ(pacs["notAttempted"][0]["reason"], "Peer aborted association");
+  EXPECT_EQ(summary["sendErrors"], 2);
+}
