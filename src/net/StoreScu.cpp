@@ -109,7 +109,8 @@ void StoreScu::runGuarded() {
 
   std::vector<std::size_t> sendQueue;
   std::vector<std::string> sopClasses;
-  queueFiles(sendQueue, sopClasses);
+  std::vector<FileHeader> headers;
+  queueFiles(sendQueue, sopClasses, headers);
   filesRemaining_ = static_cast<int>(sendQueue.size());
   if (sendQueue.empty()) {
     report(SendNotice, "No files found.");
@@ -119,8 +120,20 @@ void StoreScu::runGuarded() {
   CodecRegistration::acquire();
   codecsHeld_ = true;
   OFCondition condition = EC_Normal;
-  if (openAssociation(sopClasses, condition)) condition = sendFiles(sendQueue);
+  if (openAssociation(sopClasses, classesInOwnSyntax(headers), condition))
+    condition = sendFiles(sendQueue);
   tearDown(condition);
+}
+
+// The syntaxes in which files will go as they are, so that a station may take them so.
+std::vector<ClassInOwnSyntax> StoreScu::classesInOwnSyntax(
+    const std::vector<FileHeader>& headers) const {
+  std::vector<ClassInOwnSyntax> own;
+  for (const FileHeader& header : headers) {
+    if (goesInOwnSyntax(header.transferSyntax, params_.convertCompressed != 0))
+      own.push_back({header.sopClassUid, header.transferSyntax});
+  }
+  return own;
 }
 
 bool StoreScu::listFolder() {
@@ -142,8 +155,8 @@ bool StoreScu::listFolder() {
   return true;
 }
 
-void StoreScu::queueFiles(std::vector<std::size_t>& sendQueue,
-                          std::vector<std::string>& sopClasses) {
+void StoreScu::queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::string>& sopClasses,
+                          std::vector<FileHeader>& headers) {
   std::vector<std::string> sopInstances;  // kept beside the classes, not used further
   for (std::size_t index = 0; index < transfers_.size(); ++index) {
     FileTransfer& transfer = transfers_[index];
@@ -169,6 +182,11 @@ void StoreScu::queueFiles(std::vector<std::size_t>& sendQueue,
       sopClasses.push_back(sopClass);
       sopInstances.push_back(sopInstance);
     }
+    // Every class present is proposed, also one newer than the standard list.
+    const FileHeader header = readFileHeader(path);
+    if (!params_.proposeOnlyRequired && dcmIsaStorageSOPClassUID(header.sopClassUid.c_str()))
+      sopClasses.push_back(header.sopClassUid);
+    headers.push_back(header);
     sendQueue.push_back(index);
   }
 }
@@ -200,7 +218,6 @@ OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue) {
     ReportProgress();
     if (stopRequested_) stopSeen_ = true;
   }
-  if (stopSeen_ || aborted_) endReason_ = "Sending stopped";
   return condition;
 }
 
@@ -246,14 +263,15 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
     return DIMSE_NOVALIDPRESENTATIONCONTEXTID;
   }
 
+  T_ASC_PresentationContext context;
+  ASC_findAcceptedPresentationContext(association->params, contextId, &context);
+  const E_TransferSyntax contextSyntax = DcmXfer(context.acceptedTransferSyntax).getXfer();
   const ConversionReport conversion =
-      convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0);
-  if (conversion.made) {
-    report(conversion.event, conversion.message);
-    // Decompression gives the data set a new SOP Instance UID; the request must name the
-    // instance actually sent, or the station rejects it as not matching.
-    file.refreshUidsFromDataset(params_.correctUidPadding == 1);
-  }
+      convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0, contextSyntax);
+  if (conversion.made) report(conversion.event, conversion.message);
+  // DCMTK could not put it on the wire in the context's syntax: say why, send nothing.
+  const OFCondition sendable = checkSendable(*file.dataset(), contextSyntax);
+  if (sendable.bad()) return sendable;
 
   T_DIMSE_C_StoreRQ request;
   std::memset(&request, 0, sizeof request);

@@ -13,9 +13,11 @@
 #include <dcmtk/dcmnet/assoc.h>
 
 #include "net/DicomAssociation.h"
+#include "net/FileToSend.h"
 #include "net/SendEvent.h"
 #include "net/SendParams.h"
 #include "net/SendProgress.h"
+#include "net/StoragePresentationContexts.h"
 #include "workers/WorkerThread.h"
 
 class MainThreadPoster;
@@ -53,9 +55,11 @@ class StoreScu {
   void runGuarded();
   // Every regular file of the folder into transfers_; false when it cannot be listed.
   bool listFolder();
-  // The files to offer (indices into transfers_), and their SOP classes when only the
-  // required presentation contexts are proposed.
-  void queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::string>& sopClasses);
+  // The files to offer (indices into transfers_), the SOP classes to propose and the
+  // files' headers.
+  void queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::string>& sopClasses,
+                  std::vector<FileHeader>& headers);
+  std::vector<ClassInOwnSyntax> classesInOwnSyntax(const std::vector<FileHeader>& headers) const;
   OFCondition sendFiles(const std::vector<std::size_t>& sendQueue);
   OFCondition StoreFile(T_ASC_Association* association, FileTransfer& transfer);
   void finish();
@@ -64,7 +68,8 @@ class StoreScu {
 
   // Association (StoreScuAssociation.cpp).
   // False when a step failed; `condition` then holds the failing step's result.
-  bool openAssociation(const std::vector<std::string>& sopClasses, OFCondition& condition);
+  bool openAssociation(const std::vector<std::string>& sopClasses,
+                       const std::vector<ClassInOwnSyntax>& ownSyntaxes, OFCondition& condition);
   OFCondition requestAssociation();
   void tearDown(const OFCondition& condition);
 
