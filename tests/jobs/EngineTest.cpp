@@ -5,6 +5,8 @@
 #include <chrono>
 #include <filesystem>
 
+#include <dcmtk/dcmdata/dcfilefo.h>
+
 #include "DicomFixtures.h"
 #include "ScriptedPrompts.h"
 #include "StoreScpPeer.h"
@@ -12,6 +14,7 @@
 #include "TestMainThread.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/KalvoraEngine.h"
+#include "net/CodecRegistration.h"
 
 namespace fs = std::filesystem;
 
@@ -187,6 +190,46 @@ TEST_F(EngineTest, AVerboseRunLogsEveryReport) {
   };
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(sortedLines(log), expected) << log;
+}
+
+// The association parameters and the conversion switch of the settings, each away from
+// its default, as the station sees them.
+TEST_F(EngineTest, SettingsReachTheSendJob) {
+  writeMedium(1);
+  {
+    const std::string path = work / "medium/DICOM/PAT1/RLE";
+    writeFixtureImage(path);
+    CodecScope codecs;
+    DcmFileFormat file;
+    ASSERT_TRUE(file.loadFile(path.c_str()).good());
+    ASSERT_TRUE(file.getDataset()->chooseRepresentation(EXS_RLELossless, nullptr).good());
+    ASSERT_TRUE(file.saveFile(path.c_str(), EXS_RLELossless).good());
+  }
+  TempDir scratch;
+  const std::string stationLog = scratch / "station.log";
+  StoreScpPeer peer(work / "received", {"-ll", "debug"}, "STORESCP", 0, stationLog);
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+  engine.settings.verbose = 1;
+  engine.settings.callingAeTitle = "ENGINE_SCU";
+  engine.settings.maxPduSize = 32768;
+  engine.settings.proposeRequiredContextsOnly = 1;
+  engine.settings.noCompressedTransfer = 0;
+  engine.settings.correctSpacePaddedUids = 1;  // no trace at the station with DCMTK 3.6.7
+
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+
+  const std::string log = readFileBytes(stationLog);
+  EXPECT_NE(log.find("Calling Application Name:    ENGINE_SCU\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Their Max PDU Receive Size:  32768\n"), std::string::npos);
+  // One SOP class in the job: its two contexts only.
+  EXPECT_NE(log.find("Context ID:        3 (Proposed)"), std::string::npos);
+  EXPECT_EQ(log.find("Context ID:        5 (Proposed)"), std::string::npos);
+  // Not converted, the RLE image cannot go over an uncompressed context.
+  EXPECT_EQ(engine.jobs()[0].log.find("converted ["), std::string::npos);
+  EXPECT_EQ(engine.counters().sendFiles, 1);
+  EXPECT_EQ(engine.counters().sendErrors, 1);
 }
 
 TEST_F(EngineTest, TwoScansAtOnceMakeTwoJobsThatEachSend) {
