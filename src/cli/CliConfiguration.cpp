@@ -10,16 +10,23 @@ std::string workingFolder(const std::string& givenWorkdir) {
   return givenWorkdir.empty() ? defaultWorkingFolder() : givenWorkdir;
 }
 
-void loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
+bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
   const std::string folder = workingFolder(workdir);
   // A folder without any of the files is a first start: the defaults, and no error.
   const MissingFile missing =
       configurationSaved(folder) ? MissingFile::ReadAsEmpty : MissingFile::Skip;
   Configuration config;
-  for (const std::string& message : loadConfiguration(folder, config, missing))
-    std::cerr << message << "\n";
+  const ConfigLoadResult loaded = loadConfiguration(folder, config, missing);
+  for (const std::string& message : loaded.messages) std::cerr << message << "\n";
   engine.settings = config.settings;
   engine.filters = config.filters;
   engine.rules = config.rules;
   engine.stations = config.stations;
+  if (loaded.damagedFiles.empty()) return true;
+  std::string names;
+  for (const std::string& name : loaded.damagedFiles) names += (names.empty() ? "" : ", ") + name;
+  std::cerr << "Nothing was read or sent: " << names
+            << " could not be read completely, and the defaults in its place might send "
+               "patient data unanonymized or to another station. Repair or remove it.\n";
+  return false;
 }

@@ -9,4 +9,6 @@ std::string workingFolder(const std::string& givenWorkdir);
 
 // Loads the four configuration files of `workdir` (see workingFolder) into the engine as
 // the application does at start-up, printing load problems on stderr. Writes nothing.
-void loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine);
+// False (with the reason on stderr) when a file exists but could not be read completely:
+// a job must not run on defaults the user had changed, such as anonymization switched off.
+bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine);

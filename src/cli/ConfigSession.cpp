@@ -35,7 +35,7 @@ int guarded(const std::function<int()>& body) {
 int loadConfigForReading(const ConfigCliOptions& options, Configuration& config) {
   const std::string folder = workingFolder(options.workDir);
   if (firstStart(folder)) return 0;
-  return reportLoadMessages(loadConfiguration(folder, config, MissingFile::ReadAsEmpty));
+  return reportLoadMessages(loadConfiguration(folder, config, MissingFile::ReadAsEmpty).messages);
 }
 
 int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
@@ -59,7 +59,8 @@ int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
 int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change) {
   const std::string folder = workingFolder(options.workDir);
   Configuration config;
-  const std::vector<std::string> messages = loadConfiguration(folder, config, MissingFile::Skip);
+  const std::vector<std::string> messages =
+      loadConfiguration(folder, config, MissingFile::Skip).messages;
   if (!messages.empty()) {
     reportLoadMessages(messages);
     std::cerr << "Nothing was changed: saving now would lose what could not be read.\n";

@@ -142,11 +142,10 @@ void runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread,
 }
 
 int runImport(const std::string& source, const JobOptions& o) {
-  holdInterrupts();
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  loadCliConfiguration(o.workdir, engine);
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   try {
     preparePrompts(o, engine, !o.noSend, prompts);
   } catch (const UsageError& error) {
@@ -154,6 +153,7 @@ int runImport(const std::string& source, const JobOptions& o) {
     return 2;
   }
   if (o.verbose) engine.settings.verbose = 1;
+  holdInterrupts();
   engine.setSendAfterScan(!o.noSend);
   engine.setKeepJobFolders(o.noSend);
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
@@ -178,11 +178,10 @@ int runSend(const std::string& folder, const JobOptions& o) {
     std::cerr << "'" << folder << "' is not a folder.\n";
     return 2;
   }
-  holdInterrupts();
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  loadCliConfiguration(o.workdir, engine);
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   try {
     preparePrompts(o, engine, true, prompts);
   } catch (const UsageError& error) {
@@ -190,6 +189,7 @@ int runSend(const std::string& folder, const JobOptions& o) {
     return 2;
   }
   if (o.verbose) engine.settings.verbose = 1;
+  holdInterrupts();
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
   engine.AdoptJobFolder(folder);

@@ -91,7 +91,7 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
       !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
-  if (sending && sendsFinished_ == 0 && !stopped_)
+  if (sending && sendsFinished_ == 0 && !stopped_ && engine_.jobFolderMade(jobFolder))
     note += std::string(note.empty() ? "" : "\n") +
             "Nothing was sent: neither the standard destination nor a forward rule applies "
             "to this job (see `kalvora-cli config show`).";

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <fstream>
 #include <new>
 #include <sstream>
@@ -26,6 +27,7 @@ const char kSettingsNotLoaded[] = "Error: No configuration loaded";
 const char kFiltersNotLoaded[] = "Error: No filter list loaded";
 const char kRulesNotLoaded[] = "Error: No rules loaded";
 const char kStationsNotLoaded[] = "Error: No DICOM stations loaded";
+const char kNotRegular[] = "Not a regular file";
 
 std::string pathIn(const std::string& workDir, const char* fileName) {
   if (workDir.empty()) return fileName;
@@ -34,6 +36,15 @@ std::string pathIn(const std::string& workDir, const char* fileName) {
 
 std::string systemMessage(const std::string& path, int error) {
   return path + ": " + std::generic_category().message(error);
+}
+
+std::string timeStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
 }
 
 template <typename Target>
@@ -52,41 +63,102 @@ std::optional<std::string> readArchive(std::istream& in, const std::string& path
   return std::nullopt;
 }
 
-template <typename Target>
-std::optional<std::string> loadFile(const std::string& workDir, const char* fileName,
-                                    const char* archiveMessage, Target& target,
-                                    MissingFile missing) {
-  const std::string path = pathIn(workDir, fileName);
+// Configuration files are opened as media files are: only a regular file, and without
+// blocking, so a FIFO or device planted in their place cannot hang or feed the load.
+struct OpenedFile {
+  int fd = -1;
+  int error = 0;  // errno of the open, or 0
+  bool regular = false;
+  bool empty = false;
+  ~OpenedFile() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+void openRegular(const std::string& path, OpenedFile& file) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) {
-    if (errno != ENOENT) return systemMessage(path, errno);
-    if (missing == MissingFile::Skip) return std::nullopt;
-    if (missing == MissingFile::ReadAsEmpty) {
-      std::istringstream empty;
-      return readArchive(empty, path, target, archiveMessage);
-    }
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return systemMessage(path, errno);
-    if (fd >= 0) close(fd);
-  } else if (S_ISDIR(status.st_mode)) {
-    return systemMessage(path, EISDIR);
+    file.error = errno;
+    return;
   }
+  if (S_ISDIR(status.st_mode)) {
+    file.error = EISDIR;
+    return;
+  }
+  if (!S_ISREG(status.st_mode)) return;
+  file.fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (file.fd < 0) {
+    file.error = errno;
+    return;
+  }
+  // The entry may have been swapped since the check; trust only what was opened.
+  if (fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode)) return;
+  file.regular = true;
+  file.empty = status.st_size == 0;
+}
+
+// The opened file itself, not whatever its name points to by now.
+std::string openedPath(const OpenedFile& file, const std::string& path) {
+  static const bool procFd = access("/proc/self/fd", X_OK) == 0;
+  return procFd ? "/proc/self/fd/" + std::to_string(file.fd) : path;
+}
+
+struct FileLoad {
+  std::optional<std::string> message;
+  bool damaged = false;  // it exists but could not be read completely
+};
+
+template <typename Target>
+FileLoad loadFile(const std::string& path, const char* archiveMessage, Target& target,
+                  MissingFile missing) {
+  OpenedFile file;
+  openRegular(path, file);
+  if (file.error == ENOENT) {
+    if (missing == MissingFile::Skip) return {};
+    if (missing == MissingFile::CreateEmpty) {
+      const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd < 0 && errno != EEXIST) return {systemMessage(path, errno), false};
+      if (fd >= 0) close(fd);
+    }
+    std::istringstream empty;
+    return {readArchive(empty, path, target, archiveMessage), false};
+  }
+  if (file.error != 0) return {systemMessage(path, file.error), true};
+  if (!file.regular) return {path + ": " + kNotRegular, true};
 
   char buffer[4096];
   std::ifstream in;
   in.rdbuf()->pubsetbuf(buffer, sizeof buffer);
   errno = 0;
-  in.open(path, std::ios::binary);
-  if (!in.is_open()) return systemMessage(path, errno ? errno : EIO);
-  return readArchive(in, path, target, archiveMessage);
+  in.open(openedPath(file, path), std::ios::binary);
+  if (!in.is_open()) return {systemMessage(path, errno ? errno : EIO), true};
+  FileLoad load{readArchive(in, path, target, archiveMessage), false};
+  // An empty file is what a first start leaves: a fresh start, not a damaged file.
+  load.damaged = load.message.has_value() && !file.empty;
+  return load;
+}
+
+// Before a damaged file is replaced, its bytes are kept beside it under a new private
+// name, so a save never loses what the user might still recover from it.
+template <typename Target>
+std::optional<std::string> keepIfDamaged(const std::string& path, const char* archiveMessage) {
+  Target scratch;
+  if (!loadFile(path, archiveMessage, scratch, MissingFile::Skip).damaged) return std::nullopt;
+  OpenedFile file;
+  openRegular(path, file);
+  if (!file.regular) return std::nullopt;  // no bytes of its own to keep
+  if (const int error = copyToNewFile(file.fd, path + ".damaged-" + timeStamp()))
+    return systemMessage(path, error);
+  return std::nullopt;
 }
 
 template <typename Source>
 std::optional<std::string> saveFile(const std::string& workDir, const char* fileName,
-                                    const Source& source) {
+                                    const char* archiveMessage, const Source& source) {
   ArchiveWriter archive;
   source.Serialize(archive);
   const std::string path = pathIn(workDir, fileName);
+  if (auto message = keepIfDamaged<Source>(path, archiveMessage)) return message;
   if (const int error = replaceFileContents(path, archive.bytes()))
     return systemMessage(path, error);
   return std::nullopt;
@@ -96,38 +168,40 @@ std::optional<std::string> saveFile(const std::string& workDir, const char* file
 
 std::optional<std::string> loadSettings(const std::string& workDir, AppSettings& settings,
                                         MissingFile missing) {
-  return loadFile(workDir, kSettingsFileName, kSettingsNotLoaded, settings, missing);
+  return loadFile(pathIn(workDir, kSettingsFileName), kSettingsNotLoaded, settings, missing)
+      .message;
 }
 
 std::optional<std::string> loadFilters(const std::string& workDir, CFilterArray& filters,
                                        MissingFile missing) {
-  return loadFile(workDir, kFiltersFileName, kFiltersNotLoaded, filters, missing);
+  return loadFile(pathIn(workDir, kFiltersFileName), kFiltersNotLoaded, filters, missing).message;
 }
 
 std::optional<std::string> loadRules(const std::string& workDir, CRuleArray& rules,
                                      MissingFile missing) {
-  return loadFile(workDir, kRulesFileName, kRulesNotLoaded, rules, missing);
+  return loadFile(pathIn(workDir, kRulesFileName), kRulesNotLoaded, rules, missing).message;
 }
 
 std::optional<std::string> loadStations(const std::string& workDir, CStationArray& stations,
                                         MissingFile missing) {
-  return loadFile(workDir, kStationsFileName, kStationsNotLoaded, stations, missing);
+  return loadFile(pathIn(workDir, kStationsFileName), kStationsNotLoaded, stations, missing)
+      .message;
 }
 
 std::optional<std::string> saveSettings(const std::string& workDir, const AppSettings& settings) {
-  return saveFile(workDir, kSettingsFileName, settings);
+  return saveFile(workDir, kSettingsFileName, kSettingsNotLoaded, settings);
 }
 
 std::optional<std::string> saveFilters(const std::string& workDir, const CFilterArray& filters) {
-  return saveFile(workDir, kFiltersFileName, filters);
+  return saveFile(workDir, kFiltersFileName, kFiltersNotLoaded, filters);
 }
 
 std::optional<std::string> saveRules(const std::string& workDir, const CRuleArray& rules) {
-  return saveFile(workDir, kRulesFileName, rules);
+  return saveFile(workDir, kRulesFileName, kRulesNotLoaded, rules);
 }
 
 std::optional<std::string> saveStations(const std::string& workDir, const CStationArray& stations) {
-  return saveFile(workDir, kStationsFileName, stations);
+  return saveFile(workDir, kStationsFileName, kStationsNotLoaded, stations);
 }
 
 bool configurationSaved(const std::string& workDir) {
@@ -139,16 +213,22 @@ bool configurationSaved(const std::string& workDir) {
   return false;
 }
 
-std::vector<std::string> loadConfiguration(const std::string& workDir, Configuration& config,
-                                           MissingFile missing) {
-  std::vector<std::string> messages;
-  for (auto& message :
-       {loadSettings(workDir, config.settings, missing),
-        loadFilters(workDir, config.filters, missing), loadRules(workDir, config.rules, missing),
-        loadStations(workDir, config.stations, missing)}) {
-    if (message) messages.push_back(*message);
-  }
-  return messages;
+ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config,
+                                   MissingFile missing) {
+  ConfigLoadResult result;
+  const auto note = [&](const char* fileName, const FileLoad& load) {
+    if (load.message) result.messages.push_back(*load.message);
+    if (load.damaged) result.damagedFiles.push_back(fileName);
+  };
+  note(kSettingsFileName,
+       loadFile(pathIn(workDir, kSettingsFileName), kSettingsNotLoaded, config.settings, missing));
+  note(kFiltersFileName,
+       loadFile(pathIn(workDir, kFiltersFileName), kFiltersNotLoaded, config.filters, missing));
+  note(kRulesFileName,
+       loadFile(pathIn(workDir, kRulesFileName), kRulesNotLoaded, config.rules, missing));
+  note(kStationsFileName,
+       loadFile(pathIn(workDir, kStationsFileName), kStationsNotLoaded, config.stations, missing));
+  return result;
 }
 
 std::optional<std::string> saveConfiguration(const std::string& workDir,

@@ -15,6 +15,11 @@
 // A file that ends early or is damaged gives its "Error: No ... loaded" message and
 // keeps what was read before the damage; any other failure (open, read, write)
 // gives "<path>: <system error text>".
+//
+// Files are only read when they are regular files, opened without blocking. Saving
+// creates them private (0600) and replaces them whole. A file that is damaged when it is
+// about to be replaced is first copied, byte for byte, to "<name>.damaged-<time>"
+// (private) beside it; when that copy fails, the save fails and the file stays.
 
 extern const char kSettingsFileName[];  // config.dat
 extern const char kFiltersFileName[];   // filters.dat
@@ -41,14 +46,24 @@ std::optional<std::string> saveFilters(const std::string& workDir, const CFilter
 std::optional<std::string> saveRules(const std::string& workDir, const CRuleArray& rules);
 std::optional<std::string> saveStations(const std::string& workDir, const CStationArray& stations);
 
+struct ConfigLoadResult {
+  // One per file that failed, in load order.
+  std::vector<std::string> messages;
+  // Names (config.dat ...) of the files that exist but could not be read completely: not
+  // regular, unreadable, or ending early or damaged. Missing and empty files are a fresh
+  // start and are not listed. Working on with such a configuration may be working with
+  // defaults the user had changed (anonymization off, other stations).
+  std::vector<std::string> damagedFiles;
+};
+
 // Whether any of the four files is there (or cannot be looked at): a folder without them
 // is a first start, whose defaults are no error.
 bool configurationSaved(const std::string& workDir);
 
 // Loads settings, filters, rules and stations in that order into `config` (which the
-// caller has defaulted); one message per file that failed, in that order.
-std::vector<std::string> loadConfiguration(const std::string& workDir, Configuration& config,
-                                           MissingFile missing = MissingFile::CreateEmpty);
+// caller has defaulted).
+ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config,
+                                   MissingFile missing = MissingFile::CreateEmpty);
 
 // Saves in the same order and stops at the first failure, whose message it returns;
 // the files after it are not written.

@@ -7,6 +7,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/PrivateFolder.h"
+#include "platform/UserFolders.h"
 
 namespace {
 
@@ -18,9 +24,48 @@ bool isOwnFolder(const std::string& path) {
   return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid();
 }
 
+std::string withoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string realPath(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr),
+                                                         &std::free);
+  return real ? real.get() : "";
+}
+
+// Digits of a time (9 to 14 of them, first not 0), optionally ".N" with N from 2.
+bool isJobFolderName(const std::string& name) {
+  const std::size_t dot = name.find('.');
+  const std::string digits = name.substr(0, dot);
+  if (digits.size() < 9 || digits.size() > 14 || digits[0] == '0') return false;
+  if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (dot == std::string::npos) return true;
+  const std::string suffix = name.substr(dot + 1);
+  return !suffix.empty() && suffix.size() < 10 &&
+         suffix.find_first_not_of("0123456789") == std::string::npos && std::stoul(suffix) >= 2;
+}
+
+std::string systemText(int error) { return std::strerror(error); }
+
 // A level made here is private whatever the umask; levels that were there stay as they are.
-void makePrivateFolder(const std::string& path) {
-  if (mkdir(path.c_str(), kPrivate) == 0 && isOwnFolder(path)) chmod(path.c_str(), kPrivate);
+// Returns 0 or the errno of a level that could not be made.
+int makePrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), kPrivate) != 0) return errno == EEXIST ? 0 : errno;
+  if (isOwnFolder(path)) chmod(path.c_str(), kPrivate);
+  return 0;
+}
+
+// Like CreateFolderChain; returns 0 or the errno of the last level that could not be made.
+int createFolderChain(const std::string& path) {
+  int error = 0;
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    error = makePrivateFolder(path.substr(0, slash));
+  }
+  error = makePrivateFolder(path);
+  return error;
 }
 
 template <typename Visit>
@@ -54,35 +99,72 @@ std::string MakeJobFolderName(const std::string& tempFolder, std::time_t now) {
 }
 
 bool CreateFolderChain(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    makePrivateFolder(path.substr(0, slash));
-  }
-  makePrivateFolder(path);
+  createFolderChain(path);
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
 }
 
-std::string CreateJobFolder(const std::string& tempFolder, std::time_t now,
-                            const std::function<bool(const std::string&)>& isTaken) {
-  const std::string name = MakeJobFolderName(tempFolder, now);
-  CreateFolderChain(tempFolder);
+std::string ResolveTempFolder(const std::string& tempFolder, std::string& error) {
+  if (tempFolder.empty()) return defaultTempFolder();
+  if (tempFolder.front() == '/') return tempFolder;
+  error = "The temporary folder '" + tempFolder + "' is refused: it is not an absolute path.";
+  return "";
+}
+
+JobFolder CreateJobFolder(const std::string& tempFolder, std::time_t now,
+                          const std::function<bool(const std::string&)>& isTaken) {
+  JobFolder result;
+  const std::string resolved = ResolveTempFolder(tempFolder, result.error);
+  const std::string name = MakeJobFolderName(resolved.empty() ? tempFolder : resolved, now);
+  const auto taken = [&](const std::string& candidate) { return isTaken && isTaken(candidate); };
   std::string candidate = name;
+  for (unsigned suffix = 2; taken(candidate); ++suffix)
+    candidate = name + "." + std::to_string(suffix);
+  result.path = candidate;
+  if (!result.error.empty()) return result;
+
+  const int chainError = createFolderChain(resolved);
+  struct stat info {};
+  if (chainError != 0 && stat(resolved.c_str(), &info) != 0) {
+    result.error =
+        "Can't create the temporary folder '" + resolved + "' (" + systemText(chainError) + ")";
+    return result;
+  }
+  if (const auto why = whyFolderIsNotPrivate(resolved)) {
+    result.error = "The temporary folder '" + resolved + "' is refused: " + *why + ".";
+    return result;
+  }
   for (unsigned suffix = 2;; ++suffix) {
-    if (!isTaken || !isTaken(candidate)) {
+    if (!taken(candidate)) {
       // mkdir never follows a link at the last component: a planted one gives EEXIST.
       if (mkdir(candidate.c_str(), kPrivate) == 0) {
         if (isOwnFolder(candidate)) {
           chmod(candidate.c_str(), kPrivate);  // whatever the umask left
-          return candidate;
+          result.path = candidate;
+          return result;
         }
         // Swapped for something else right after it was made: not ours to use.
       } else if (errno != EEXIST) {
-        return name;
+        result.error = "Can't create the job folder (" + systemText(errno) + ")";
+        return result;
       }
     }
     candidate = name + "." + std::to_string(suffix);
   }
+}
+
+bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder) {
+  std::string error;
+  const std::string resolved = ResolveTempFolder(tempFolder, error);
+  const std::string path = withoutTrailingSlashes(folder);
+  if (resolved.empty() || !isOwnFolder(path)) return false;
+  const std::size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string parent =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (!isJobFolderName(name)) return false;
+  const std::string realParent = realPath(parent);
+  return !realParent.empty() && realParent == realPath(resolved);
 }
 
 std::string FirstFileInFolder(const std::string& folder) {

@@ -16,12 +16,28 @@ std::string MakeJobFolderName(const std::string& tempFolder, std::time_t now = s
 // path exists afterwards.
 bool CreateFolderChain(const std::string& path);
 
-// Makes a new job folder, private (0700) and made by this call: a name that exists
-// already, as a folder, file or planted link, or that `isTaken` reports, gets a suffix
-// ".2", ".3" ... When nothing can be created, returns the plain name (each write will then
-// fail and be reported).
-std::string CreateJobFolder(const std::string& tempFolder, std::time_t now = std::time(nullptr),
-                            const std::function<bool(const std::string&)>& isTaken = {});
+// The folder job folders go below, from the setting as typed: an empty one means the
+// default private folder. A relative one is refused (it would move with the current
+// folder): returns "" and sets `error`.
+std::string ResolveTempFolder(const std::string& tempFolder, std::string& error);
+
+struct JobFolder {
+  std::string path;   // the job folder, and the job's key even when it was not made
+  std::string error;  // why it was not made; empty when it was
+};
+
+// Makes a new job folder below the resolved `tempFolder` (created when missing), private
+// (0700) and made by this call: a name that exists already, as a folder, file or planted
+// link, or that `isTaken` reports, gets a suffix ".2", ".3" ... Nothing is made, and the
+// error tells why, when the temporary folder is relative, cannot be created, or is not
+// private (see whyFolderIsNotPrivate), or when the job folder cannot be created.
+JobFolder CreateJobFolder(const std::string& tempFolder, std::time_t now = std::time(nullptr),
+                          const std::function<bool(const std::string&)>& isTaken = {});
+
+// True only for a folder that job folders are made as: this user's own folder (not a
+// link) directly below the resolved `tempFolder`, named as MakeJobFolderName names one,
+// with or without a ".N" suffix. Nothing else may ever be deleted as a job folder.
+bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder);
 
 // Bare name of the first plain file in `folder`, or an empty text.
 std::string FirstFileInFolder(const std::string& folder);

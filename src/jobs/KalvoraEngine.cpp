@@ -58,12 +58,16 @@ KalvoraEngine::~KalvoraEngine() { Shutdown(); }
 std::string KalvoraEngine::StartScan(const std::string& root) {
   if (shutDown_ || !hasAnyEntry(root)) return "";
   // A folder of this run that is gone already still names a job: never reuse it.
-  const std::string jobFolder =
+  const JobFolder folder =
       CreateJobFolder(settings.tempFolder, std::time(nullptr), [this](const std::string& name) {
         return jobs_.FindJob(name) >= 0 || scanning_.count(name) > 0;
       });
+  const std::string& jobFolder = folder.path;
 
   ScanRequest request = makeScanRequest(root, jobFolder, settings, filters);
+  // The scan reports why and ends without reading the medium.
+  request.jobFolderError = folder.error;
+  if (!folder.error.empty()) unmadeFolders_.insert(jobFolder);
 
   std::weak_ptr<bool> alive = alive_;
   auto worker =
@@ -100,7 +104,8 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
 }
 
 void KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
-  adopted_[jobFolder] = {countPlainFiles(jobFolder), false};
+  adopted_[jobFolder] = {countPlainFiles(jobFolder), false,
+                         IsKalvoraJobFolder(jobFolder, settings.tempFolder)};
   const int index = jobs_.AddJob(jobFolder, jobStatusText(JobStatus::Pending), "");
   if (observer_) observer_->jobAdded(index);
 }
@@ -108,6 +113,10 @@ void KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
 int KalvoraEngine::adoptedFileCount(const std::string& jobFolder) const {
   const auto adopted = adopted_.find(jobFolder);
   return adopted == adopted_.end() ? 0 : adopted->second.fileCount;
+}
+
+bool KalvoraEngine::jobFolderMade(const std::string& jobFolder) const {
+  return unmadeFolders_.count(jobFolder) == 0;
 }
 
 bool KalvoraEngine::isJobActive(const std::string& jobFolder) const {
@@ -133,7 +142,9 @@ void KalvoraEngine::countersChanged(bool busyBefore) {
 
 void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
   const bool busyBefore = counters_.busy;
-  const bool verbose = settings.verbose != 0;
+  const bool folderMade = jobFolderMade(p.jobFolder);
+  // Without its folder, the job's one line tells why it did nothing.
+  const bool verbose = settings.verbose != 0 || !folderMade;
   switch (event) {
     case ScanEvent::ScanStarted: {
       const int index = jobs_.AddJob(p.jobFolder, jobStatusText(JobStatus::Copying),
@@ -152,11 +163,13 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       break;
     case ScanEvent::ScanFinished:
-      jobs_.SetJobStatus(p.jobFolder, jobStatusText(JobStatus::Pending));
+      jobs_.SetJobStatus(p.jobFolder,
+                         jobStatusText(folderMade ? JobStatus::Pending : JobStatus::Stopped));
       counters_.scanEnded();
       scanning_.erase(p.jobFolder);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
-      if (sendAfterScan_) StartSending(p.jobFolder);
+      // A folder we did not make may hold anything: it is never sent.
+      if (sendAfterScan_ && folderMade) StartSending(p.jobFolder);
       break;
     case ScanEvent::ScanStopped:
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
@@ -164,7 +177,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.scanStopped(p.filesSaved);
       scanning_.erase(p.jobFolder);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
-      DeleteJobFolder(p.jobFolder);
+      if (folderMade) DeleteJobFolder(p.jobFolder);
       break;
     case ScanEvent::ScanError:
     case ScanEvent::FileAnonymized:
@@ -223,7 +236,8 @@ void KalvoraEngine::sendEnded(const SendProgress& p) {
   if (running > 0) --running;
   if (running > 0) return;
   const auto adopted = adopted_.find(p.jobFolder);
-  const bool keep = adopted != adopted_.end() && adopted->second.incomplete;
+  const bool keep =
+      adopted != adopted_.end() && (adopted->second.incomplete || !adopted->second.madeByKalvora);
   if (!keep) DeleteJobFolder(p.jobFolder);
 }
 
@@ -271,7 +285,8 @@ void KalvoraEngine::Shutdown() {
   }
   // Only once no send reads them any more.
   if (!keepJobFolders_)
-    for (const ScanEntry& entry : scanThreads_) DeleteJobFolder(entry.jobFolder);
+    for (const ScanEntry& entry : scanThreads_)
+      if (jobFolderMade(entry.jobFolder)) DeleteJobFolder(entry.jobFolder);
   scanThreads_.clear();
   sendThreads_.clear();
 }

@@ -49,7 +49,8 @@ class KalvoraEngine {
   void StartSendJob(const std::string& calledAeTitle, const std::string& host, int port,
                     const std::string& jobFolder);
   // Makes an existing folder (kept from an earlier run) a Pending job, to send it.
-  // Its folder is deleted after sending only when every file reached every destination.
+  // Its folder is deleted after sending only when it is a job folder Kalvora made
+  // (IsKalvoraJobFolder) and every file reached every destination.
   void AdoptJobFolder(const std::string& jobFolder);
   // Plain files of an adopted folder when it was adopted.
   int adoptedFileCount(const std::string& jobFolder) const;
@@ -64,6 +65,9 @@ class KalvoraEngine {
 
   const JobList& jobs() const { return jobs_; }
   const JobCounters& counters() const { return counters_; }
+  // False for a job whose folder could not be made: its scan read nothing and it is
+  // never sent.
+  bool jobFolderMade(const std::string& jobFolder) const;
   // The job still scans or has a send that has not finished.
   bool isJobActive(const std::string& jobFolder) const;
 
@@ -79,6 +83,7 @@ class KalvoraEngine {
   struct AdoptedFolder {
     int fileCount = 0;
     bool incomplete = false;
+    bool madeByKalvora = false;
   };
 
   void handleScanReport(ScanEvent event, const ScanProgress& progress);
@@ -102,6 +107,7 @@ class KalvoraEngine {
   std::vector<ScanEntry> scanThreads_;
   std::vector<SendEntry> sendThreads_;
   std::set<std::string> scanning_;
+  std::set<std::string> unmadeFolders_;
   std::map<std::string, int> runningSends_;
   std::map<std::string, AdoptedFolder> adopted_;
 };

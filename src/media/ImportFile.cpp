@@ -86,10 +86,11 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
 
     std::string error;
     unsigned& lastSuffix = lastSuffix_[name];
-    const std::string destination =
+    CopyTarget destination =
         ClaimCopyPath(request_.jobFolder, name, error, lastSuffix + 1, &lastSuffix);
-    const OFCondition written = destination.empty() ? makeOFCondition(0, 0, OF_error, error.c_str())
-                                                    : SaveCopy(file, destination);
+    const OFCondition written = destination.claimed()
+                                    ? SaveCopy(file, destination)
+                                    : makeOFCondition(0, 0, OF_error, error.c_str());
     if (written.bad()) {
       reportFile(ScanEvent::FileNotCopied, name, written.text() ? written.text() : "");
     } else {

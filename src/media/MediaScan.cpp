@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "workers/MainThreadPoster.h"
@@ -20,8 +22,16 @@ std::unique_ptr<DIR, DirCloser> openFolder(const std::string& folder, bool follo
       open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
   if (fd < 0) return nullptr;
   DIR* dir = fdopendir(fd);
-  if (dir == nullptr) close(fd);
+  if (dir == nullptr) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+  }
   return std::unique_ptr<DIR, DirCloser>(dir);
+}
+
+std::string unreadableFolder(int error) {
+  return std::string("Can't read folder (") + std::strerror(error) + ")";
 }
 
 enum class EntryKind { Folder, LinkedFolder, Other };
@@ -96,6 +106,8 @@ void MediaScan::Scan() {
     report(ScanEvent::ScanStarted, "");
     if (request_.sourceRoot.empty() || request_.jobFolder.empty()) {
       report(ScanEvent::ScanError, "parameter empty");
+    } else if (!request_.jobFolderError.empty()) {
+      reportFile(ScanEvent::ScanError, request_.jobFolder, request_.jobFolderError);
     } else if (ScanDirectory(request_.sourceRoot) == 0) {
       report(ScanEvent::ScanSkipped, "Media contains no data or no valid media present");
     }
@@ -133,11 +145,21 @@ int MediaScan::ScanDirectory(const std::string& folder, bool followLink) {
   try {
     if (folder.empty()) return 0;
     const auto dir = openFolder(folder, followLink);
-    if (!dir) return 0;
+    if (!dir) {
+      // The medium's root that cannot be listed is an empty medium, reported by Scan.
+      if (folder != request_.sourceRoot)
+        reportFile(ScanEvent::ScanError, folder, unreadableFolder(errno));
+      return 0;
+    }
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
     while (!stopRequested_) {
+      errno = 0;
       const dirent* entry = readdir(dir.get());
-      if (entry == nullptr) break;
+      if (entry == nullptr) {
+        // What a failing medium did not list is not copied: that must not go unsaid.
+        if (errno != 0) reportFile(ScanEvent::ScanError, folder, unreadableFolder(errno));
+        break;
+      }
       const std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
       listed = 1;

@@ -11,6 +11,8 @@ class CFilterArray;
 struct ScanRequest {
   std::string sourceRoot;
   std::string jobFolder;
+  // Why the job folder could not be made: the scan reports it once and reads nothing.
+  std::string jobFolderError;
   std::vector<std::string> excludedExtensions;  // each with its leading dot; empty = no filter
   int32_t anonymize = 0;
   int32_t anonymizePatientId = 0;

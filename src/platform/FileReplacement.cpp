@@ -25,17 +25,17 @@ int createSiblingFile(const std::string& path, std::string& siblingPath) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     siblingPath =
         folder + "." + name + ".new-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    const int fd = open(siblingPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = open(siblingPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
 }
 
-int writeAll(int fd, const std::string& bytes) {
+int writeAll(int fd, const char* bytes, std::size_t size) {
   std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+  while (written < size) {
+    const ssize_t n = write(fd, bytes + written, size - written);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -60,9 +60,10 @@ int replaceFileContents(const std::string& path, const std::string& bytes) {
   if (fd < 0) return errno;
 
   struct stat old {};
-  if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
+  // Whoever may write the configuration decides where patient data goes.
+  if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07755);
 
-  int error = writeAll(fd, bytes);
+  int error = writeAll(fd, bytes.data(), bytes.size());
   if (error == 0 && fsync(fd) != 0) error = errno;
   if (close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && rename(siblingPath.c_str(), path.c_str()) != 0) error = errno;
@@ -71,5 +72,35 @@ int replaceFileContents(const std::string& path, const std::string& bytes) {
     return error;
   }
   syncFolder(folderOf(path));
+  return 0;
+}
+
+int copyToNewFile(int sourceFd, const std::string& path) {
+  int fd = -1;
+  std::string target = path;
+  for (int suffix = 2; fd < 0 && suffix < 100; ++suffix) {
+    fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) return errno;
+    if (fd < 0) target = path + "-" + std::to_string(suffix);
+  }
+  if (fd < 0) return EEXIST;
+
+  int error = 0;
+  char buffer[64 * 1024];
+  for (off_t offset = 0; error == 0;) {
+    const ssize_t n = pread(sourceFd, buffer, sizeof buffer, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = errno;
+    if (n <= 0) break;
+    error = writeAll(fd, buffer, static_cast<std::size_t>(n));
+    offset += n;
+  }
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    unlink(target.c_str());
+    return error;
+  }
+  syncFolder(folderOf(target));
   return 0;
 }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "CliRun.h"
 #include "DicomFixtures.h"
+#include "OtherUser.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 
@@ -198,4 +202,139 @@ TEST_F(JobCommands, EchoVerifiesAStation) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("rejected the association"), std::string::npos);
   EXPECT_EQ(kalvora({"echo", "NOPE"}).status, 2);
+}
+
+TEST_F(JobCommands, ADamagedConfigurationStopsImportAndSendBeforeAnythingIsRead) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  config({"set", "anonymize", "1"});
+  config({"set", "anonymizePatientName", "1"});
+  fs::create_directories(dir / "kept");
+  writeFixtureImage(dir / "kept/IM1");
+  const std::string settings = readFileBytes(dir / "work/config.dat");
+
+  struct Case {
+    const char* name;
+    std::function<void()> damage;
+  };
+  const Case cases[] = {
+      {"truncated config.dat",
+       [&] { writeFileBytes(dir / "work/config.dat", settings.substr(0, settings.size() / 2)); }},
+      {"config.dat a FIFO",
+       [&] {
+         fs::remove(dir / "work/config.dat");
+         ASSERT_EQ(mkfifo((dir / "work/config.dat").c_str(), 0600), 0);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.damage();
+    const CliResult imported = kalvora({"import", dir / "medium"});
+    EXPECT_EQ(imported.status, 2);
+    EXPECT_NE(imported.err.find("config.dat could not be read completely"), std::string::npos)
+        << imported.err;
+    EXPECT_FALSE(fs::exists(dir / "jobs"));  // the medium was not read
+    EXPECT_EQ(kalvora({"send", dir / "kept"}).status, 2);
+    EXPECT_TRUE(fs::exists(dir / "kept/IM1"));
+    EXPECT_EQ(filesIn(dir / "received"), 0);
+  }
+}
+
+TEST_F(JobCommands, SendLeavesAFolderThatIsNotAJobFolderOfKalvora) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  // Named like a job folder, but not below the temporary folder.
+  for (const std::string folder : {dir / "archive", dir / "20261210334533"}) {
+    fs::create_directories(folder);
+    writeFixtureImage(folder + "/IM1");
+    const CliResult sent = kalvora({"send", folder});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_TRUE(fs::exists(folder + "/IM1")) << folder;
+  }
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+}
+
+TEST_F(JobCommands, ImportRefusesATemporaryFolderThatIsALink) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  fs::create_directories(dir / "elsewhere");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "jobs");
+  const CliResult result = kalvora({"import", dir / "medium"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("The temporary folder '" + dir / "jobs" +
+                            "' is refused: it is a symbolic link."),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Nothing was sent"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+}
+
+TEST_F(JobCommands, AFullOrReadOnlyDiskIsReportedWithItsRealCause) {
+  if (const std::string why = whyNoPrivateMount(); !why.empty()) GTEST_SKIP() << why;
+  FixtureImage large;
+  large.rows = large.columns = 256;  // 128 KiB of pixels: more than the disk holds
+  writeFixtureImage(dir / "medium/DICOM/PAT1/IM1", large);
+  fs::create_directories(dir / "jobs");
+
+  const CliResult full =
+      runCliOnTmpfs(dir.path(), dir / "jobs", "size=64k,mode=0700",
+                    {"import", dir / "medium", "--workdir", dir / "work", "--no-send", "--json"});
+  EXPECT_EQ(full.status, 1) << full.err;
+  bool reported = false;
+  for (const auto& line : jsonLines(full.out))
+    if (line["event"] == "FileNotCopied" && line["fileName"] == "IM1")
+      reported = line["message"] == "No space left on device";
+  EXPECT_TRUE(reported) << full.out;
+
+  const CliResult readOnly =
+      runCliOnTmpfs(dir.path(), dir / "jobs", "ro,mode=0700",
+                    {"import", dir / "medium", "--workdir", dir / "work", "--json"});
+  EXPECT_EQ(readOnly.status, 1) << readOnly.err;
+  const auto lines = jsonLines(readOnly.out);
+  EXPECT_EQ(countEvents(lines, "ScanError"), 1);  // once, and the medium is not read
+  EXPECT_EQ(countEvents(lines, "FileNotCopied") + countEvents(lines, "FileCopied"), 0);
+  EXPECT_NE(lines.back()["log"].get<std::string>().find(
+                "Can't create the job folder (Read-only file system)"),
+            std::string::npos)
+      << readOnly.out;
+}
+
+// Run as another user, so that folder permissions hold even where the tests run as root.
+TEST_F(JobCommands, AnUnreadableFolderOnTheMediumIsAnErrorAndATemporaryFolderOfOthersIsRefused) {
+  if (const std::string why = whyNoOtherUser(true); !why.empty()) GTEST_SKIP() << why;
+  if (runCliAsNobody("/", {"--version"}).status != 0)
+    GTEST_SKIP() << "nobody cannot run " << KALVORA_CLI_EXECUTABLE;
+  fs::permissions(dir.path(), fs::perms(0755));
+  fs::create_directories(dir / "jobs");
+  giveToNobody(dir / "work");
+  giveToNobody(dir / "jobs");
+  fs::create_directories(dir / "medium/LOCKED");
+  writeFixtureImage(dir / "medium/LOCKED/IM3");
+  fs::permissions(dir / "medium/LOCKED", fs::perms(0700));
+  fs::permissions(dir / "medium/README.TXT", fs::perms(0644));
+
+  const CliResult locked = runCliAsNobody(
+      dir.path(), {"import", dir / "medium", "--workdir", dir / "work", "--no-send", "--json"});
+  EXPECT_EQ(locked.status, 1) << locked.err;
+  const auto lines = jsonLines(locked.out);
+  EXPECT_EQ(countEvents(lines, "FileCopied"), 2);
+  int folderErrors = 0;
+  for (const auto& line : lines) {
+    if (line["event"] == "ScanError" && line["fileName"] == dir / "medium/LOCKED") {
+      ++folderErrors;
+      EXPECT_EQ(line["message"], "Can't read folder (Permission denied)");
+    }
+  }
+  EXPECT_EQ(folderErrors, 1) << locked.out;
+
+  fs::create_directories(dir / "roots");
+  config({"set", "tempFolder", dir / "roots"});
+  giveToNobody(dir / "work");
+  const CliResult refused = runCliAsNobody(
+      dir.path(), {"import", dir / "medium", "--workdir", dir / "work", "--no-send"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("is refused: it belongs to another user."), std::string::npos)
+      << refused.out;
+  EXPECT_TRUE(fs::is_empty(dir / "roots"));
 }

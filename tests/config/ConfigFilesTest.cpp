@@ -2,8 +2,10 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "TempDir.h"
 #include "config/ArchiveWriter.h"
@@ -51,12 +53,20 @@ class FileSizeLimit {
   sighandler_t previousHandler_;
 };
 
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
 }  // namespace
 
 TEST(ConfigFiles, FirstStartCreatesFourEmptyFilesAndReportsAllFour) {
   TempDir dir;
   Configuration config;
-  EXPECT_EQ(loadConfiguration(dir.path(), config), kAllFourMessages);
+  const ConfigLoadResult loaded = loadConfiguration(dir.path(), config);
+  EXPECT_EQ(loaded.messages, kAllFourMessages);
+  EXPECT_TRUE(loaded.damagedFiles.empty());  // a fresh start
   EXPECT_EQ(filesIn(dir.path()),
             (std::vector<std::string>{"config.dat", "filters.dat", "rules.dat", "stations.dat"}));
   for (const std::string& name : filesIn(dir.path())) EXPECT_EQ(readFileBytes(dir / name), "");
@@ -71,8 +81,9 @@ TEST(ConfigFiles, FirstStartCreatesFourEmptyFilesAndReportsAllFour) {
 TEST(ConfigFiles, ReadOnlyAndChangeLoadsCreateNothing) {
   TempDir dir;
   Configuration config;
-  EXPECT_EQ(loadConfiguration(dir.path(), config, MissingFile::ReadAsEmpty), kAllFourMessages);
-  EXPECT_TRUE(loadConfiguration(dir.path(), config, MissingFile::Skip).empty());
+  EXPECT_EQ(loadConfiguration(dir.path(), config, MissingFile::ReadAsEmpty).messages,
+            kAllFourMessages);
+  EXPECT_TRUE(loadConfiguration(dir.path(), config, MissingFile::Skip).messages.empty());
   EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
@@ -86,7 +97,7 @@ TEST(ConfigFiles, OnlyTheMissingStationsFileIsReported) {
   std::filesystem::remove(dir / "stations.dat");
 
   Configuration loaded;
-  EXPECT_EQ(loadConfiguration(dir.path(), loaded),
+  EXPECT_EQ(loadConfiguration(dir.path(), loaded).messages,
             std::vector<std::string>{"Error: No DICOM stations loaded"});
   EXPECT_EQ(loaded.settings.callingAeTitle, "SAVED");
   EXPECT_EQ(loaded.filters.GetSize(), 14);
@@ -137,4 +148,71 @@ TEST(ConfigFiles, UnreadableFileGivesTheSystemErrorText) {
   CRuleArray rules;
   EXPECT_EQ(loadRules(dir.path(), rules), (dir / "rules.dat") + ": Is a directory");
   EXPECT_EQ(saveRules(dir.path(), rules), (dir / "rules.dat") + ": Is a directory");
+}
+
+TEST(ConfigFiles, OnlyFilesThatExistButCannotBeReadCompletelyAreDamaged) {
+  const std::string settings = written(AppSettings());
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    bool damaged;
+  };
+  const Case cases[] = {
+      {"missing", [](const std::string&) {}, false},
+      {"empty, as a first start leaves it", [](const std::string& p) { writeFileBytes(p, ""); },
+       false},
+      {"whole", [&](const std::string& p) { writeFileBytes(p, settings); }, false},
+      {"truncated",
+       [&](const std::string& p) { writeFileBytes(p, settings.substr(0, settings.size() / 2)); },
+       true},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }, true},
+      // Opened without blocking: a FIFO nobody writes to must not hang the load.
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    c.make(dir / "config.dat");
+    Configuration config;
+    const ConfigLoadResult loaded = loadConfiguration(dir.path(), config, MissingFile::ReadAsEmpty);
+    EXPECT_EQ(loaded.damagedFiles,
+              c.damaged ? std::vector<std::string>{"config.dat"} : std::vector<std::string>{});
+  }
+}
+
+TEST(ConfigFiles, ReplacingADamagedFileKeepsItsBytesBesideItOnce) {
+  TempDir dir;
+  const std::string damaged = written(AppSettings()).substr(0, 40);
+  writeFileBytes(dir / "config.dat", damaged);
+  Configuration config;
+  ASSERT_EQ(loadConfiguration(dir.path(), config).damagedFiles,
+            std::vector<std::string>{"config.dat"});
+
+  ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
+  ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
+
+  std::vector<std::string> kept;
+  for (const std::string& name : filesIn(dir.path()))
+    if (name.rfind("config.dat.damaged-", 0) == 0) kept.push_back(name);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(readFileBytes(dir / kept[0]), damaged);
+  EXPECT_EQ(modeOf(dir / kept[0]), 0600u);
+  EXPECT_EQ(readFileBytes(dir / "config.dat"), written(config.settings));
+}
+
+TEST(ConfigFiles, FilesArePrivateWhateverTheUmask) {
+  TempDir dir;
+  const mode_t previous = umask(0);
+  Configuration config;
+  loadConfiguration(dir.path(), config);  // creates the four empty files
+  for (const std::string& name : filesIn(dir.path())) EXPECT_EQ(modeOf(dir / name), 0600u) << name;
+  std::filesystem::remove(dir / "rules.dat");
+  ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
+  EXPECT_EQ(modeOf(dir / "rules.dat"), 0600u);
+
+  // A file others could write keeps being readable as it was, but no longer writable.
+  chmod((dir / "stations.dat").c_str(), 0666);
+  ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
+  EXPECT_EQ(modeOf(dir / "stations.dat"), 0644u);
+  umask(previous);
 }

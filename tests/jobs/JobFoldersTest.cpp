@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 
+#include "OtherUser.h"
 #include "TempDir.h"
 #include "jobs/JobFolders.h"
 
@@ -61,9 +66,9 @@ TEST(JobFoldersTest, CollidingNamesGetASuffixAndEveryFolderIsPrivate) {
     const std::string& tempFolder = c.tempFolder;
     SCOPED_TRACE(tempFolder + " umask " + std::to_string(c.mask));
     umask(c.mask);
-    const std::string first = CreateJobFolder(tempFolder, when);
-    const std::string second = CreateJobFolder(tempFolder, localTime(2005, 1, 12, 3, 4, 5));
-    const std::string third = CreateJobFolder(tempFolder, when);
+    const std::string first = CreateJobFolder(tempFolder, when).path;
+    const std::string second = CreateJobFolder(tempFolder, localTime(2005, 1, 12, 3, 4, 5)).path;
+    const std::string third = CreateJobFolder(tempFolder, when).path;
     EXPECT_EQ(first, MakeJobFolderName(tempFolder, when));
     EXPECT_EQ(second, first + ".2");
     EXPECT_EQ(third, first + ".3");
@@ -78,8 +83,9 @@ TEST(JobFoldersTest, CollidingNamesGetASuffixAndEveryFolderIsPrivate) {
 
   // A name the engine still uses as a job key counts as taken too.
   const std::string name = MakeJobFolderName(temp.path(), when);
-  EXPECT_EQ(CreateJobFolder(temp.path(), when, [&](const std::string& n) { return n == name; }),
-            name + ".2");
+  EXPECT_EQ(
+      CreateJobFolder(temp.path(), when, [&](const std::string& n) { return n == name; }).path,
+      name + ".2");
 }
 
 TEST(JobFoldersTest, PlantedLinkAtTheNextNameIsNeverUsed) {
@@ -89,7 +95,7 @@ TEST(JobFoldersTest, PlantedLinkAtTheNextNameIsNeverUsed) {
   fs::create_directory(temp / "elsewhere");
   fs::create_directory_symlink(temp / "elsewhere", predicted);
 
-  const std::string folder = CreateJobFolder(temp.path(), when);
+  const std::string folder = CreateJobFolder(temp.path(), when).path;
 
   EXPECT_EQ(folder, predicted + ".2");
   EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder)));
@@ -143,6 +149,136 @@ TEST(JobFoldersTest, DeleteJobFolderRemovesFilesNeverWhatLinksPointTo) {
   EXPECT_TRUE(fs::exists(temp / "target/IM1"));
 
   DeleteJobFolder(temp / "missing");  // nothing to do, nothing thrown
+}
+
+TEST(JobFoldersTest, ATemporaryFolderOthersCouldChangeIsRefused) {
+  struct Case {
+    const char* name;
+    const char* tempFolder;  // below the test's folder
+    std::function<void(const std::string& base)> make;
+    const char* reason;  // nullptr: accepted
+    bool asOtherUser = false;
+  };
+  const auto folderWithMode = [](const char* folder, mode_t mode) {
+    return [=](const std::string& base) {
+      fs::create_directories(base + "/" + folder);
+      chmod((base + "/" + folder).c_str(), mode);
+    };
+  };
+  const Case cases[] = {
+      {"private", "temp", folderWithMode("temp", 0700), nullptr},
+      {"below a sticky folder, as /tmp", "sticky/temp",
+       [&](const std::string& base) {
+         folderWithMode("sticky/temp", 0700)(base);
+         chmod((base + "/sticky").c_str(), 01777);
+       },
+       nullptr},
+      {"a symbolic link", "temp",
+       [](const std::string& base) {
+         fs::create_directory(base + "/elsewhere");
+         fs::create_directory_symlink(base + "/elsewhere", base + "/temp");
+       },
+       "it is a symbolic link"},
+      {"writable by others", "temp", folderWithMode("temp", 0777), "others can write to it"},
+      {"writable by the group", "temp", folderWithMode("temp", 0770), "others can write to it"},
+      {"below a folder others can write to", "open/temp",
+       [&](const std::string& base) {
+         folderWithMode("open/temp", 0700)(base);
+         chmod((base + "/open").c_str(), 0777);
+       },
+       "others can write to the folder"},
+      {"another user's", "temp",
+       [&](const std::string& base) {
+         folderWithMode("temp", 0700)(base);
+         giveToNobody(base + "/temp");
+       },
+       "it belongs to another user", true},
+      {"below another user's folder", "theirs/temp",
+       [&](const std::string& base) {
+         folderWithMode("theirs/temp", 0700)(base);
+         giveToNobody(base + "/theirs");
+         lchown((base + "/theirs/temp").c_str(), geteuid(), getegid());
+       },
+       "above it belongs to another user", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.asOtherUser && !whyNoOtherUser(false).empty()) {
+      std::cout << "Skipped '" << c.name << "': " << whyNoOtherUser(false) << "\n";
+      continue;
+    }
+    TempDir base;
+    c.make(base.path());
+    const JobFolder made = CreateJobFolder(base / c.tempFolder);
+    if (c.reason == nullptr) {
+      EXPECT_EQ(made.error, "");
+      EXPECT_TRUE(fs::is_directory(made.path));
+      continue;
+    }
+    EXPECT_NE(made.error.find(c.reason), std::string::npos) << made.error;
+    EXPECT_NE(made.error.find("is refused"), std::string::npos) << made.error;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(made.path)));
+    if (fs::exists(base / "elsewhere")) EXPECT_TRUE(fs::is_empty(base / "elsewhere"));
+  }
+}
+
+TEST(JobFoldersTest, AnEmptyTemporaryFolderMeansTheDefaultAndARelativeOneIsRefused) {
+  TempDir home;
+  TempDir cwd;
+  const char* saved = std::getenv("XDG_CACHE_HOME");
+  const std::string previous = saved ? saved : "";
+  setenv("XDG_CACHE_HOME", home.path().c_str(), 1);
+  const fs::path savedCwd = fs::current_path();
+  fs::current_path(cwd.path());
+
+  const JobFolder byDefault = CreateJobFolder("");
+  const JobFolder relative = CreateJobFolder("jobs");
+
+  fs::current_path(savedCwd);
+  if (saved) {
+    setenv("XDG_CACHE_HOME", previous.c_str(), 1);
+  } else {
+    unsetenv("XDG_CACHE_HOME");
+  }
+  EXPECT_EQ(byDefault.error, "");
+  EXPECT_EQ(byDefault.path.rfind(home / "kalvora/", 0), 0u) << byDefault.path;
+  EXPECT_TRUE(fs::is_directory(byDefault.path));
+  EXPECT_EQ(modeOf(home / "kalvora"), 0700u);
+  EXPECT_EQ(relative.error, "The temporary folder 'jobs' is refused: it is not an absolute path.");
+  EXPECT_TRUE(fs::is_empty(cwd.path()));
+}
+
+TEST(JobFoldersTest, OnlyAFolderKalvoraMadeCountsAsAJobFolder) {
+  TempDir base;
+  const std::string temp = base / "temp";
+  const std::time_t when = localTime(2005, 3, 9, 14, 5, 7);
+  const std::string job = CreateJobFolder(temp, when).path;
+  const std::string second = CreateJobFolder(temp, when).path;
+  fs::create_directories(base / "archive");
+  fs::create_directories(temp + "/archive");
+  fs::create_directories(base / "2005391457");  // a job folder's name elsewhere
+  fs::create_directory_symlink(job, temp + "/2005391458");
+
+  struct Case {
+    std::string folder;
+    std::string tempFolder;
+    bool isJobFolder;
+  };
+  const Case cases[] = {
+      {job, temp, true},
+      {second, temp, true},
+      {job + "/", temp + "/", true},
+      {base / "temp/../temp/2005391457", temp, true},
+      {base / "archive", temp, false},
+      {temp + "/archive", temp, false},
+      {base / "2005391457", temp, false},
+      {temp + "/2005391458", temp, false},  // a link to a job folder
+      {temp, temp, false},
+      {job, base / "other", false},
+      {job, "relative", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(IsKalvoraJobFolder(c.folder, c.tempFolder), c.isJobFolder) << c.folder;
 }
 
 }  // namespace
