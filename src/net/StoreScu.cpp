@@ -286,6 +286,7 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
   T_DIMSE_C_StoreRSP response;
   std::memset(&response, 0, sizeof response);
   DcmDataset* statusDetail = nullptr;
+  // Sending the data and waiting for the answer get the longer wait; then back to the time-out.
   association_.setPeerWait(std::max(params_.networkTimeout, kStoreWaitFloorMs));
   transfer.requestSent = true;
   const OFCondition condition =
