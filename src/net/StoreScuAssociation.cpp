@@ -100,7 +100,7 @@ OFCondition StoreScu::requestAssociation() {
 }
 
 void StoreScu::tearDown(const OFCondition& condition) {
-  if (aborted_ || association_.wasCut()) {
+  if (aborted_) {
     // Our own cut: whatever the store saw of it, the peer did not end the association.
     report(SendFailed, "Association aborted: sending was stopped");
     association_.abort();  // the connection is gone already; nothing to report of this
