@@ -322,7 +322,10 @@ TEST_F(EngineTest, StoppingSendsBetweenFilesLeavesTheRestUnsent) {
   EXPECT_EQ(filesIn(work / "received"), finished.filesSent);
   EXPECT_EQ(engine.counters().sendFiles, finished.filesSent);
   EXPECT_EQ(engine.counters().sendErrorsLabel, std::to_string(finished.filesRemaining));
-  EXPECT_EQ(engine.jobs()[0].status, "Finished");
+  // The files left are not attempted, and errors: none goes uncounted.
+  EXPECT_EQ(finished.filesNotAttempted, finished.filesRemaining);
+  EXPECT_EQ(engine.counters().sendErrors, finished.filesRemaining);
+  EXPECT_EQ(engine.jobs()[0].status, "Stopped");
   EXPECT_EQ(duringStop, (StopControls{{StatusIcon::Active, false}, {StatusIcon::Idle, false}}));
   EXPECT_EQ(observer.sendControls.back(), (StopControl{StatusIcon::Idle, false}));
 }
@@ -380,4 +383,16 @@ TEST_F(EngineTest, ShutdownDoesNotWaitForAStalledPeer) {
   // Far below the peer's stall and the network time-out: the send was aborted.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   EXPECT_FALSE(exists(jobFolder));
+}
+
+// Each file the station did not store is one send error: never two, never none.
+TEST_F(EngineTest, SendErrorsCountEachFileNotStoredOnce) {
+  writeMedium(20);
+  StoreScpPeer peer(work / "received", {"--abort-during"});
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(engine.counters().sendFiles, 0);
+  EXPECT_EQ(engine.counters().sendErrors, 20);  // the store that failed and the 19 behind it
 }
