@@ -36,8 +36,8 @@ QString outputFolder;
 int failures = 0;
 
 void save(QWidget& window, const char* name) {
+  // Shown at the size the application gives it: its layout's, or the one it chose.
   window.show();
-  window.adjustSize();
   QApplication::processEvents();
   const QString path = QDir(outputFolder).filePath(QString::fromLatin1(name) + ".png");
   if (!window.grab().save(path)) {
@@ -127,7 +127,6 @@ int main(int argc, char** argv) {
   CAboutBox about;
   save(about, "about-box");
   CHelpDlg help(nullptr, QStringLiteral("help_option.txt"));
-  help.resize(help.size());
   save(help, "help-window");
   CQueryNewPatientIDDlg patient({"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT"});
   save(patient, "new-patient-data");

@@ -56,7 +56,7 @@ KalvoraEngine::KalvoraEngine(MainThreadPoster& mainThread, UserPrompts& prompts)
 KalvoraEngine::~KalvoraEngine() { Shutdown(); }
 
 std::string KalvoraEngine::StartScan(const std::string& root) {
-  if (shutDown_ || !hasAnyEntry(root)) return "";
+  if (shutDown_ || stoppedEverything_ || !hasAnyEntry(root)) return "";
   // A folder of this run that is gone already still names a job: never reuse it.
   const JobFolder folder =
       CreateJobFolder(settings.tempFolder, std::time(nullptr), [this](const std::string& name) {
@@ -82,6 +82,7 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
 }
 
 void KalvoraEngine::StartSending(const std::string& jobFolder) {
+  if (shutDown_ || stoppedEverything_) return;
   for (const StationChoice& station :
        selectDestinations(settings, stations, rules, jobFolder, prompts_))
     StartSendJob(station.aeTitle, station.host, station.port, jobFolder);
@@ -89,7 +90,7 @@ void KalvoraEngine::StartSending(const std::string& jobFolder) {
 
 void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
                                  int port, const std::string& jobFolder) {
-  if (shutDown_) return;
+  if (shutDown_ || stoppedEverything_) return;
   SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
 
   std::weak_ptr<bool> alive = alive_;
@@ -205,7 +206,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFailed:
-      counters_.sendFailed(p.filesRemaining);
+      counters_.sendFailed();
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::FileSent:
@@ -221,10 +222,14 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFinished:
-      jobs_.SetJobStatus(p.jobFolder, jobStatusText(JobStatus::Finished));
+      // A send stopped before every file was offered did not finish the job.
+      jobs_.SetJobStatus(p.jobFolder,
+                         jobStatusText(p.stopped && p.filesNotAttempted > 0 ? JobStatus::Stopped
+                                                                            : JobStatus::Finished));
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
-      counters_.sendEnded(p.filesRemaining);
-      if (adopted != adopted_.end() && p.filesSent < adopted->second.fileCount)
+      counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
+      if (adopted != adopted_.end() &&
+          (p.filesSent < adopted->second.fileCount || p.filesFailed + p.filesNotAttempted > 0))
         adopted->second.incomplete = true;
       sendEnded(p);
       break;
@@ -268,6 +273,15 @@ void KalvoraEngine::StopSends() {
   }
   counters_.sendStopEnded();
   countersChanged(counters_.busy);
+}
+
+void KalvoraEngine::StopEverythingNow() {
+  stoppedEverything_ = true;
+  for (ScanEntry& entry : scanThreads_) entry.worker->requestStop();
+  for (SendEntry& entry : sendThreads_) {
+    entry.worker->requestStop();
+    entry.worker->abort();
+  }
 }
 
 void KalvoraEngine::Shutdown() {

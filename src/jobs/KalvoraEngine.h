@@ -59,6 +59,9 @@ class KalvoraEngine {
   // is disabled and the status icon active; the icon is idle afterwards.
   void StopScans();
   void StopSends();
+  // For a front end that is about to end (Ctrl-C): asks every scan to stop and cuts every
+  // send's association at once, without waiting, and starts no new scan or send.
+  void StopEverythingNow();
   // Stops and joins every worker and deletes every job folder of the run. Never hangs:
   // a send stalled on the network is aborted.
   void Shutdown();
@@ -99,6 +102,7 @@ class KalvoraEngine {
   bool sendAfterScan_ = true;
   bool keepJobFolders_ = false;
   bool shutDown_ = false;
+  bool stoppedEverything_ = false;
   // Reports still queued when the engine is gone must not touch it.
   std::shared_ptr<bool> alive_;
 

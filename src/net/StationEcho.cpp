@@ -18,11 +18,14 @@ StationEcho::StationEcho(std::string callingAeTitle, std::string calledAeTitle, 
 
 StationEcho::~StationEcho() = default;
 
-void StationEcho::cut() { association_->cut(); }
+void StationEcho::cut() {
+  cut_ = true;
+  association_->cut();
+}
 
 EchoResult StationEcho::run() {
   EchoResult result = exchange();
-  if (!result.ok && association_->wasCut()) result = {false, "The test was cancelled."};
+  if (!result.ok && cut_) result = {false, "The test was cancelled."};
   association_->discard();
   return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,7 @@ class StationEcho {
   int port_;
   int maxPduSize_;
   std::unique_ptr<DicomAssociation> association_;
+  std::atomic<bool> cut_{false};
 };
 
 EchoResult echoStation(const std::string& callingAeTitle, const std::string& calledAeTitle,
