@@ -14,7 +14,8 @@ OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path);
 
 // The same load, for a worker that must be able to stop while a large or endless file is
 // read: both the guard and DCMTK read in bounded pieces and give up once `stop` is set
-// (StoppableFileStream::stoppedCondition()). Every value is read into memory.
+// (StoppableFileStream::stoppedCondition()). Values longer than DCMTK's read length are
+// left in the file as loadFile leaves them; loading them later also looks at `stop`.
 OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path,
                                  const std::atomic<bool>& stop);
 

@@ -4,15 +4,26 @@
 
 // The base is given the producer before it is built, as DCMTK's own file stream does; the
 // base keeps only the pointer until it is read from.
-StoppableFileStream::StoppableFileStream(const std::string& path, const std::atomic<bool>& stop)
-    : DcmInputStream(&producer_), producer_(path, stop), stop_(stop) {}
+StoppableFileStream::StoppableFileStream(const std::string& path, const std::atomic<bool>& stop,
+                                         offile_off_t offset, bool inPieces)
+    : DcmInputStream(&producer_),
+      producer_(path, offset, stop, inPieces),
+      path_(path),
+      stop_(stop) {}
 
 OFCondition StoppableFileStream::stoppedCondition() {
   return makeOFCondition(1024, 2, OF_error, "Reading stopped");
 }
 
-StoppableFileStream::Producer::Producer(const std::string& path, const std::atomic<bool>& stop)
-    : file_(OFFilename(path.c_str())), stop_(stop) {}
+// As DCMTK's file stream: none once a compression filter reads from the file.
+DcmInputStreamFactory* StoppableFileStream::newFactory() const {
+  if (currentProducer() != &producer_) return nullptr;
+  return new Factory(path_, tell(), stop_);
+}
+
+StoppableFileStream::Producer::Producer(const std::string& path, offile_off_t offset,
+                                        const std::atomic<bool>& stop, bool inPieces)
+    : file_(OFFilename(path.c_str()), offset), stop_(stop), inPieces_(inPieces) {}
 
 OFBool StoppableFileStream::Producer::good() const { return !stopped() && file_.good(); }
 
@@ -25,7 +36,8 @@ OFBool StoppableFileStream::Producer::eos() { return stopped() || file_.eos(); }
 offile_off_t StoppableFileStream::Producer::avail() { return stopped() ? 0 : file_.avail(); }
 
 offile_off_t StoppableFileStream::Producer::read(void* buf, offile_off_t buflen) {
-  return stopped() ? 0 : file_.read(buf, std::min(buflen, kPiece));
+  if (stopped()) return 0;
+  return file_.read(buf, inPieces_ ? std::min(buflen, kPiece) : buflen);
 }
 
 offile_off_t StoppableFileStream::Producer::skip(offile_off_t skiplen) {
@@ -33,3 +45,12 @@ offile_off_t StoppableFileStream::Producer::skip(offile_off_t skiplen) {
 }
 
 void StoppableFileStream::Producer::putback(offile_off_t num) { file_.putback(num); }
+
+StoppableFileStream::Factory::Factory(const std::string& path, offile_off_t offset,
+                                      const std::atomic<bool>& stop)
+    : DcmInputFileStreamFactory(OFFilename(path.c_str()), offset), path_(path), stop_(stop) {}
+
+// A value is loaded by one read of this stream, which cannot be resumed: not in pieces.
+DcmInputStream* StoppableFileStream::Factory::create() const {
+  return new StoppableFileStream(path_, stop_, getOffset(), false);
+}

@@ -6,17 +6,19 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcistrmf.h>
 
-// DCMTK's input stream over a file that gives way to a stop request: the file is read in
-// pieces of at most kPiece bytes, and once `stop` is set the stream ends as a failed read.
-// A value longer than a piece leaves DCMTK's read suspended (EC_StreamNotifyClient) and is
-// resumed by reading again, as DCMTK reads data sets arriving from the network. Values are
-// never left on disk to be loaded later (no stream factory): everything is read here.
+// DCMTK's input stream over a file that gives way to a stop request: once `stop` is set,
+// the stream ends as a failed read at its next read. Read `inPieces`, no single read takes
+// more than kPiece bytes: a longer value leaves DCMTK's read suspended (EC_StreamNotifyClient)
+// and is resumed by reading again, as DCMTK reads data sets arriving from the network.
+// As DCMTK's own file stream, it leaves values longer than the read length in the file, to
+// be loaded later through its factory (one read per value, looked at the stop first).
 class StoppableFileStream : public DcmInputStream {
  public:
   static constexpr offile_off_t kPiece = 1 << 20;
 
-  StoppableFileStream(const std::string& path, const std::atomic<bool>& stop);
-  DcmInputStreamFactory* newFactory() const override { return nullptr; }
+  StoppableFileStream(const std::string& path, const std::atomic<bool>& stop,
+                      offile_off_t offset = 0, bool inPieces = true);
+  DcmInputStreamFactory* newFactory() const override;
 
   bool stopped() const { return stop_.load(std::memory_order_relaxed); }
   static OFCondition stoppedCondition();
@@ -24,7 +26,8 @@ class StoppableFileStream : public DcmInputStream {
  private:
   class Producer : public DcmProducer {
    public:
-    Producer(const std::string& path, const std::atomic<bool>& stop);
+    Producer(const std::string& path, offile_off_t offset, const std::atomic<bool>& stop,
+             bool inPieces);
     OFBool good() const override;
     OFCondition status() const override;
     OFBool eos() override;
@@ -37,8 +40,22 @@ class StoppableFileStream : public DcmInputStream {
     bool stopped() const { return stop_.load(std::memory_order_relaxed); }
     DcmFileProducer file_;
     const std::atomic<bool>& stop_;
+    const bool inPieces_;
+  };
+
+  // A file stream factory (DCMTK may take it for one) whose streams look at the stop too.
+  class Factory : public DcmInputFileStreamFactory {
+   public:
+    Factory(const std::string& path, offile_off_t offset, const std::atomic<bool>& stop);
+    DcmInputStream* create() const override;
+    DcmInputStreamFactory* clone() const override { return new Factory(*this); }
+
+   private:
+    std::string path_;
+    const std::atomic<bool>& stop_;
   };
 
   Producer producer_;
+  const std::string path_;
   const std::atomic<bool>& stop_;
 };

@@ -67,6 +67,7 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
     }
     // Values longer than the read length come from the medium now, while it is open.
     file->getDataset()->loadAllDataIntoMemory();
+    if (stop && stop->load()) return load;
     load.file = std::move(file);
     load.outcome = Outcome::Loaded;
   } catch (...) {

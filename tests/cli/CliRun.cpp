@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <stdlib.h>
+
 #include <cstdlib>
 #include <thread>
 
@@ -82,7 +84,14 @@ std::string whyNoPrivateMount() {
   return "";
 }
 
-CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args) {
+CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args,
+                       bool terminalInput) {
+  std::string terminalName = "/dev/null";
+  if (terminalInput) {
+    terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal_ < 0 || grantpt(terminal_) != 0 || unlockpt(terminal_) != 0) return;
+    terminalName = ptsname(terminal_);
+  }
   std::vector<std::string> argv{KALVORA_CLI_EXECUTABLE};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> rawArgs;
@@ -101,7 +110,7 @@ CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string
   pid_ = fork();
   if (pid_ == 0) {
     // Only async-signal-safe calls between fork and exec.
-    const int in = open("/dev/null", O_RDONLY);
+    const int in = open(terminalName.c_str(), O_RDONLY | O_NOCTTY);
     const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || o < 0 || e < 0 || chdir(workDir.c_str()) != 0) _exit(126);
@@ -118,6 +127,7 @@ CliProcess::~CliProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  if (terminal_ >= 0) close(terminal_);
 }
 
 void CliProcess::interrupt() {

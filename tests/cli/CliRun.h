@@ -39,7 +39,9 @@ CliResult runCliAsNobody(const std::string& workDir, const std::vector<std::stri
 // working folder is `workDir`, as for runCli.
 class CliProcess {
  public:
-  CliProcess(const std::string& workDir, const std::vector<std::string>& args);
+  // With `terminalInput`, its stdin is a terminal that nobody types on: questions wait.
+  CliProcess(const std::string& workDir, const std::vector<std::string>& args,
+             bool terminalInput = false);
   ~CliProcess();  // kills it when it still runs
   CliProcess(const CliProcess&) = delete;
   CliProcess& operator=(const CliProcess&) = delete;
@@ -55,6 +57,7 @@ class CliProcess {
 
  private:
   TempDir capture_;
+  int terminal_ = -1;  // the terminal's master side, held open
   pid_t pid_ = -1;
   CliResult result_;
 };

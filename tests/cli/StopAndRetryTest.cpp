@@ -15,10 +15,10 @@ using std::chrono::steady_clock;
 
 namespace {
 
-// Waits until the running command has written `text` to stdout.
-bool waitForOutput(const CliProcess& cli, const std::string& text) {
+// Waits until the running command has written `text` to stdout (or stderr).
+bool waitForOutput(const CliProcess& cli, const std::string& text, bool onStderr = false) {
   const auto deadline = steady_clock::now() + std::chrono::seconds(30);
-  while (cli.outSoFar().find(text) == std::string::npos) {
+  while ((onStderr ? cli.errSoFar() : cli.outSoFar()).find(text) == std::string::npos) {
     if (steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(milliseconds(20));
   }
@@ -87,4 +87,30 @@ TEST_F(JobCommands, RetriesWaitLongerEachTimeAndCtrlCEndsThem) {
   for (std::size_t at = 0; (at = result.err.find("retry ", at)) != std::string::npos; ++at) ++lines;
   EXPECT_GE(lines, 1u);
   EXPECT_LE(lines, 3u);  // said once per try, and tries are spaced
+}
+
+// A question on the terminal cannot be taken back: the first Ctrl-C ends the program once
+// it has waited a moment for it, the second at once.
+TEST_F(JobCommands, CtrlCEndsTheProgramWhileAQuestionWaitsOnTheTerminal) {
+  config({"set", "askForNewPatientData", "1"});
+  for (const int interrupts : {1, 2}) {
+    SCOPED_TRACE(interrupts);
+    CliProcess cli(dir.path(), withWorkdir({"import", dir / "medium", "--no-send"}), true);
+    ASSERT_TRUE(waitForOutput(cli, "New patient ID", true));
+    cli.interrupt();
+    const auto start = steady_clock::now();
+    if (interrupts == 2) {
+      std::this_thread::sleep_for(milliseconds(200));  // two signals at once are one
+      cli.interrupt();
+    }
+    ASSERT_TRUE(cli.waitFor(std::chrono::seconds(10)));
+    const auto took = steady_clock::now() - start;
+    EXPECT_LT(took, kPromptly);
+    if (interrupts == 2) {
+      EXPECT_LT(took, milliseconds(1000));  // not waited for the first one's grace
+    }
+    const CliResult result = cli.result();
+    EXPECT_EQ(result.status, 130);
+    EXPECT_NE(result.err.find("Stopped before the job had ended"), std::string::npos) << result.err;
+  }
 }

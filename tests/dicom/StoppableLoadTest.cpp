@@ -20,8 +20,9 @@ std::string dumped(DcmFileFormat& file) {
 
 }  // namespace
 
-// Read in pieces and resumed, a file with values longer than a piece loads exactly as
-// DCMTK's own load of the same file, plainly encoded or deflated.
+// A file with values longer than a piece loads exactly as DCMTK's own load of the same file:
+// deflated, read in pieces and resumed; plainly encoded, its long values left in the file
+// and loaded later.
 TEST(StoppableLoad, LoadsWhatDcmtkLoadsAcrossPieces) {
   TempDir dir;
   FixtureImage image;
@@ -38,6 +39,7 @@ TEST(StoppableLoad, LoadsWhatDcmtkLoadsAcrossPieces) {
     plain.loadAllDataIntoMemory();
     DcmFileFormat inPieces;
     ASSERT_TRUE(loadDicomFileGuarded(inPieces, path, noStop).good());
+    EXPECT_TRUE(inPieces.loadAllDataIntoMemory().good());
     EXPECT_EQ(dumped(inPieces), dumped(plain));
     EXPECT_EQ(inPieces.getDataset()->getOriginalXfer(), syntax);
   }
@@ -59,4 +61,21 @@ TEST(StoppableLoad, AStopEndsTheLoadWithoutReading) {
   DcmFileFormat file;
   EXPECT_EQ(loadDicomFileGuarded(file, dir / "image.dcm", stop),
             StoppableFileStream::stoppedCondition());
+}
+
+// A value that claims more bytes than the file holds is refused before anything of that
+// size is allocated, as DCMTK's own load refuses it.
+TEST(StoppableLoad, AValueLongerThanTheFileFailsAsDcmtkFailsIt) {
+  TempDir dir;
+  std::string bytes(30, '\0');
+  bytes += std::string(2, '\xff');  // (0000,0000) with a length of nearly 4 GiB
+  bytes += std::string(4, '\xff');
+  bytes += std::string(64, '\0');
+  writeFileBytes(dir / "claims.dcm", bytes);
+  DcmFileFormat plain;
+  const OFCondition expected = plain.loadFile((dir / "claims.dcm").c_str());
+  ASSERT_TRUE(expected.bad());
+  const std::atomic<bool> noStop{false};
+  DcmFileFormat file;
+  EXPECT_EQ(loadDicomFileGuarded(file, dir / "claims.dcm", noStop), expected);
 }
