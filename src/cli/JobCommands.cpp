@@ -8,6 +8,7 @@
 #include "cli/CliConfiguration.h"
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
+#include "cli/JobOptions.h"
 #include "cli/JobRunner.h"
 #include "cli/Terminal.h"
 #include "jobs/KalvoraEngine.h"
@@ -16,8 +17,6 @@
 
 namespace {
 
-// Ctrl-C and SIGTERM are taken by the main loop only: a signal landing on a worker would
-// break its network wait and fail the file it is sending.
 sigset_t interruptSignals() {
   sigset_t signals;
   sigemptyset(&signals);
@@ -26,7 +25,9 @@ sigset_t interruptSignals() {
   return signals;
 }
 
-// Before any worker starts, so that every worker inherits the blocked signals.
+}  // namespace
+
+// A signal landing on a worker would break its network wait and fail the file it is sending.
 void holdInterrupts() {
   const sigset_t signals = interruptSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
@@ -38,27 +39,15 @@ bool interruptArrived() {
   return sigtimedwait(&signals, nullptr, &noWait) > 0;
 }
 
-// Options shared by import, send and echo.
-struct JobOptions {
-  std::string workdir;  // empty: the per-user working folder
-  std::string toAlias;
-  std::string aeTitle;
-  std::string host;
-  int port = 0;
-  int retries = 0;
-  std::string patientId;
-  std::string accession;
-  std::string patientName;
-  bool verbose = false;
-  bool json = false;
-  bool noSend = false;
-};
-
-void addStationOptions(CLI::App* command, JobOptions& o) {
+void addWorkdirOption(CLI::App* command, JobOptions& o) {
   command
       ->add_option("--workdir", o.workdir,
                    "Folder with the configuration files (default: ~/.config/kalvora)")
       ->check(CLI::ExistingDirectory);
+}
+
+void addStationOptions(CLI::App* command, JobOptions& o) {
+  addWorkdirOption(command, o);
   auto* to = command->add_option("--to", o.toAlias, "Station (by alias) to send to");
   auto* ae = command->add_option("--ae", o.aeTitle, "AE title of a station given by hand");
   auto* host = command->add_option("--host", o.host, "Address of a station given by hand");
@@ -70,22 +59,6 @@ void addStationOptions(CLI::App* command, JobOptions& o) {
   to->excludes(ae, host, port);
 }
 
-void addJobOptions(CLI::App* command, JobOptions& o) {
-  addStationOptions(command, o);
-  command->add_option("--retry", o.retries, "Retry a failed association request N times")
-      ->check(CLI::NonNegativeNumber);
-  command->add_option("--patient-id", o.patientId, "New patient ID for every patient");
-  command->add_option("--accession", o.accession, "New accession number for every patient");
-  command->add_option("--patient-name", o.patientName, "New patient name for every patient");
-  command->add_flag("--verbose", o.verbose, "Log every file");
-  command->add_flag("--json", o.json, "Print every report as a JSON line");
-}
-
-struct UsageError {
-  std::string message;
-};
-
-// The station given on the command line, if any.
 std::optional<StationChoice> stationFromOptions(const JobOptions& o, const KalvoraEngine& engine) {
   if (!o.toAlias.empty()) {
     StationChoice station;
@@ -95,6 +68,32 @@ std::optional<StationChoice> stationFromOptions(const JobOptions& o, const Kalvo
   }
   if (!o.aeTitle.empty()) return StationChoice{o.aeTitle, o.host, o.port};
   return std::nullopt;
+}
+
+void runEngineUntil(KalvoraEngine& engine, QueuedMainThread& mainThread,
+                    const std::function<bool()>& done) {
+  bool stopping = false;
+  mainThread.runUntil([&] {
+    if (!stopping && interruptArrived()) {
+      stopping = true;
+      engine.StopScans();
+      engine.StopSends();
+    }
+    return done();
+  });
+}
+
+namespace {
+
+void addJobOptions(CLI::App* command, JobOptions& o) {
+  addStationOptions(command, o);
+  command->add_option("--retry", o.retries, "Retry a failed association request N times")
+      ->check(CLI::NonNegativeNumber);
+  command->add_option("--patient-id", o.patientId, "New patient ID for every patient");
+  command->add_option("--accession", o.accession, "New accession number for every patient");
+  command->add_option("--patient-name", o.patientName, "New patient name for every patient");
+  command->add_flag("--verbose", o.verbose, "Log every file");
+  command->add_flag("--json", o.json, "Print every report as a JSON line");
 }
 
 void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, CliPrompts& prompts) {
@@ -127,18 +126,9 @@ void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, Cl
   }
 }
 
-// Runs the engine's main loop until the job has ended; Ctrl-C stops it.
 void runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread,
                      const std::string& jobFolder) {
-  bool stopping = false;
-  mainThread.runUntil([&] {
-    if (!stopping && interruptArrived()) {
-      stopping = true;
-      engine.StopScans();
-      engine.StopSends();
-    }
-    return !engine.isJobActive(jobFolder);
-  });
+  runEngineUntil(engine, mainThread, [&] { return !engine.isJobActive(jobFolder); });
 }
 
 int runImport(const std::string& source, const JobOptions& o) {
@@ -155,7 +145,6 @@ int runImport(const std::string& source, const JobOptions& o) {
   if (o.verbose) engine.settings.verbose = 1;
   holdInterrupts();
   engine.setSendAfterScan(!o.noSend);
-  engine.setKeepJobFolders(o.noSend);
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
 
@@ -167,6 +156,10 @@ int runImport(const std::string& source, const JobOptions& o) {
   runUntilJobEnds(engine, mainThread, jobFolder);
   std::string note;
   if (o.noSend) note = "Job folder kept: " + jobFolder;
+  const int index = engine.jobs().FindJob(jobFolder);
+  if (index >= 0 && engine.jobs()[index].status == jobStatusText(JobStatus::Failed))
+    note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
+           "\nSend it again with: kalvora-cli jobs send " + jobFolder;
   const int status = runner.finish(jobFolder, true, !o.noSend, note);
   engine.Shutdown();
   return status;
@@ -192,8 +185,10 @@ int runSend(const std::string& folder, const JobOptions& o) {
   holdInterrupts();
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
-  engine.AdoptJobFolder(folder);
-  runner.expectFiles(engine.adoptedFileCount(folder));
+  if (!engine.AdoptJobFolder(folder)) {
+    std::cerr << "'" << folder << "' is in use by another Kalvora process.\n";
+    return 1;
+  }
   engine.StartSending(folder);
   runUntilJobEnds(engine, mainThread, folder);
   const int status = runner.finish(folder, false, true, "");

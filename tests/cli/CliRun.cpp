@@ -124,6 +124,10 @@ void CliProcess::interrupt() {
   if (pid_ > 0) kill(pid_, SIGINT);
 }
 
+void CliProcess::killNow() {
+  if (pid_ > 0) kill(pid_, SIGKILL);
+}
+
 bool CliProcess::waitFor(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (pid_ > 0) {

@@ -45,6 +45,7 @@ class CliProcess {
   CliProcess& operator=(const CliProcess&) = delete;
 
   void interrupt();  // Ctrl-C
+  void killNow();    // as a crash or kill -9 ends it
   // True once it has ended; the result is then final.
   bool waitFor(std::chrono::milliseconds timeout);
   // Waits up to a minute; what it wrote so far when it still runs.

@@ -31,10 +31,11 @@ int countEvents(const std::vector<nlohmann::json>& lines, const std::string& eve
   return count;
 }
 
+// Copies only: Kalvora's own hidden files in a job folder are none.
 int filesIn(const std::string& folder) {
   int count = 0;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
-    count += entry.is_regular_file() ? 1 : 0;
+    count += entry.is_regular_file() && entry.path().filename().string()[0] != '.' ? 1 : 0;
   return count;
 }
 
