@@ -2,6 +2,7 @@
 // and <out>/dicom (the tests' fixtures in every encoding, compressed images and the
 // hostile regression medium).
 
+#include "CompressedFixtures.h"
 #include "DicomFixtures.h"
 #include "HostileMedium.h"
 #include "NestingBomb.h"
@@ -76,6 +77,8 @@ void writeDicomSeeds(const std::string& out) {
     writeFixtureImage(out + "/" + name, image);
     recode(out + "/" + name, syntax);
   }
+  // Every compressed kind a disc brings, JPEG 2000 among them, as the codecs' own tools write it.
+  writeEncodedFixtures(out);
   writeHostileMedium(out);
   // Bombs just over the limit keep the seeds small.
   for (const auto syntax : {NestingBomb::Syntax::ExplicitLittle, NestingBomb::Syntax::Deflated}) {

@@ -48,6 +48,8 @@ QIcon status(StatusIcon state) {
   return fromResource("status-idle.svg");
 }
 
+QIcon application() { return fromResource("kalvora.svg"); }
+
 QIcon trayIdle() { return fromResource("tray-idle.svg"); }
 
 QIcon trayFrame(int index) {

@@ -18,6 +18,7 @@ QIcon collapse();
 QIcon previous();
 QIcon next();
 QIcon status(StatusIcon state);
+QIcon application();
 QIcon trayIdle();
 QIcon trayFrame(int index);  // 0 to 3
 // The logo, 140 x 39 at the scale of `devicePixelRatio`.

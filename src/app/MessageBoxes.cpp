@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "app/ProductInfo.h"
+#include "config/ProductVersion.h"
 
 namespace MessageBoxes {
 namespace {

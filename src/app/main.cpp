@@ -1,36 +1,134 @@
+#include <dcmtk/oflog/oflog.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QSessionManager>
 
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 
-#include "app/ProductInfo.h"
+#include "app/CKalvoraDlg.h"
+#include "app/GuiPrompts.h"
+#include "app/Icons.h"
+#include "app/QtMainThreadPoster.h"
+#include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
+#include "config/ProductVersion.h"
 #include "help/HelpFiles.h"
+#include "jobs/KalvoraEngine.h"
+#include "platform/MediaArrivalWatcher.h"
+#include "platform/OpticalMounts.h"
+#include "platform/UserFolders.h"
+
+namespace {
+
+struct Options {
+  QCommandLineParser parser;
+  QCommandLineOption version{QStringLiteral("version"),
+                             QStringLiteral("Prints the product and version.")};
+  QCommandLineOption workdir{QStringLiteral("workdir"),
+                             QStringLiteral("Folder with the configuration files (default: "
+                                            "~/.config/kalvora)."),
+                             QStringLiteral("DIR")};
+  Options() {
+    parser.setApplicationDescription(
+        QStringLiteral("Imports patient media into DICOM stations; lives in the tray."));
+    parser.addHelpOption();
+    parser.addOption(version);
+    parser.addOption(workdir);
+  }
+};
+
+bool hasArgument(int argc, char** argv, std::initializer_list<const char*> names) {
+  for (int i = 1; i < argc; ++i)
+    for (const char* name : names)
+      if (std::strcmp(argv[i], name) == 0) return true;
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  Options options;
+  // Answered before any window system is needed, so they work without a desktop.
+  if (hasArgument(argc, argv, {"--version"})) {
+    std::printf("%s\n", productVersionText().c_str());
+    return 0;
+  }
+  if (hasArgument(argc, argv, {"--help", "-h", "-?"})) {
+    std::printf("%s", options.parser.helpText()
+                          .replace(QStringLiteral("<executable_name>"), QStringLiteral("kalvora"))
+                          .toLocal8Bit()
+                          .constData());
+    return 0;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(kProductName));
   QApplication::setApplicationVersion(QString::fromLatin1(kProductVersion));
   QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(Icons::application());
+  options.parser.process(app);
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Imports patient media into DICOM stations; lives in the tray."));
-  parser.addHelpOption();
-  const QCommandLineOption versionOption(QStringLiteral("version"),
-                                         QStringLiteral("Prints the product and version."));
-  const QCommandLineOption workdirOption(QStringLiteral("workdir"),
-                                         QStringLiteral("Folder with the configuration files."),
-                                         QStringLiteral("DIR"));
-  parser.addOption(versionOption);
-  parser.addOption(workdirOption);
-  parser.process(app);
-  if (parser.isSet(versionOption)) {
-    std::printf("%s %s\n", kProductName, kProductVersion);
+  // From here on a termination signal ends Kalvora in order (once its window runs).
+  TerminationSignals termination;
+  SingleInstance instance;
+  if (!instance.acquire()) {
+    instance.notifyRunningInstance();
     return 0;
   }
+
   const QString workdir =
-      parser.isSet(workdirOption) ? parser.value(workdirOption) : QDir::currentPath();
-  setHelpFolders(workdir, QString());
-  return 0;
+      QDir(options.parser.isSet(options.workdir) ? options.parser.value(options.workdir)
+                                                 : QString::fromStdString(defaultWorkingFolder()))
+          .absolutePath();
+  // The configuration is the user's alone.
+  if (!QDir(workdir).exists()) {
+    QDir().mkpath(workdir);
+    chmod(QFile::encodeName(workdir).constData(), 0700);
+  }
+  setHelpFolders(workdir, QString::fromStdString(installedDataFolder()));
+  // Media hold all sorts of files; the job log says what became of each.
+  OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
+
+  QtMainThreadPoster mainThread;
+  GuiPrompts prompts;
+  KalvoraEngine engine(mainThread, prompts);
+  int status = 0;
+  {
+    CKalvoraDlg window(engine, prompts, workdir);
+    QObject::connect(&window, &CKalvoraDlg::exitRequested, &app, [] {
+      // Whatever modal window is open (a start-up message, a dialog) must not hold it up.
+      for (QWidget* modal = QApplication::activeModalWidget(); modal;) {
+        modal->close();
+        QWidget* next = QApplication::activeModalWidget();
+        modal = next == modal ? nullptr : next;
+      }
+      QCoreApplication::quit();
+    });
+    QObject::connect(&instance, &SingleInstance::showRequested, &window,
+                     &CKalvoraDlg::showRequestedByAnotherStart);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                     &CKalvoraDlg::exitWithoutQuestions);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.exitWithoutQuestions(); });
+    window.setOpticalMediaSource([] { return opticalMountPoints(); });
+    // The watcher calls from its own thread; the window takes it on the event loop.
+    MediaArrivalWatcher watcher([&window](const MediaArrival& arrival) {
+      QMetaObject::invokeMethod(
+          &window, [&window, mountPoint = arrival.mountPoint] { window.mediaArrived(mountPoint); },
+          Qt::QueuedConnection);
+    });
+    window.initialise();
+    watcher.start();
+    if (!window.exiting()) status = QApplication::exec();
+    watcher.stop();
+    // Nobody answers a question any more; the workers must not wait for one.
+    prompts.cancelAll();
+    engine.Shutdown();
+  }
+  return status;
 }

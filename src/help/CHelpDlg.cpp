@@ -1,7 +1,7 @@
 #include "help/CHelpDlg.h"
 
 #include "app/Icons.h"
-#include "app/ProductInfo.h"
+#include "config/ProductVersion.h"
 #include "help/HelpFiles.h"
 #include "ui_CHelpDlg.h"
 

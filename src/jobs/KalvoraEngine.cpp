@@ -236,6 +236,10 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       if (folderMade) removeJobFolder(p.jobFolder);
       break;
     case ScanEvent::ScanError:
+      // A damaged image is a file lost, counted as one that was not copied.
+      if (p.damagedDicom) counters_.fileNotCopied();
+      appendLog(p.jobFolder, scanLogLine(event, p, verbose));
+      break;
     case ScanEvent::FileAnonymized:
     case ScanEvent::ScanSkipped:
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));

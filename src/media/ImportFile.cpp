@@ -69,6 +69,11 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
       case Outcome::NotDicom:
         reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
         return false;
+      case Outcome::DamagedDicom:
+        progress_.damagedDicom = true;
+        reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
+        progress_.damagedDicom = false;
+        return false;
       case Outcome::Loaded:
         break;
     }

@@ -47,3 +47,9 @@ bool MediaFile::open(const std::string& path, std::string& error) {
   loadPath_ = procFdAvailable() ? "/proc/self/fd/" + std::to_string(fd_) : path;
   return true;
 }
+
+bool MediaFile::hasDicomPrefix() const {
+  char head[132];
+  return fd_ >= 0 && pread(fd_, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+         std::memcmp(head + 128, "DICM", 4) == 0;
+}

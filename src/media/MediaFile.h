@@ -15,6 +15,8 @@ class MediaFile {
   bool open(const std::string& path, std::string& error);
   // The name to load from: the very file that was checked, not whatever the path names now.
   const std::string& loadPath() const { return loadPath_; }
+  // "DICM" after the 128-byte preamble: the file claims to be DICOM.
+  bool hasDicomPrefix() const;
 
  private:
   int fd_ = -1;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
+#include <dcmtk/dcmdata/dcuid.h>
+
 #include "dicom/GuardedDicomLoad.h"
 #include "media/MediaFile.h"
 
@@ -12,6 +16,16 @@ bool isExcluded(const std::string& name, const std::vector<std::string>& exclude
   if (dot == std::string::npos) return false;
   const std::string extension = name.substr(dot);
   return std::find(excluded.begin(), excluded.end(), extension) != excluded.end();
+}
+
+bool isDirectoryObject(DcmFileFormat& file) {
+  OFString sopClass;
+  if (file.getMetaInfo()->findAndGetOFString(DCM_MediaStorageSOPClassUID, sopClass).good() &&
+      sopClass == UID_MediaStorageDirectoryStorage) {
+    return true;
+  }
+  return file.getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass).good() &&
+         sopClass == UID_MediaStorageDirectoryStorage;
 }
 
 }  // namespace
@@ -39,7 +53,12 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
     auto file = std::make_unique<DcmFileFormat>();
     // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
     if (loadDicomFileGuarded(*file, source.loadPath()) != EC_Normal) {
-      load.outcome = Outcome::NotDicom;
+      load.outcome = source.hasDicomPrefix() ? Outcome::DamagedDicom : Outcome::NotDicom;
+      return load;
+    }
+    // A directory object under another name is no image either.
+    if (isDirectoryObject(*file)) {
+      load.outcome = Outcome::Dicomdir;
       return load;
     }
     // Values longer than the read length come from the medium now, while it is open.

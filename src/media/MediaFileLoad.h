@@ -10,7 +10,9 @@
 // set in memory. It touches nothing of the scan, so the scan can read the next file while
 // it writes the current one.
 struct MediaFileLoad {
-  enum class Outcome { Excluded, Dicomdir, Unreadable, NotDicom, Loaded, Failed };
+  // DamagedDicom: "DICM" at 128, but not loadable (truncated, damaged): unlike a program or a
+  // text beside the images, a file lost.
+  enum class Outcome { Excluded, Dicomdir, Unreadable, NotDicom, DamagedDicom, Loaded, Failed };
 
   std::string path;
   std::string name;

@@ -9,18 +9,24 @@
 #include <dcmtk/dcmjpeg/djencode.h>
 #include <dcmtk/dcmjpls/djdecode.h>
 
+#include "dicom/Jpeg2000DecoderRegistration.h"
+
 namespace {
 
 std::mutex registrationMutex;
 int registrationHolders = 0;
 
 void registerCodecs() {
-  // Decompressed images get a new SOP Instance UID; colour images are converted always.
-  DJDecoderRegistration::registerCodecs(EDC_always, EUC_always, EPC_default);
+  // A change of transfer syntax is no new object: every decoder keeps the SOP Instance UID.
+  // Colour: a lossy JPEG stream says itself whether it holds YCbCr (JFIF or Adobe marker,
+  // component ids); lossless JPEG applies no colour transform, so there the photometric
+  // interpretation holds. Converting always turns RGB streams into false colours.
+  DJDecoderRegistration::registerCodecs(EDC_guessLossyOnly, EUC_never, EPC_default);
   DJEncoderRegistration::registerCodecs();
   DcmRLEEncoderRegistration::registerCodecs();
-  DcmRLEDecoderRegistration::registerCodecs(OFTrue);
-  DJLSDecoderRegistration::registerCodecs(EJLSUC_always);
+  DcmRLEDecoderRegistration::registerCodecs(OFFalse);
+  DJLSDecoderRegistration::registerCodecs(EJLSUC_never);
+  Jpeg2000DecoderRegistration::registerCodecs();
 }
 
 void cleanupCodecs() {
@@ -29,6 +35,7 @@ void cleanupCodecs() {
   DcmRLEDecoderRegistration::cleanup();
   DcmRLEEncoderRegistration::cleanup();
   DJLSDecoderRegistration::cleanup();
+  Jpeg2000DecoderRegistration::cleanup();
 }
 
 }  // namespace

@@ -1,11 +1,30 @@
 #include "net/FileToSend.h"
 
 #include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmnet/cond.h>
 #include <dcmtk/dcmnet/dicom.h>
 #include <dcmtk/dcmnet/diutil.h>
 
 #include "dicom/GuardedDicomLoad.h"
+#include "dicom/NestingGuard.h"
+
+FileHeader readFileHeader(const std::string& path) {
+  FileHeader header;
+  if (!safeToLoad(checkNestingDepth(path))) return header;
+  DcmFileFormat file;
+  if (file.loadFile(path.c_str(), EXS_Unknown, EGL_noChange, DCM_MaxReadLength, ERM_metaOnly)
+          .bad()) {
+    return header;
+  }
+  OFString value;
+  if (file.getMetaInfo()->findAndGetOFString(DCM_MediaStorageSOPClassUID, value).good())
+    header.sopClassUid = value.c_str();
+  if (file.getMetaInfo()->findAndGetOFString(DCM_TransferSyntaxUID, value).good())
+    header.transferSyntax = value.c_str();
+  return header;
+}
 
 FileToSend loadFileToSend(const std::string& path, bool correctUidPadding) {
   FileToSend loaded;
@@ -29,24 +48,12 @@ FileToSend loadFileToSend(const std::string& path, bool correctUidPadding) {
   return loaded;
 }
 
-void FileToSend::refreshUidsFromDataset(bool correctUidPadding) {
-  DIC_UI sopClass = "";
-  DIC_UI sopInstance = "";
-  if (dataset() != nullptr &&
-      DU_findSOPClassAndInstanceInDataSet(dataset(), sopClass, sizeof sopClass, sopInstance,
-                                          sizeof sopInstance, correctUidPadding)) {
-    sopClassUid = sopClass;
-    sopInstanceUid = sopInstance;
-  }
-}
-
 PreparedFile prepareFileToSend(const std::string& path, bool correctUidPadding,
                                bool convertCompressed) {
   PreparedFile prepared;
   prepared.loaded = loadFileToSend(path, correctUidPadding);
   if (prepared.loaded.condition.good()) {
     prepared.conversion = convertForTransfer(*prepared.loaded.dataset(), path, convertCompressed);
-    if (prepared.conversion.made) prepared.loaded.refreshUidsFromDataset(correctUidPadding);
   }
   return prepared;
 }

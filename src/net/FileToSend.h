@@ -20,10 +20,14 @@ struct FileToSend {
   E_TransferSyntax originalXfer = EXS_Unknown;
 
   DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
-  // Takes the UIDs from the data set as it is now (after a conversion); keeps the old ones
-  // when they cannot be read.
-  void refreshUidsFromDataset(bool correctUidPadding);
 };
+
+// What a job file's meta header says, read before the association without the data set.
+struct FileHeader {
+  std::string sopClassUid;     // empty when unknown
+  std::string transferSyntax;  // empty when unknown
+};
+FileHeader readFileHeader(const std::string& path);
 
 // Loads the file and reads its SOP class and instance UIDs; with `correctUidPadding` one
 // trailing space is cut from each.

@@ -78,8 +78,9 @@ OFCondition AddPresentationContext(T_ASC_Parameters* params, int contextId,
 }
 
 OFCondition AddStoragePresentationContexts(T_ASC_Parameters* params,
-                                           std::vector<std::string> sopClasses,
-                                           bool proposeOnlyRequired) {
+                                           const std::vector<std::string>& sopClasses,
+                                           bool proposeOnlyRequired,
+                                           const std::vector<ClassInOwnSyntax>& ownSyntaxes) {
   const std::string preferred = gLocalByteOrder == EBO_LittleEndian
                                     ? UID_LittleEndianExplicitTransferSyntax
                                     : UID_BigEndianExplicitTransferSyntax;
@@ -87,23 +88,49 @@ OFCondition AddStoragePresentationContexts(T_ASC_Parameters* params,
                                        UID_BigEndianExplicitTransferSyntax,
                                        UID_LittleEndianImplicitTransferSyntax};
   fallback.erase(std::remove(fallback.begin(), fallback.end(), preferred), fallback.end());
-
-  if (!proposeOnlyRequired) {
-    const std::vector<std::string>& standard = storageSopClassUids();
-    sopClasses.insert(sopClasses.end(), standard.begin(), standard.end());
-  }
+  const int perClass = fallback.empty() ? 1 : 2;
 
   OFCondition condition = EC_Normal;
   int contextId = 1;
-  for (const std::string& sopClass : withoutDuplicates(sopClasses)) {
-    if (condition.bad()) break;
-    if (contextId > kLastContextId) return ASC_BADPRESENTATIONCONTEXTID;
+  const auto room = [&](int contexts) { return contextId + 2 * (contexts - 1) <= kLastContextId; };
+  const auto addClass = [&](const std::string& sopClass) {
     condition = AddPresentationContext(params, contextId, sopClass, preferred);
     contextId += 2;
-    if (!fallback.empty()) {
-      if (contextId > kLastContextId) return ASC_BADPRESENTATIONCONTEXTID;
+    if (condition.good() && !fallback.empty()) {
       condition = AddPresentationContext(params, contextId, sopClass, fallback);
       contextId += 2;
+    }
+  };
+
+  const std::vector<std::string> present = withoutDuplicates(sopClasses);
+  std::unordered_set<std::string> proposed;
+  for (const std::string& sopClass : present) {
+    if (!room(perClass)) {
+      // Beyond one association's contexts: only the files of such classes fail.
+      if (proposeOnlyRequired) return ASC_BADPRESENTATIONCONTEXTID;
+      break;
+    }
+    addClass(sopClass);
+    if (condition.bad()) return condition;
+    proposed.insert(sopClass);
+  }
+
+  std::unordered_set<std::string> ownSeen;
+  for (const ClassInOwnSyntax& own : ownSyntaxes) {
+    if (proposed.count(own.sopClass) == 0 || own.transferSyntax.empty()) continue;
+    if (!ownSeen.insert(own.sopClass + "|" + own.transferSyntax).second) continue;
+    if (!room(1)) break;
+    condition = AddPresentationContext(params, contextId, own.sopClass, own.transferSyntax);
+    contextId += 2;
+    if (condition.bad()) return condition;
+  }
+
+  if (!proposeOnlyRequired) {
+    for (const std::string& sopClass : storageSopClassUids()) {
+      if (proposed.count(sopClass) != 0) continue;
+      if (!room(perClass)) break;
+      addClass(sopClass);
+      if (condition.bad()) return condition;
     }
   }
   return condition;

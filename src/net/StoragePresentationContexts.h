@@ -17,11 +17,22 @@ OFCondition AddPresentationContext(T_ASC_Parameters* params, int contextId,
                                    const std::string& abstractSyntax,
                                    const std::vector<std::string>& transferSyntaxes);
 
-// Two contexts per SOP class (preferred uncompressed syntax alone, then the other uncompressed
-// ones), odd ids from 1. `sopClasses` are the classes found in the job's files; unless
-// `proposeOnlyRequired`, the standard storage classes are added behind them. Duplicates are
-// proposed once. Returns the condition of the last addition (ASC_BADPRESENTATIONCONTEXTID once
-// the ids run out).
+// A storage class and a transfer syntax in which some of its files go as they are.
+struct ClassInOwnSyntax {
+  std::string sopClass;
+  std::string transferSyntax;
+};
+
+// Up to 128 contexts, odd ids from 1, in this order:
+// 1. each class of `sopClasses` (the classes found in the job's files, in order of first
+//    appearance) with two contexts: the preferred uncompressed syntax alone, then the other
+//    uncompressed ones;
+// 2. for each class of step 1, one context per syntax of `ownSyntaxes` for it, as room allows;
+// 3. unless `proposeOnlyRequired`, the standard storage classes not found in the files, two
+//    contexts each, as room allows.
+// Duplicates are proposed once. Returns the condition of the last addition; with
+// `proposeOnlyRequired`, ASC_BADPRESENTATIONCONTEXTID when the classes of step 1 do not fit.
 OFCondition AddStoragePresentationContexts(T_ASC_Parameters* params,
-                                           std::vector<std::string> sopClasses,
-                                           bool proposeOnlyRequired);
+                                           const std::vector<std::string>& sopClasses,
+                                           bool proposeOnlyRequired,
+                                           const std::vector<ClassInOwnSyntax>& ownSyntaxes = {});

@@ -105,7 +105,8 @@ void StoreScu::runGuarded() {
 
   std::vector<std::string> sendQueue;
   std::vector<std::string> sopClasses;
-  if (!gatherFiles(sendQueue, sopClasses)) {
+  std::vector<FileHeader> headers;
+  if (!gatherFiles(sendQueue, sopClasses, headers)) {
     report(SendFailed, "Parameter 'Path' contains no files");
     report(SendFinished);
     return;
@@ -120,13 +121,25 @@ void StoreScu::runGuarded() {
   CodecRegistration::acquire();
   codecsHeld_ = true;
   OFCondition condition = EC_Normal;
-  if (openAssociation(sopClasses, condition)) condition = sendFiles(sendQueue);
+  if (openAssociation(sopClasses, classesInOwnSyntax(headers), condition))
+    condition = sendFiles(sendQueue);
   tearDown(condition);
+}
+
+// The syntaxes in which files will go as they are, so that a station may take them so.
+std::vector<ClassInOwnSyntax> StoreScu::classesInOwnSyntax(
+    const std::vector<FileHeader>& headers) const {
+  std::vector<ClassInOwnSyntax> own;
+  for (const FileHeader& header : headers) {
+    if (goesInOwnSyntax(header.transferSyntax, params_.convertCompressed != 0))
+      own.push_back({header.sopClassUid, header.transferSyntax});
+  }
+  return own;
 }
 
 // False when the folder cannot be listed at all.
 bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
-                           std::vector<std::string>& sopClasses) {
+                           std::vector<std::string>& sopClasses, std::vector<FileHeader>& headers) {
   std::error_code error;
   fs::directory_iterator entries(params_.jobFolder, error);
   if (error) return false;
@@ -162,6 +175,11 @@ bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
       sopClasses.push_back(sopClass);
       sopInstances.push_back(sopInstance);
     }
+    // Every class present is proposed, also one newer than the standard list.
+    const FileHeader header = readFileHeader(path);
+    if (!params_.proposeOnlyRequired && dcmIsaStorageSOPClassUID(header.sopClassUid.c_str()))
+      sopClasses.push_back(header.sopClassUid);
+    headers.push_back(header);
     sendQueue.push_back(path);
   }
   return true;
@@ -222,14 +240,15 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, const std::strin
     return DIMSE_NOVALIDPRESENTATIONCONTEXTID;
   }
 
+  T_ASC_PresentationContext context;
+  ASC_findAcceptedPresentationContext(association->params, contextId, &context);
+  const E_TransferSyntax contextSyntax = DcmXfer(context.acceptedTransferSyntax).getXfer();
   const ConversionReport conversion =
-      convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0);
-  if (conversion.made) {
-    report(conversion.event, conversion.message);
-    // Decompression gives the data set a new SOP Instance UID; the request must name the
-    // instance actually sent, or the station rejects it as not matching.
-    file.refreshUidsFromDataset(params_.correctUidPadding == 1);
-  }
+      convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0, contextSyntax);
+  if (conversion.made) report(conversion.event, conversion.message);
+  // DCMTK could not put it on the wire in the context's syntax: say why, send nothing.
+  const OFCondition sendable = checkSendable(*file.dataset(), contextSyntax);
+  if (sendable.bad()) return sendable;
 
   T_DIMSE_C_StoreRQ request;
   std::memset(&request, 0, sizeof request);

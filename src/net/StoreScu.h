@@ -13,9 +13,11 @@
 #include <dcmtk/dcmnet/assoc.h>
 
 #include "net/DicomAssociation.h"
+#include "net/FileToSend.h"
 #include "net/SendEvent.h"
 #include "net/SendParams.h"
 #include "net/SendProgress.h"
+#include "net/StoragePresentationContexts.h"
 #include "workers/WorkerThread.h"
 
 class MainThreadPoster;
@@ -51,7 +53,9 @@ class StoreScu {
 
  private:
   void runGuarded();
-  bool gatherFiles(std::vector<std::string>& sendQueue, std::vector<std::string>& sopClasses);
+  bool gatherFiles(std::vector<std::string>& sendQueue, std::vector<std::string>& sopClasses,
+                   std::vector<FileHeader>& headers);
+  std::vector<ClassInOwnSyntax> classesInOwnSyntax(const std::vector<FileHeader>& headers) const;
   OFCondition sendFiles(const std::vector<std::string>& sendQueue);
   OFCondition StoreFile(T_ASC_Association* association, const std::string& path);
   OFCondition checkStoreResponse(Uint16 status);
@@ -59,7 +63,8 @@ class StoreScu {
 
   // Association (StoreScuAssociation.cpp).
   // False when a step failed; `condition` then holds the failing step's result.
-  bool openAssociation(const std::vector<std::string>& sopClasses, OFCondition& condition);
+  bool openAssociation(const std::vector<std::string>& sopClasses,
+                       const std::vector<ClassInOwnSyntax>& ownSyntaxes, OFCondition& condition);
   OFCondition requestAssociation();
   void tearDown(const OFCondition& condition);
 

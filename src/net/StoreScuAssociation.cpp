@@ -11,7 +11,9 @@
 #include "net/TextFormat.h"
 #include "workers/UserPrompts.h"
 
-bool StoreScu::openAssociation(const std::vector<std::string>& sopClasses, OFCondition& condition) {
+bool StoreScu::openAssociation(const std::vector<std::string>& sopClasses,
+                               const std::vector<ClassInOwnSyntax>& ownSyntaxes,
+                               OFCondition& condition) {
   condition = EC_Normal;
   if (!dcmDataDict.isDictionaryLoaded()) {
     report(SendFailed, "DICOM data dictionary not loaded");
@@ -51,7 +53,7 @@ bool StoreScu::openAssociation(const std::vector<std::string>& sopClasses, OFCon
   }
 
   condition = AddStoragePresentationContexts(association_.parameters(), sopClasses,
-                                             params_.proposeOnlyRequired != 0);
+                                             params_.proposeOnlyRequired != 0, ownSyntaxes);
   progress_.condition = condition;
   if (condition.bad()) {
     report(SendFailed, "Can't add the storage presentation context(s)");

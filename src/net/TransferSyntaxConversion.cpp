@@ -1,17 +1,42 @@
 #include "net/TransferSyntaxConversion.h"
 
 #include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dccodec.h>
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 
 #include "net/TextFormat.h"
 
+namespace {
+
+bool isUncompressed(E_TransferSyntax syntax) {
+  return syntax == EXS_LittleEndianImplicit || syntax == EXS_LittleEndianExplicit ||
+         syntax == EXS_BigEndianExplicit;
+}
+
+bool decoderExists(E_TransferSyntax syntax) {
+  return DcmCodecList::canChangeCoding(syntax, EXS_LittleEndianExplicit);
+}
+
+}  // namespace
+
+bool goesInOwnSyntax(const std::string& transferSyntax, bool convertCompressed) {
+  const DcmXfer xfer(transferSyntax.c_str());
+  if (xfer.getXfer() == EXS_Unknown || isUncompressed(xfer.getXfer())) return false;
+  if (!convertCompressed) return true;
+  return xfer.isEncapsulated() && !decoderExists(xfer.getXfer());
+}
+
 ConversionReport convertForTransfer(DcmDataset& dataset, const std::string& path,
-                                    bool convertCompressed) {
+                                    bool convertCompressed, E_TransferSyntax contextSyntax) {
   ConversionReport report;
   const DcmXfer xfer(dataset.getOriginalXfer());
-  if (!convertCompressed || !xfer.isEncapsulated()) return report;
+  if (!xfer.isEncapsulated()) return report;
+  // Compressed transfer allowed: the file goes as it is where the station took its syntax,
+  // and is decompressed only where it did not and a decoder exists.
+  if (!convertCompressed && (contextSyntax == xfer.getXfer() || !decoderExists(xfer.getXfer())))
+    return report;
 
   const char* syntaxName = dcmFindNameOfUID(xfer.getXferID(), "");
   report.made = true;
@@ -34,4 +59,14 @@ ConversionReport convertForTransfer(DcmDataset& dataset, const std::string& path
         path.c_str(), syntaxName);
   }
   return report;
+}
+
+OFCondition checkSendable(DcmDataset& dataset, E_TransferSyntax contextSyntax) {
+  const DcmXfer xfer(dataset.getOriginalXfer());
+  if (dataset.canWriteXfer(contextSyntax, xfer.getXfer())) return EC_Normal;
+  return makeOFCondition(
+      0, 0, OF_error,
+      formatText("Transfer syntax '%s' not accepted by the station and not converted",
+                 dcmFindNameOfUID(xfer.getXferID(), xfer.getXferID()))
+          .c_str());
 }

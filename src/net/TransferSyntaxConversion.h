@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcxfer.h>
+#include <dcmtk/ofstd/ofcond.h>
+
 #include "net/SendEvent.h"
 
 class DcmDataset;
@@ -13,8 +17,19 @@ struct ConversionReport {
   std::string message;
 };
 
-// Decompresses an encapsulated data set in memory before its C-STORE, since only
-// uncompressed transfer syntaxes are proposed. `path` names the file in the texts. Never fails
-// the store: the data set is then sent as it is. Needs the codecs (CodecRegistration).
+// Whether a file in `transferSyntax` may go as it is, so that its syntax is proposed beside the
+// uncompressed ones: any other syntax when compressed transfer is allowed; otherwise only a
+// compressed one that no registered decoder reads. Needs the codecs (CodecRegistration).
+bool goesInOwnSyntax(const std::string& transferSyntax, bool convertCompressed);
+
+// Decompresses an encapsulated data set in memory before its C-STORE over a context of
+// `contextSyntax`: always with `convertCompressed`, otherwise only when the station did not
+// accept the file's own syntax and a decoder exists. `path` names the file in the texts.
+// Never fails the store: the data set is then sent as it is. Needs the codecs.
 ConversionReport convertForTransfer(DcmDataset& dataset, const std::string& path,
-                                    bool convertCompressed);
+                                    bool convertCompressed,
+                                    E_TransferSyntax contextSyntax = EXS_LittleEndianImplicit);
+
+// OK when the data set as it now is can go over a context of `contextSyntax`; otherwise an
+// error naming the file's syntax (compressed, not accepted by the station, not converted).
+OFCondition checkSendable(DcmDataset& dataset, E_TransferSyntax contextSyntax);

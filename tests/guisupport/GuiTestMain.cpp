@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (const GuiTestFactory& factory : guiTests()) {
     std::unique_ptr<QObject> test = factory();
+    // KALVORA_GUI_TEST=ClassName runs one class (its functions may then be named).
+    const QByteArray only = qgetenv("KALVORA_GUI_TEST");
+    if (!only.isEmpty() && only != test->metaObject()->className()) continue;
     failures += QTest::qExec(test.get(), argc, argv);
   }
   return failures == 0 ? 0 : 1;

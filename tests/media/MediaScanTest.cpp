@@ -8,6 +8,7 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+#include "CompressedFixtures.h"
 #include "DicomFixtures.h"
 #include "ScanTestSupport.h"
 #include "TempDir.h"
@@ -103,6 +104,39 @@ TEST_F(MediaScanTest, SmallMediumReportsEveryFile) {
   for (const char* file : {"IM1", "S2/IM1", ".hidden/a/b/IM1", "S3/IM1.2", "dicomdir"})
     onMedium.insert(tagOf(medium(file), 0x0008, 0x0018));
   EXPECT_EQ(copied, onMedium);
+}
+
+// A directory object is skipped by what it is, not only by its name; a damaged image is a lost
+// file, unlike a text beside the images.
+TEST_F(MediaScanTest, DirectoryObjectsUnderAnyNameAreSkippedAndDamagedImagesTold) {
+  image("IM1");
+  fs::create_directories(medium("backup"));
+  writeDirectoryObject(medium("backup/DICOMDIR.BAK"));
+  writeDirectoryObject(medium("DIRFILE"));
+  fs::create_directories(medium("broken"));
+  writeTruncatedImage(medium("broken/IM2"));
+  text("README");
+
+  const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+
+  const Events expected = {
+      {ScanEvent::ScanError, "IM2"},       {ScanEvent::ScanError, "README"},
+      {ScanEvent::FileCopied, "IM1"},      {ScanEvent::ScanSkipped, "DICOMDIR.BAK"},
+      {ScanEvent::ScanSkipped, "DIRFILE"},
+  };
+  EXPECT_EQ(fileEvents(reports), expected);
+  for (const ScanProgress& report : reports) {
+    if (report.event == ScanEvent::ScanSkipped) {
+      EXPECT_EQ(report.message, "File 'DICOMDIR' skipped.");
+    }
+    if (report.event == ScanEvent::ScanError) {
+      EXPECT_EQ(report.message, "Not a valid dicom file");
+      EXPECT_EQ(report.damagedDicom, report.fileName == "IM2") << report.fileName;
+    } else {
+      EXPECT_FALSE(report.damagedDicom);
+    }
+  }
+  EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1"}));
 }
 
 TEST_F(MediaScanTest, EmptyMediumAndMissingParameters) {

@@ -98,3 +98,55 @@ TEST(StoragePresentationContexts, MoreThanSixtyFourClassesRunOutOfIds) {
   EXPECT_EQ(AddStoragePresentationContexts(tooMany.get(), classes, true),
             ASC_BADPRESENTATIONCONTEXTID);
 }
+
+// Classes found in the files come first, also those outside the standard list; their own
+// compressed syntaxes follow; the standard list fills what is left of the 128 contexts.
+TEST(StoragePresentationContexts, ClassesOfTheFilesFirstThenTheirSyntaxesThenTheList) {
+  auto params = newParams();
+  const std::vector<std::string> fromFiles = {UID_SegmentationStorage, UID_CTImageStorage,
+                                              UID_SegmentationStorage};
+  const std::vector<ClassInOwnSyntax> own = {
+      {UID_CTImageStorage, UID_JPEG2000TransferSyntax},
+      {UID_CTImageStorage, UID_JPEG2000TransferSyntax},
+      {UID_SegmentationStorage, UID_RLELosslessTransferSyntax},
+      {UID_MRImageStorage, UID_JPEGProcess1TransferSyntax},  // no file of its class: not proposed
+  };
+  ASSERT_TRUE(AddStoragePresentationContexts(params.get(), fromFiles, false, own).good());
+
+  const std::vector<Context> contexts = proposedContexts(params.get());
+  ASSERT_EQ(contexts.size(), 128u);
+  EXPECT_EQ(contexts.back().id, 255);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> head = {
+      {UID_SegmentationStorage, kPreferred},
+      {UID_SegmentationStorage, kFallback},
+      {UID_CTImageStorage, kPreferred},
+      {UID_CTImageStorage, kFallback},
+      {UID_CTImageStorage, {UID_JPEG2000TransferSyntax}},
+      {UID_SegmentationStorage, {UID_RLELosslessTransferSyntax}},
+  };
+  for (size_t i = 0; i < head.size(); ++i) {
+    EXPECT_EQ(contexts[i].abstractSyntax, head[i].first) << i;
+    EXPECT_EQ(contexts[i].transferSyntaxes, head[i].second) << i;
+  }
+  // The standard classes follow, without CT again, two contexts each, as room allows.
+  std::set<std::string> classes;
+  for (size_t i = head.size(); i < contexts.size(); ++i) {
+    EXPECT_NE(contexts[i].abstractSyntax, UID_CTImageStorage);
+    EXPECT_EQ(contexts[i].transferSyntaxes, (i - head.size()) % 2 == 0 ? kPreferred : kFallback);
+    classes.insert(contexts[i].abstractSyntax);
+  }
+  EXPECT_EQ(classes.size(), 61u);
+}
+
+// Without proposing only what is needed, more classes than fit are no error: those that fit
+// are proposed.
+TEST(StoragePresentationContexts, TooManyClassesOfTheFilesFillTheAssociation) {
+  std::vector<std::string> classes;
+  for (int i = 1; i <= 70; ++i)
+    classes.push_back("1.2.826.0.1.3680043.2.1143.9." + std::to_string(i));
+  auto params = newParams();
+  EXPECT_TRUE(AddStoragePresentationContexts(params.get(), classes, false).good());
+  const std::vector<Context> contexts = proposedContexts(params.get());
+  ASSERT_EQ(contexts.size(), 128u);
+  EXPECT_EQ(contexts.back().abstractSyntax, classes[63]);
+}

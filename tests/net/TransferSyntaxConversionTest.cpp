@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmnet/cond.h>
 
 #include "CompressedFixtures.h"
 #include "DicomFixtures.h"
+#include "PixelSamples.h"
 #include "TempDir.h"
 #include "net/CodecRegistration.h"
 #include "net/FileToSend.h"
@@ -17,6 +22,47 @@ TEST(TransferSyntaxConversion, UncompressedFilesAreNeverConverted) {
     const PreparedFile prepared = prepareFileToSend(folder / "IM1", false, convert);
     EXPECT_TRUE(prepared.loaded.condition.good());
     EXPECT_FALSE(prepared.conversion.made);
+  }
+}
+
+// Largest difference between two sample lists of equal length; -1 when the lengths differ.
+int largestDifference(const std::vector<int>& a, const std::vector<int>& b) {
+  if (a.size() != b.size()) return -1;
+  int largest = 0;
+  for (size_t i = 0; i < a.size(); ++i) largest = std::max(largest, std::abs(a[i] - b[i]));
+  return largest;
+}
+
+// Decoded in memory as before a C-STORE: the source's pixels (colours included), every UID
+// as it was.
+TEST(TransferSyntaxConversion, EveryKindDecodesToItsSourceWithItsUids) {
+  TempDir folder;
+  const std::vector<EncodedFixture> fixtures = writeEncodedFixtures(folder.path());
+  CodecScope codecs;
+  for (const EncodedFixture& fixture : fixtures) {
+    SCOPED_TRACE(fixture.name);
+    const FileToSend original = loadFileToSend(fixture.path, false);
+    ASSERT_TRUE(original.condition.good());
+    const auto uids = uidsOf(*original.dataset());
+
+    PreparedFile prepared = prepareFileToSend(fixture.path, false, true);
+    ASSERT_TRUE(prepared.loaded.condition.good());
+    DcmDataset& dataset = *prepared.loaded.dataset();
+    EXPECT_EQ(uidsOf(dataset), uids);
+    EXPECT_EQ(prepared.loaded.sopInstanceUid, original.sopInstanceUid);
+    if (!fixture.decodable) {
+      EXPECT_EQ(prepared.conversion.event, SendNotice);
+      continue;
+    }
+    if (DcmXfer(fixture.syntax).isEncapsulated()) {
+      EXPECT_EQ(prepared.conversion.event, FileConverted) << prepared.conversion.message;
+    }
+    const int difference = largestDifference(pixelSamples(dataset), fixture.expectedPixels);
+    EXPECT_GE(difference, 0) << "sample count differs";
+    EXPECT_LE(difference, fixture.tolerance);
+    OFString photometric;
+    dataset.findAndGetOFString(DCM_PhotometricInterpretation, photometric);
+    EXPECT_TRUE(photometric == "RGB" || photometric == "MONOCHROME2") << photometric;
   }
 }
 

@@ -1,0 +1,114 @@
+#include "app/CStatusDlg.h"
+
+#include <QScrollBar>
+#include <QTreeWidget>
+
+#include "app/Icons.h"
+#include "jobs/JobList.h"
+#include "ui_CStatusDlg.h"
+
+CStatusDlg::CStatusDlg(const JobList& jobs, QTreeWidget* jobRows, QWidget* parent)
+    : KalvoraDialog(parent),
+      ui_(std::make_unique<Ui::CStatusDlg>()),
+      jobs_(jobs),
+      jobRows_(jobRows) {
+  ui_->setupUi(body());
+  setTitle(QStringLiteral("Kalvora - Status"));
+  ui_->previousButton->setIcon(Icons::previous());
+  ui_->nextButton->setIcon(Icons::next());
+  ui_->patients->setHeaderLabels(
+      {QStringLiteral("Patient"), QStringLiteral("PatientID"), QStringLiteral("Images")});
+  ui_->patients->setColumnWidth(0, 200);
+  ui_->patients->setColumnWidth(1, 100);
+  ui_->patients->setColumnWidth(2, 60);
+  ui_->autoScroll->setChecked(true);
+  if (!jobRows_ || jobRows_->topLevelItemCount() <= 1) {
+    ui_->previousButton->setEnabled(false);
+    ui_->nextButton->setEnabled(false);
+  }
+  connect(ui_->previousButton, &QToolButton::clicked, this, &CStatusDlg::showPrevious);
+  connect(ui_->nextButton, &QToolButton::clicked, this, &CStatusDlg::showNext);
+  connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+  ui_->okButton->setDefault(true);
+  Refresh();
+  connect(&timer_, &QTimer::timeout, this, &CStatusDlg::onTimer);
+  timer_.start(5000);
+}
+
+CStatusDlg::~CStatusDlg() = default;
+
+int CStatusDlg::selectionMark() const {
+  if (!jobRows_) return -1;
+  const QModelIndex current = jobRows_->currentIndex();
+  return current.isValid() ? current.row() : -1;
+}
+
+void CStatusDlg::setSelectionMark(int row) {
+  // Only the mark moves; the highlighted row stays.
+  jobRows_->selectionModel()->setCurrentIndex(jobRows_->model()->index(row, 0),
+                                              QItemSelectionModel::NoUpdate);
+}
+
+const ImportJob* CStatusDlg::jobAtRow(int row) const {
+  if (!jobRows_ || row < 0 || row >= jobRows_->topLevelItemCount()) return nullptr;
+  bool ok = false;
+  const int index = jobRows_->topLevelItem(row)->data(0, Qt::UserRole).toInt(&ok);
+  if (!ok || index < 0 || index >= jobs_.size()) return nullptr;
+  return &jobs_[index];
+}
+
+void CStatusDlg::Refresh() {
+  QScrollBar* scroll = ui_->log->verticalScrollBar();
+  const int firstVisibleLine = scroll->value();
+  const int row = selectionMark();
+  if (row >= 0) {
+    // A row whose job is gone shows nothing rather than another job.
+    const ImportJob* job = jobAtRow(row);
+    ui_->number->setText(job ? QString::fromStdString(job->number) : QString());
+    ui_->status->setText(job ? QString::fromStdString(job->status) : QString());
+    ui_->jobFolder->setText(job ? QString::fromStdString(job->jobFolder) : QString());
+    ui_->log->setPlainText(job ? QString::fromStdString(job->log) : QString());
+    ui_->patients->clear();
+    if (job) {
+      for (const PatientEntry& patient : job->patients) {
+        ui_->patients->addTopLevelItem(new QTreeWidgetItem(
+            {QString::fromStdString(patient.name), QString::fromStdString(patient.patientId),
+             QString::number(patient.imageCount)}));
+      }
+    }
+  }
+  if (ui_->autoScroll->isChecked())
+    scroll->setValue(scroll->maximum());
+  else
+    scroll->setValue(firstVisibleLine);
+}
+
+void CStatusDlg::onTimer() {
+  const int row = selectionMark();
+  if (row < 0) return;
+  const ImportJob* job = jobAtRow(row);
+  if (job) ui_->status->setText(QString::fromStdString(job->status));
+  const QString status = ui_->status->text();
+  if (status != QLatin1String("Finished") && status != QLatin1String("Stopped")) Refresh();
+}
+
+void CStatusDlg::showPrevious() {
+  const int row = selectionMark();
+  if (row > 0) {
+    setSelectionMark(row - 1);
+    Refresh();
+  }
+}
+
+void CStatusDlg::showNext() {
+  const int row = selectionMark();
+  if (jobRows_ && row < jobRows_->topLevelItemCount() - 1) {
+    setSelectionMark(row + 1);
+    Refresh();
+  }
+}
+
+QString CStatusDlg::jobNumber() const { return ui_->number->text(); }
+QString CStatusDlg::jobStatus() const { return ui_->status->text(); }
+QString CStatusDlg::jobFolder() const { return ui_->jobFolder->text(); }
+QString CStatusDlg::logText() const { return ui_->log->toPlainText(); }

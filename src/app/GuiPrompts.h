@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "workers/UserPrompts.h"
+
+// The engine's questions as dialogs. A worker never creates a widget: it hands the
+// question to the main thread, which shows the dialog, and waits for the answer.
+// cancelAll() answers every open question, and every later one, with "cancel", so a
+// shutdown never waits on a dialog nobody will answer.
+class GuiPrompts : public QObject, public UserPrompts {
+  Q_OBJECT
+ public:
+  explicit GuiPrompts(QObject* parent = nullptr);
+  ~GuiPrompts() override;
+
+  // Parent of the station choice, which runs modally over the main window.
+  void setMainWindow(QWidget* window) { mainWindow_ = window; }
+
+  std::optional<NewPatientDataAnswer> askNewPatientData(
+      const NewPatientDataQuestion& question) override;
+  bool askRetryAssociation(const AssociationRetryQuestion& question) override;
+  std::optional<StationChoice> chooseStation(const CStationArray& stations) override;
+
+  // Main thread.
+  void cancelAll();
+  bool cancelled() const;
+
+ private:
+  struct Question;
+  // Worker side: nothing when the question was cancelled before it could be shown.
+  std::shared_ptr<Question> ask(std::function<QWidget*(const std::shared_ptr<Question>&)> show);
+  void answer(const std::shared_ptr<Question>& question, bool accepted);
+
+  QPointer<QWidget> mainWindow_;
+  mutable std::mutex mutex_;
+  bool cancelled_ = false;
+  std::vector<std::shared_ptr<Question>> open_;
+  std::vector<QPointer<QWidget>> stationChoices_;
+};

@@ -1,0 +1,100 @@
+#include "app/KalvoraTray.h"
+
+#include "app/Icons.h"
+#include "config/ProductVersion.h"
+#include "jobs/KalvoraEngine.h"
+
+namespace {
+
+constexpr int kFirstStationCommand = 200;
+constexpr int kLastStationCommand = 230;
+// The tray tooltip of the platform this mirrors holds 63 characters.
+constexpr int kTipLength = 63;
+
+}  // namespace
+
+KalvoraTray::KalvoraTray(KalvoraEngine& engine, std::function<bool()> dialogOpen, QObject* parent)
+    : QObject(parent), engine_(engine), dialogOpen_(std::move(dialogOpen)) {
+  icon_.setContextMenu(&menu_);
+  connect(&menu_, &QMenu::aboutToShow, this, [this] { fillMenu(menu_); });
+  connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+    if (why == QSystemTrayIcon::DoubleClick) Q_EMIT toggleRequested();
+  });
+  connect(&timer_, &QTimer::timeout, this, &KalvoraTray::AnimateTray);
+  timer_.start(200);
+}
+
+bool KalvoraTray::AddTrayIcon() {
+  icon_.setIcon(Icons::trayFrame(0));
+  shownIcon_ = QStringLiteral("frame0");
+  icon_.setToolTip(
+      QStringLiteral("%1 %2").arg(QLatin1String(kProductName), QLatin1String(kProductVersion)));
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  icon_.show();
+  return true;
+}
+
+void KalvoraTray::RemoveTrayIcon() { icon_.hide(); }
+
+QString KalvoraTray::tipText(const KalvoraEngine& engine) {
+  const AppSettings& settings = engine.settings;
+  QString tip =
+      QStringLiteral("%1 %2\n").arg(QLatin1String(kProductName), QLatin1String(kProductVersion));
+  if (settings.sendToStandardDestination &&
+      engine.stations.isValidIndex(settings.standardDestination)) {
+    tip += QStringLiteral("Destination: ") +
+           QString::fromStdString(engine.stations[settings.standardDestination].alias);
+  } else {
+    tip += QStringLiteral("No standard destination");
+  }
+  return tip.left(kTipLength);
+}
+
+void KalvoraTray::UpdateTrayTip() { icon_.setToolTip(tipText(engine_)); }
+
+void KalvoraTray::AnimateTray() {
+  animationIndex_ = (animationIndex_ + 1) % 4;
+  const bool busy = engine_.counters().busy;
+  const QString wanted =
+      busy ? QStringLiteral("frame%1").arg(animationIndex_) : QStringLiteral("idle");
+  // Setting the same picture again would only cost the desktop a round trip.
+  if (wanted == shownIcon_) return;
+  shownIcon_ = wanted;
+  icon_.setIcon(busy ? Icons::trayFrame(animationIndex_) : Icons::trayIdle());
+}
+
+void KalvoraTray::fillMenu(QMenu& menu) {
+  menu.clear();
+  const bool busy = engine_.counters().busy;
+  QMenu* stations = menu.addMenu(QStringLiteral("Standard Destination"));
+  for (int index = 0; index < engine_.stations.GetSize(); ++index) {
+    QAction* station = stations->addAction(QString::fromStdString(engine_.stations[index].alias));
+    const int commandId = kFirstStationCommand + index;
+    station->setData(commandId);
+    station->setCheckable(true);
+    station->setChecked(index == engine_.settings.standardDestination);
+    station->setEnabled(!busy);
+    connect(station, &QAction::triggered, this,
+            [this, commandId] { chooseStandardDestination(commandId); });
+  }
+  stations->menuAction()->setEnabled(engine_.stations.GetSize() > 0);
+
+  menu.addSeparator();
+  const bool dialogOpen = dialogOpen_ && dialogOpen_();
+  QAction* info = menu.addAction(QStringLiteral("Info"), this, &KalvoraTray::infoRequested);
+  QAction* manual = menu.addAction(QStringLiteral("Start reading a media manually"), this,
+                                   &KalvoraTray::manualStartRequested);
+  QAction* options =
+      menu.addAction(QStringLiteral("Options"), this, &KalvoraTray::optionsRequested);
+  for (QAction* action : {info, manual, options}) action->setEnabled(!dialogOpen);
+  QAction* open = menu.addAction(QStringLiteral("Open"), this, &KalvoraTray::openRequested);
+  menu.setDefaultAction(open);
+  menu.addSeparator();
+  menu.addAction(QStringLiteral("Exit"), this, &KalvoraTray::exitRequested);
+}
+
+void KalvoraTray::chooseStandardDestination(int commandId) {
+  // Only the first 31 stations can be chosen here; later entries are shown but do nothing.
+  if (commandId < kFirstStationCommand || commandId > kLastStationCommand) return;
+  engine_.settings.standardDestination = commandId - kFirstStationCommand;
+}

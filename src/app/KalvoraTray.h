@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QIcon>
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <functional>
+
+class KalvoraEngine;
+
+// The tray icon: tooltip with the standard destination, the animation while a job
+// works, double click to show or hide the window, and the menu.
+class KalvoraTray : public QObject {
+  Q_OBJECT
+ public:
+  // `dialogOpen` tells whether one of the main window's dialogs runs.
+  KalvoraTray(KalvoraEngine& engine, std::function<bool()> dialogOpen, QObject* parent = nullptr);
+
+  // False where the desktop has no tray.
+  bool AddTrayIcon();
+  void RemoveTrayIcon();
+  void UpdateTrayTip();
+  void AnimateTray();
+
+  // Fills `menu` as the right button shows it.
+  void fillMenu(QMenu& menu);
+  // Ids 200 to 230 choose the station at id - 200 as standard destination.
+  void chooseStandardDestination(int commandId);
+
+  QString toolTip() const { return icon_.toolTip(); }
+  QIcon currentIcon() const { return icon_.icon(); }
+  int animationIndex() const { return animationIndex_; }
+  QSystemTrayIcon& icon() { return icon_; }
+
+  static QString tipText(const KalvoraEngine& engine);
+
+ Q_SIGNALS:
+  void infoRequested();
+  void manualStartRequested();
+  void optionsRequested();
+  void openRequested();
+  void exitRequested();
+  void toggleRequested();
+
+ private:
+  KalvoraEngine& engine_;
+  std::function<bool()> dialogOpen_;
+  QSystemTrayIcon icon_;
+  QMenu menu_;
+  QTimer timer_;
+  int animationIndex_ = -1;
+  QString shownIcon_;
+};

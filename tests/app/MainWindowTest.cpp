@@ -1,0 +1,320 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <chrono>
+#include <filesystem>
+
+#include "DicomFixtures.h"
+#include "GuiTestRegistry.h"
+#include "MessageBoxRecorder.h"
+#include "ModalWatcher.h"
+#include "StoreScpPeer.h"
+#include "TempDir.h"
+#include "app/CKalvoraDlg.h"
+#include "app/CSelectMediaDialog.h"
+#include "app/CStatusDlg.h"
+#include "app/GuiPrompts.h"
+#include "app/KalvoraTray.h"
+#include "app/QtMainThreadPoster.h"
+#include "config/ConfigFiles.h"
+#include "jobs/KalvoraEngine.h"
+#include "media/dialogs/CQueryNewPatientIDDlg.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename Widget>
+Widget* child(QWidget* parent, const char* name) {
+  return parent->findChild<Widget*>(QString::fromLatin1(name));
+}
+
+QString labelText(QWidget* window, const char* name) { return child<QLabel>(window, name)->text(); }
+
+CQueryNewPatientIDDlg* openPatientQuestion() {
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<CQueryNewPatientIDDlg*>(widget); dialog && dialog->isVisible())
+      return dialog;
+  return nullptr;
+}
+
+void noAutomountSetting(CKalvoraDlg& window) {
+  window.setAutomountControl([] { return AutomountSetting::Absent; }, [] { return false; });
+}
+
+int filesIn(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    count += entry.is_regular_file() ? 1 : 0;
+  return count;
+}
+
+}  // namespace
+
+// The main window over a real engine, sending to a real storescp.
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // Three images of one patient, and a configuration that sends them to the peer.
+  void prepare(const TempDir& work, const StoreScpPeer& peer, bool askForNewPatientData) {
+    fs::create_directories(work / "medium/DICOM");
+    fs::create_directories(work / "config");
+    for (int i = 0; i < 3; ++i) writeFixtureImage(work / ("medium/DICOM/IM" + std::to_string(i)));
+    Configuration config;
+    config.settings.tempFolder = work / "jobs/";
+    config.settings.startMinimized = 1;
+    config.settings.sendToStandardDestination = 1;
+    config.settings.standardDestination = 0;
+    config.settings.askForNewPatientData = askForNewPatientData;
+    config.settings.timeoutMs = 5000;
+    config.stations.Add({"PACS", peer.aeTitle(), "127.0.0.1", peer.port()});
+    QVERIFY(!saveConfiguration(work / "config", config));
+  }
+
+ private Q_SLOTS:
+  void manualStartReadsSendsAndShowsTheJob() {
+    TempDir work;
+    fs::create_directories(work / "received");
+    StoreScpPeer peer(work / "received");
+    prepare(work, peer, true);
+    MessageBoxRecorder boxes;
+
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
+    window.initialise();
+    QVERIFY(boxes.texts.isEmpty());
+    // Offscreen there is no tray: the window shows itself although it starts minimized.
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.tray().toolTip(), QStringLiteral("Kalvora 2.1 RC5\nDestination: PACS"));
+    QCOMPARE(labelText(&window, "scanFiles"), QStringLiteral("-"));
+    auto* stopScans = child<QToolButton>(&window, "stopScansButton");
+    auto* stopSends = child<QToolButton>(&window, "stopSendsButton");
+    QVERIFY(!stopScans->isEnabled() && !stopSends->isEnabled());
+
+    const std::string medium = work / "medium";
+    window.setOpticalMediaSource([&] { return std::vector<std::string>{medium}; });
+    onNextModal([](QWidget* modal) {
+      QVERIFY(qobject_cast<CSelectMediaDialog*>(modal));
+      QTest::mouseClick(child<QPushButton>(modal, "okButton"), Qt::LeftButton);
+    });
+    QTest::mouseClick(child<QPushButton>(&window, "manualStartButton"), Qt::LeftButton);
+
+    // The scan waits on the patient question: a job works, so the window and tray say so.
+    QTRY_VERIFY(openPatientQuestion() != nullptr);
+    QCOMPARE(window.jobList()->topLevelItemCount(), 1);
+    QCOMPARE(window.jobList()->topLevelItem(0)->text(0), QStringLiteral("1"));
+    QVERIFY(stopScans->isEnabled());
+    QVERIFY(!stopSends->isEnabled());
+    QMenu menu;
+    window.tray().fillMenu(menu);
+    QMenu* destinations = menu.actions().at(0)->menu();
+    QCOMPARE(destinations->actions().size(), 1);
+    QVERIFY(destinations->actions().at(0)->isChecked());
+    QVERIFY(!destinations->actions().at(0)->isEnabled());  // greyed while busy
+    window.tray().AnimateTray();
+    QVERIFY(window.tray().currentIcon().cacheKey() != 0);
+
+    CQueryNewPatientIDDlg* question = openPatientQuestion();
+    child<QLineEdit>(question, "newPatientId")->setText(QStringLiteral("LOCAL-77"));
+    QTest::mouseClick(child<QPushButton>(question, "okButton"), Qt::LeftButton);
+
+    QTRY_COMPARE_WITH_TIMEOUT(labelText(&window, "sendFiles"), QStringLiteral("3"), 30000);
+    QTRY_VERIFY(!engine.counters().busy);
+    QCOMPARE(labelText(&window, "scanFiles"), QStringLiteral("3"));
+    QCOMPARE(labelText(&window, "scanErrors"), QStringLiteral("-"));
+    QCOMPARE(labelText(&window, "sendErrors"), QStringLiteral("-"));
+    QVERIFY(!stopScans->isEnabled() && !stopSends->isEnabled());
+    QCOMPARE(window.jobList()->topLevelItem(0)->text(1), QStringLiteral("Doe John"));
+    QCOMPARE(filesIn(work / "received"), 3);
+    window.tray().fillMenu(menu);
+    QVERIFY(menu.actions().at(0)->menu()->actions().at(0)->isEnabled());
+
+    // The status window shows the job's log and patients.
+    window.jobList()->setCurrentItem(window.jobList()->topLevelItem(0));
+    QString status, log;
+    int patients = -1;
+    onNextModal([&](QWidget* modal) {
+      auto* dialog = qobject_cast<CStatusDlg*>(modal);
+      status = dialog->jobStatus();
+      log = dialog->logText();
+      patients = child<QTreeWidget>(modal, "patients")->topLevelItemCount();
+      dialog->accept();
+    });
+    window.runStatus();
+    QCOMPARE(status, QStringLiteral("Finished"));
+    QVERIFY(
+        log.startsWith(QStringLiteral("Start to scan media ") + QString::fromStdString(medium)));
+    QVERIFY(log.contains(QStringLiteral("Sending finished. (sended files: 3)")));
+    QCOMPARE(patients, 1);
+  }
+
+  void exitWithAQuestionOpenSavesAndDoesNotHang() {
+    TempDir work;
+    fs::create_directories(work / "received");
+    StoreScpPeer peer(work / "received");
+    prepare(work, peer, true);
+    MessageBoxRecorder boxes;
+
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
+    window.initialise();
+    // A medium mounted while the window is hidden: read, window left hidden.
+    window.hideMainWindow();
+    window.mediaArrived(work / "medium");
+    QTRY_VERIFY(openPatientQuestion() != nullptr);
+    QVERIFY(!window.isVisible());
+
+    window.move(321, 234);
+    int exits = 0;
+    connect(&window, &CKalvoraDlg::exitRequested, this, [&] { ++exits; });
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QCOMPARE(exits, 1);
+    QTRY_VERIFY(openPatientQuestion() == nullptr);
+
+    const auto started = std::chrono::steady_clock::now();
+    engine.Shutdown();
+    QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(20));
+
+    Configuration saved;
+    QVERIFY(loadConfiguration(work / "config", saved, MissingFile::Skip).messages.empty());
+    QCOMPARE(saved.settings.windowX, 321);
+    QCOMPARE(saved.settings.windowY, 234);
+    QCOMPARE(saved.stations.GetSize(), 1);
+  }
+
+  void trayTipAndStandardDestinationMenu() {
+    TempDir work;
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    bool dialogOpen = false;
+    KalvoraTray tray(engine, [&] { return dialogOpen; });
+
+    QCOMPARE(KalvoraTray::tipText(engine),
+             QStringLiteral("Kalvora 2.1 RC5\nNo standard destination"));
+    QMenu menu;
+    tray.fillMenu(menu);
+    QVERIFY(!menu.actions().at(0)->isEnabled());  // no stations
+    QCOMPARE(menu.defaultAction()->text(), QStringLiteral("Open"));
+
+    for (int i = 0; i < 35; ++i)
+      engine.stations.Add({"S" + std::to_string(i), "AE", "127.0.0.1", 104});
+    engine.stations[34].alias = std::string(50, 'A');
+    engine.settings.sendToStandardDestination = 1;
+    engine.settings.standardDestination = 34;
+    const QString tip = KalvoraTray::tipText(engine);
+    QCOMPARE(tip.size(), 63);
+    QVERIFY(tip.startsWith(QStringLiteral("Kalvora 2.1 RC5\nDestination: AAAA")));
+
+    tray.fillMenu(menu);
+    const QList<QAction*> stations = menu.actions().at(0)->menu()->actions();
+    QCOMPARE(stations.size(), 35);
+    QVERIFY(stations.at(34)->isChecked());
+    stations.at(31)->trigger();  // id 231: shown, but does nothing
+    QCOMPARE(engine.settings.standardDestination, 34);
+    stations.at(30)->trigger();  // id 230
+    QCOMPARE(engine.settings.standardDestination, 30);
+    stations.at(2)->trigger();
+    QCOMPARE(engine.settings.standardDestination, 2);
+
+    dialogOpen = true;
+    tray.fillMenu(menu);
+    QStringList greyed;
+    for (QAction* action : menu.actions())
+      if (!action->isSeparator() && !action->isEnabled()) greyed << action->text();
+    QCOMPARE(greyed,
+             (QStringList{QStringLiteral("Info"), QStringLiteral("Start reading a media manually"),
+                          QStringLiteral("Options")}));
+  }
+
+  void autorunCheckAsksOnlyWhenTheDesktopSettingIsOff() {
+    struct Case {
+      AutomountSetting setting;
+      bool answer;
+      int questions;
+      int enables;
+    };
+    const Case cases[] = {{AutomountSetting::Absent, true, 0, 0},
+                          {AutomountSetting::Enabled, true, 0, 0},
+                          {AutomountSetting::Disabled, false, 1, 0},
+                          {AutomountSetting::Disabled, true, 1, 1}};
+    for (const Case& c : cases) {
+      TempDir work;
+      Configuration config;
+      QVERIFY(!saveConfiguration(work.path(), config));
+      MessageBoxRecorder boxes(c.answer);
+      QtMainThreadPoster mainThread;
+      GuiPrompts prompts;
+      KalvoraEngine engine(mainThread, prompts);
+      CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
+      int enables = 0;
+      window.setAutomountControl([&] { return c.setting; }, [&] { return ++enables > 0; });
+      window.initialise();
+      QCOMPARE(boxes.texts.size(), c.questions);
+      if (c.questions)
+        QVERIFY(
+            boxes.texts[0].contains(QStringLiteral("enable the autorun feature in desktop now?")));
+      QCOMPARE(enables, c.enables);
+    }
+  }
+
+  void windowCommands() {
+    TempDir work;
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
+    noAutomountSetting(window);
+    window.initialise();
+    // A fresh working folder: four empty files, each reported.
+    QCOMPARE(boxes.texts, (QStringList{QStringLiteral("Error: No configuration loaded"),
+                                       QStringLiteral("Error: No filter list loaded"),
+                                       QStringLiteral("Error: No rules loaded"),
+                                       QStringLiteral("Error: No DICOM stations loaded")}));
+    boxes.texts.clear();
+
+    // The window's close hides it; "X" too; a second start shows it again.
+    window.close();
+    QVERIFY(!window.isVisible() && !window.visibleFlag());
+    window.showRequestedByAnotherStart();
+    QVERIFY(window.isVisible());
+    QTest::mouseClick(child<QPushButton>(&window, "hideButton"), Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+    window.toggleMainWindow();
+    QVERIFY(window.isVisible());
+
+    const int collapsedHeight = window.sizeHint().height();
+    QTest::mouseClick(child<QPushButton>(&window, "expandButton"), Qt::LeftButton);
+    QVERIFY(window.jobList()->isVisible());
+    QVERIFY(window.sizeHint().height() >= collapsedHeight + 90);
+    QTest::mouseClick(child<QPushButton>(&window, "expandButton"), Qt::LeftButton);
+    QVERIFY(!window.jobList()->isVisible());
+
+    // A medium selection dialog with no optical medium: OK reads the empty root, which
+    // starts nothing.
+    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+    window.runManualStart();
+    QVERIFY(!window.dialogOpen());
+    QCOMPARE(engine.jobs().size(), 0);
+
+    window.runOptions();
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Dialog box could not be created!")});
+  }
+};
+
+KALVORA_GUI_TEST(MainWindowTest);
+#include "MainWindowTest.moc"

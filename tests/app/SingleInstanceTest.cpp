@@ -1,0 +1,113 @@
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <filesystem>
+
+#include "GuiTestRegistry.h"
+#include "TempDir.h"
+#include "app/SingleInstance.h"
+#include "config/ConfigFiles.h"
+
+namespace {
+
+QProcess* startKalvora(const TempDir& runtime, const std::string& workdir) {
+  auto* process = new QProcess;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.path()));
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  process->setProcessEnvironment(environment);
+  process->start(QStringLiteral(KALVORA_GUI_EXECUTABLE),
+                 {QStringLiteral("--workdir"), QString::fromStdString(workdir)});
+  return process;
+}
+
+// A socket file left behind by a process that is gone.
+void leaveStaleSocket(const QString& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray name = path.toLocal8Bit();
+  std::memcpy(address.sun_path, name.constData(), name.size());
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  close(fd);
+}
+
+}  // namespace
+
+class SingleInstanceTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void aSecondStartWakesTheFirstAndEnds() {
+    TempDir runtime;
+    SingleInstance first(QString::fromStdString(runtime.path()));
+    QVERIFY(first.acquire());
+    QSignalSpy shows(&first, &SingleInstance::showRequested);
+
+    SingleInstance inProcess(QString::fromStdString(runtime.path()));
+    QVERIFY(!inProcess.acquire());
+
+    for (int start = 0; start < 2; ++start) {
+      std::unique_ptr<QProcess> second(startKalvora(runtime, runtime / "work"));
+      QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 20000);
+      QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+      QCOMPARE(second->exitCode(), 0);
+      QTRY_COMPARE(shows.count(), start + 1);
+    }
+    // The second start did not touch the configuration.
+    QVERIFY(!std::filesystem::exists(runtime / "work/config.dat"));
+  }
+
+  void aCrashedInstanceLeavesNothingThatBlocks() {
+    TempDir runtime;
+    {
+      SingleInstance probe(QString::fromStdString(runtime.path()));
+      std::filesystem::remove(probe.socketPath().toStdString());
+      writeFileBytes(probe.lockPath().toStdString(), "");
+      leaveStaleSocket(probe.socketPath());
+    }
+    SingleInstance next(QString::fromStdString(runtime.path()));
+    QVERIFY(next.acquire());
+    QSignalSpy shows(&next, &SingleInstance::showRequested);
+    SingleInstance later(QString::fromStdString(runtime.path()));
+    QVERIFY(!later.acquire());
+    QVERIFY(later.notifyRunningInstance());
+    QTRY_COMPARE(shows.count(), 1);
+  }
+
+  void terminationSavesTheConfiguration() {
+    TempDir runtime;
+    std::filesystem::create_directories(runtime / "work");
+    Configuration config;
+    config.settings.startMinimized = 1;
+    config.settings.windowX = 40;
+    config.stations.Add({"PACS", "STORESCP", "127.0.0.1", 104});
+    QVERIFY(!saveConfiguration(runtime / "work", config));
+    std::filesystem::remove(runtime / "work/rules.dat");  // reported, then saved at exit
+
+    std::unique_ptr<QProcess> kalvora(startKalvora(runtime, runtime / "work"));
+    QVERIFY(kalvora->waitForStarted());
+    // Running once its instance socket is there.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::filesystem::exists(runtime / "KALVORA-088FA840-B10D-11D3-BC36-006067709674"), 20000);
+    QVERIFY(!std::filesystem::exists(runtime / "work/rules.dat") ||
+            std::filesystem::file_size(runtime / "work/rules.dat") == 0);
+    kill(static_cast<pid_t>(kalvora->processId()), SIGTERM);
+    QVERIFY(kalvora->waitForFinished(20000));
+    QCOMPARE(kalvora->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(kalvora->exitCode(), 0);
+
+    Configuration saved;
+    QVERIFY(loadConfiguration(runtime / "work", saved, MissingFile::Skip).messages.empty());
+    QCOMPARE(saved.stations.GetSize(), 1);
+    QCOMPARE(saved.settings.windowX, 40);
+  }
+};
+
+KALVORA_GUI_TEST(SingleInstanceTest);
+#include "SingleInstanceTest.moc"
