@@ -124,13 +124,21 @@ bool KalvoraEngine::ResendJob(const std::string& jobFolder,
   const std::vector<JobDestination> destinations = journal->state().destinations;
   if (destinations.empty()) {
     StartSending(jobFolder);
-    return runningSends_[jobFolder] > sendsBefore;
+    if (runningSends_[jobFolder] == sendsBefore) return false;
+    jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Pending));
+    jobChanged(jobFolder);
+    return true;
   }
   failedDestinations_.erase(jobFolder);
   for (const JobDestination& destination : destinations)
     if (!journal->state().missingAt(destination, copies).empty())
       StartSendJob(destination.aeTitle, destination.host, destination.port, jobFolder);
-  if (runningSends_[jobFolder] > sendsBefore) return true;
+  if (runningSends_[jobFolder] > sendsBefore) {
+    // Copied and about to be sent, until the first send reports.
+    jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Pending));
+    jobChanged(jobFolder);
+    return true;
+  }
 
   // Everything arrived already (the run before ended before it could clean up).
   jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Finished));
