@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,7 +83,8 @@ std::string whyNoPrivateMount() {
   return "";
 }
 
-CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args) {
+CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args,
+                       long maxFileBytes) {
   std::vector<std::string> argv{KALVORA_CLI_EXECUTABLE};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> rawArgs;
@@ -105,6 +107,11 @@ CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string
     const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || o < 0 || e < 0 || chdir(workDir.c_str()) != 0) _exit(126);
+    if (maxFileBytes > 0) {
+      const rlimit size{static_cast<rlim_t>(maxFileBytes), static_cast<rlim_t>(maxFileBytes)};
+      const rlimit noCore{0, 0};
+      if (setrlimit(RLIMIT_FSIZE, &size) != 0 || setrlimit(RLIMIT_CORE, &noCore) != 0) _exit(126);
+    }
     dup2(in, 0);
     dup2(o, 1);
     dup2(e, 2);

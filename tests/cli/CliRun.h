@@ -39,7 +39,10 @@ CliResult runCliAsNobody(const std::string& workDir, const std::vector<std::stri
 // working folder is `workDir`, as for runCli.
 class CliProcess {
  public:
-  CliProcess(const std::string& workDir, const std::vector<std::string>& args);
+  // A `maxFileBytes` above 0 kills it (SIGXFSZ) as soon as it writes a file beyond that
+  // size: a kill in the middle of a write.
+  CliProcess(const std::string& workDir, const std::vector<std::string>& args,
+             long maxFileBytes = 0);
   ~CliProcess();  // kills it when it still runs
   CliProcess(const CliProcess&) = delete;
   CliProcess& operator=(const CliProcess&) = delete;

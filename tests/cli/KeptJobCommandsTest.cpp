@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -161,26 +162,29 @@ TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
   constexpr int kFiles = 12;
   writeMedium(kFiles, 256);
   struct KillPoint {
-    const char* event;
+    const char* event;  // killed once this report came `occurrence` times
     int occurrence;
+    long maxFileBytes;  // or killed writing a file beyond this size (the first copy)
   };
-  for (const KillPoint point :
-       {KillPoint{"FileCopied", 1}, KillPoint{"SendStarted", 1}, KillPoint{"FileSent", 3}}) {
-    SCOPED_TRACE(std::string(point.event) + " " + std::to_string(point.occurrence));
+  for (const KillPoint point : {KillPoint{nullptr, 0, 64 * 1024}, KillPoint{"FileCopied", 1, 0},
+                                KillPoint{"SendStarted", 1, 0}, KillPoint{"FileSent", 3, 0}}) {
+    SCOPED_TRACE(point.event ? std::string(point.event) + " " + std::to_string(point.occurrence)
+                             : std::string("writing a copy"));
     fs::remove_all(dir / "received");
     fs::create_directories(dir / "received");
     StoreScpPeer slow(dir / "received", {"--exec-on-reception", "sleep 0.2", "--exec-sync"});
-    if (point.event == std::string("FileCopied"))
+    if (point.event == nullptr)
       useStation(slow.port());
     else
       run({"config", "stations", "edit", "0", "--port", std::to_string(slow.port())});
 
     {
-      CliProcess import(dir.path(),
-                        {"import", dir / "medium", "--workdir", dir / "work", "--json"});
-      const std::string marker = "\"event\":\"" + std::string(point.event) + "\"";
+      CliProcess import(dir.path(), {"import", dir / "medium", "--workdir", dir / "work", "--json"},
+                        point.maxFileBytes);
+      const std::string marker =
+          "\"event\":\"" + std::string(point.event ? point.event : "") + "\"";
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-      for (;;) {
+      while (point.event) {
         const std::string out = import.outSoFar();
         int seen = 0;
         for (size_t at = out.find(marker); at != std::string::npos; at = out.find(marker, at + 1))
@@ -188,8 +192,12 @@ TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
         if (seen >= point.occurrence || std::chrono::steady_clock::now() > deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
-      import.killNow();
-      ASSERT_TRUE(import.waitFor(std::chrono::seconds(10)));
+      if (point.event == nullptr) {
+        ASSERT_EQ(import.result().status, 128 + SIGXFSZ);
+      } else {
+        import.killNow();
+        ASSERT_TRUE(import.waitFor(std::chrono::seconds(10)));
+      }
     }
 
     int listedCopies = 0;
