@@ -306,10 +306,7 @@ void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination
   if (running > 0) --running;
   if (!failed.empty()) jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
   if (running > 0) return;
-  if (!journal) {  // no folder of its own was made: nothing to keep
-    DeleteJobFolder(jobFolder);
-    return;
-  }
+  if (!journal) return;  // no job folder of this engine's: not ours to delete
   bool delivered = true;
   for (const JobDestination& chosen : journal->state().destinations) {
     const std::vector<std::string> missing = journal->state().missingAt(chosen, copies);

@@ -25,8 +25,9 @@ std::time_t lastChange(const std::string& folder) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return newest;
   while (const dirent* entry = readdir(dir)) {
-    const std::string path = folder + "/" + entry->d_name;
-    if (lstat(path.c_str(), &info) == 0) newest = std::max(newest, info.st_mtime);
+    const std::string name = entry->d_name;
+    if (name == "..") continue;
+    if (lstat((folder + "/" + name).c_str(), &info) == 0) newest = std::max(newest, info.st_mtime);
   }
   closedir(dir);
   return newest;
@@ -81,16 +82,17 @@ KalvoraEngine::Adoption KalvoraEngine::AdoptKeptJob(const std::string& jobFolder
   if (shutDown_ || !IsKalvoraJobFolder(jobFolder, settings.tempFolder) ||
       jobs_.FindJob(jobFolder) >= 0)
     return Adoption::NotKept;
+  const std::time_t leftAt = lastChange(jobFolder);  // before opening may touch the journal
   bool inUse = false;
   std::unique_ptr<JobJournal> journal = JobJournal::open(jobFolder, inUse);
   if (!journal) return inUse ? Adoption::InUse : Adoption::NotKept;
-  const KeptJob kept = ReadKeptJob(jobFolder);
+  const std::vector<std::string> copies = ListJobCopies(jobFolder);
   // Nothing of a patient's that did not arrive: the run before only failed to clean up.
-  if (kept.copies.empty() || delivered(journal->state(), kept.copies)) {
+  if (copies.empty() || delivered(journal->state(), copies)) {
     DeleteJobFolder(jobFolder);
     return Adoption::NotKept;
   }
-  const std::string log = foundJobLog(jobFolder, kept.leftAt, kept.copies, journal->state());
+  const std::string log = foundJobLog(jobFolder, leftAt, copies, journal->state());
   addJobFromJournal(jobFolder, JobStatus::Failed, log, std::move(journal));
   return Adoption::Adopted;
 }

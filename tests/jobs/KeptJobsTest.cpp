@@ -1,7 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <memory>
 
@@ -174,6 +176,13 @@ TEST_F(KeptJobs, AFolderLeftByAKillIsFoundResentWithoutItsCutCopyAndDiscarded) {
     journal->chooseDestination(station);
     journal->recordStored(station, "IM1");
   }
+  std::tm left{};
+  left.tm_year = 2024 - 1900, left.tm_mon = 1, left.tm_mday = 3;
+  left.tm_hour = 4, left.tm_min = 5, left.tm_sec = 6, left.tm_isdst = -1;
+  const timespec leftAt[2] = {{std::mktime(&left), 0}, {std::mktime(&left), 0}};
+  for (const auto& entry : fs::directory_iterator(jobFolder))
+    utimensat(AT_FDCWD, entry.path().c_str(), leftAt, AT_SYMLINK_NOFOLLOW);
+  utimensat(AT_FDCWD, jobFolder.c_str(), leftAt, 0);
 
   ApplicationRun run(tempFolder());
   EXPECT_EQ(run.engine.RecoverJobFolders(), (std::vector<std::string>{jobFolder}));
@@ -181,9 +190,10 @@ TEST_F(KeptJobs, AFolderLeftByAKillIsFoundResentWithoutItsCutCopyAndDiscarded) {
   EXPECT_EQ(found.status, "Failed");
   EXPECT_EQ(run.engine.jobs().PatientsText(0), "Doe John");
   EXPECT_EQ(found.patients[0].imageCount, 4);
-  EXPECT_TRUE(contains(found.log, "Job folder '" + jobFolder + "' found, left on ")) << found.log;
-  EXPECT_TRUE(contains(found.log, " with 4 files\r\n")) << found.log;
-  EXPECT_TRUE(contains(found.log, "3 of 4 files did not reach STORESCP")) << found.log;
+  EXPECT_EQ(found.log, "Job folder '" + jobFolder +
+                           "' found, left on 2024-02-03 04:05:06 with 4 files\r\n"
+                           "ERROR: 3 of 4 files did not reach STORESCP at 127.0.0.1:" +
+                           std::to_string(peer.port()) + ": 'IM2', 'IM3', 'IM4'\r\n");
 
   ASSERT_TRUE(run.engine.ResendJob(jobFolder));
   ASSERT_TRUE(run.waitUntilIdle(jobFolder));
