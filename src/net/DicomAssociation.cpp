@@ -83,5 +83,3 @@ void DicomAssociation::setPeerWait(int peerWaitMs) {
 int DicomAssociation::peerWaitSeconds() const { return wholeSecondsAtLeast(peerWaitMs_); }
 
 void DicomAssociation::cut() { transportLayer_->abort(); }
-
-bool DicomAssociation::wasCut() const { return transportLayer_->aborted(); }

@@ -39,13 +39,11 @@ class DicomAssociation {
 
   // The longest wait on the peer from now on; a store may need longer than the opening.
   void setPeerWait(int peerWaitMs);
-  int peerWaitMs() const { return peerWaitMs_; }
   // DCMTK counts some waits in whole seconds: the wait rounded up.
   int peerWaitSeconds() const;
   // Thread-safe: cuts the connection at once (and any made later), so no wait of the
   // thread that uses the association outlasts it.
   void cut();
-  bool wasCut() const;
 
  private:
   int peerWaitMs_;

@@ -263,6 +263,7 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, const std::strin
   T_DIMSE_C_StoreRSP response;
   std::memset(&response, 0, sizeof response);
   DcmDataset* statusDetail = nullptr;
+  // Sending the data and waiting for the answer get the longer wait; then back to the time-out.
   association_.setPeerWait(std::max(params_.networkTimeout, kStoreWaitFloorMs));
   const OFCondition condition =
       DIMSE_storeUser(association, contextId, &request, nullptr, file.dataset(), nullptr, nullptr,

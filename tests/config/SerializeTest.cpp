@@ -7,6 +7,7 @@
 #include "config/ArchiveReader.h"
 #include "config/ArchiveWriter.h"
 #include "config/CStationArray.h"
+#include "platform/UserFolders.h"
 
 namespace {
 
@@ -83,6 +84,33 @@ TEST(SettingsSerialize, DefaultsHaveTheDocumentedSizeAndEveryFieldRoundTrips) {
   EXPECT_EQ(bytes.substr(0, 3), std::string("\xFF\xFF\x00", 3));  // 255-character string
   EXPECT_EQ(loaded.windowX, -1200);
   EXPECT_EQ(loaded.institutionName, original.institutionName);
+}
+
+// The defaults of the documented settings table, written field by field in its order
+// (the per-user temporary folder stands for C:\TEMP\). setDefaults gives the same.
+TEST(SettingsSerialize, DefaultsAreTheDocumentedOnes) {
+  ArchiveWriter documented;
+  documented.writeString(defaultTempFolder());  // 1 tempFolder
+  // 2 useExtensionFilter .. 11 anonymizePatientId
+  for (int32_t value : {1, 1, 1, 1, 0, 1, -1, 0, 0, 0}) documented.writeInt32(value);
+  documented.writeString("");                       // 12 anonymizedPatientId
+  documented.writeInt32(0);                         // 13 anonymizePatientName
+  documented.writeString("Anonymized by Kalvora");  // 14 patientNameText
+  documented.writeInt32(0);                         // 15 anonymizePhysicians
+  documented.writeString("Anonymized by Kalvora");  // 16 physiciansName
+  documented.writeInt32(0);                         // 17 anonymizeInstitution
+  documented.writeString("Anonymized by Kalvora");  // 18 institutionName
+  // 19 anonymizeComments .. 23 noCompressedTransfer
+  for (int32_t value : {0, 0, 0, 0, 1}) documented.writeInt32(value);
+  documented.writeString("KALVORA");  // 24 callingAeTitle
+  // 25 maxPduSize, 26 timeoutMs, 27, 28 the compatibility switches, 29 windowX, 30 windowY
+  for (int32_t value : {16384, 1000, 0, 0, 200, 200}) documented.writeInt32(value);
+
+  EXPECT_EQ(written(AppSettings()), documented.bytes());
+  AppSettings reset = unusualSettings();
+  reset.setDefaults();
+  EXPECT_EQ(written(reset), documented.bytes());
+  EXPECT_EQ(defaultTempFolder().back(), '/');
 }
 
 TEST(SettingsSerialize, FileWithOnlyTheFirstFiveFieldsKeepsDefaultsForTheRest) {

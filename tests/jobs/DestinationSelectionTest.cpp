@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+
 #include "DicomFixtures.h"
 #include "NestingBomb.h"
 #include "ScriptedPrompts.h"
@@ -20,6 +23,21 @@ struct Case {
 };
 
 const char kBomb[] = "<nesting bomb>";
+// Patient ID 99999 at the top level, 12345 inside an item of an earlier sequence.
+const char kIdInEarlierSequence[] = "<id in an earlier sequence>";
+
+void writeIdInEarlierSequence(const std::string& path) {
+  FixtureImage image;
+  image.patientId = "99999";
+  writeFixtureImage(path, image);
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(path.c_str()).good());
+  DcmItem* item = nullptr;
+  ASSERT_TRUE(
+      file.getDataset()->findOrCreateSequenceItem(DCM_ReferencedPatientSequence, item).good());
+  item->putAndInsertString(DCM_PatientID, "12345");
+  ASSERT_TRUE(file.saveFile(path.c_str()).good());
+}
 
 }  // namespace
 
@@ -67,12 +85,21 @@ TEST(DestinationSelection, StandardDestinationAndForwardRules) {
       {"empty folder", false, 0, true, nullptr, {{16, 32, "12345", "VIEWER"}}, {}},
       {"unloadable first file", false, 0, true, "", {{16, 32, "12345", "VIEWER"}}, {}},
       {"first file nested too deep", false, 0, true, kBomb, {{16, 32, "12345", "VIEWER"}}, {}},
+      {"tag read at the top level only",
+       false,
+       0,
+       true,
+       kIdInEarlierSequence,
+       {{16, 32, "12345", "VIEWER"}},
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir folder;
     if (c.firstFilePatientId == kBomb) {
       writeFileBytes(folder / "IM1", NestingBomb{}.bytes());
+    } else if (c.firstFilePatientId == kIdInEarlierSequence) {
+      writeIdInEarlierSequence(folder / "IM1");
     } else if (c.firstFilePatientId && *c.firstFilePatientId) {
       FixtureImage image;
       image.patientId = c.firstFilePatientId;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <filesystem>
 
+#include <dcmtk/dcmdata/dcfilefo.h>
+
 #include "DicomFixtures.h"
 #include "ScriptedPrompts.h"
 #include "StoreScpPeer.h"
@@ -12,6 +14,7 @@
 #include "TestMainThread.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/KalvoraEngine.h"
+#include "net/CodecRegistration.h"
 
 namespace fs = std::filesystem;
 
@@ -189,6 +192,48 @@ TEST_F(EngineTest, AVerboseRunLogsEveryReport) {
   };
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(sortedLines(log), expected) << log;
+}
+
+// The association parameters and the conversion switch of the settings, each away from
+// its default, as the station sees them.
+TEST_F(EngineTest, SettingsReachTheSendJob) {
+  writeMedium(1);
+  {
+    const std::string path = work / "medium/DICOM/PAT1/RLE";
+    writeFixtureImage(path);
+    CodecScope codecs;
+    DcmFileFormat file;
+    ASSERT_TRUE(file.loadFile(path.c_str()).good());
+    ASSERT_TRUE(file.getDataset()->chooseRepresentation(EXS_RLELossless, nullptr).good());
+    ASSERT_TRUE(file.saveFile(path.c_str(), EXS_RLELossless).good());
+  }
+  TempDir scratch;
+  const std::string stationLog = scratch / "station.log";
+  StoreScpPeer peer(work / "received", {"-ll", "debug"}, "STORESCP", 0, stationLog);
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+  engine.settings.verbose = 1;
+  engine.settings.callingAeTitle = "ENGINE_SCU";
+  engine.settings.maxPduSize = 32768;
+  engine.settings.proposeRequiredContextsOnly = 1;
+  engine.settings.noCompressedTransfer = 0;
+  engine.settings.correctSpacePaddedUids = 1;  // no trace at the station with DCMTK 3.6.7
+
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+
+  const std::string log = readFileBytes(stationLog);
+  EXPECT_NE(log.find("Calling Application Name:    ENGINE_SCU\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Their Max PDU Receive Size:  32768\n"), std::string::npos);
+  // The job's one SOP class only: its two contexts, and one for the RLE image in its own
+  // syntax since compressed images may go as they are.
+  size_t proposed = 0;
+  for (size_t at = log.find("(Proposed)"); at != std::string::npos;
+       at = log.find("(Proposed)", at + 1))
+    ++proposed;
+  EXPECT_EQ(proposed, 3u);
+  EXPECT_NE(log.find("=RLELossless"), std::string::npos);
+  EXPECT_EQ(engine.counters().sendFiles, 2);
 }
 
 TEST_F(EngineTest, TwoScansAtOnceMakeTwoJobsThatEachSend) {

@@ -8,6 +8,7 @@
 
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmnet/dimse.h>
 
 #include "CompressedFixtures.h"
 #include "DicomFixtures.h"
@@ -144,6 +145,62 @@ TEST(StoreScu, RefusedAssociationIsReportedWithItsReasonAndTornDown) {
   EXPECT_EQ(run.messages(SendFailed), (Texts{"Peer rejected association (reason: 257)"}));
   EXPECT_EQ(run.messages(SendNotice), (Texts{"DICOM send job failed", "Association Abort Failed"}));
   EXPECT_TRUE(prompts.retryQuestions.empty());
+  EXPECT_EQ(run.last().filesRemaining, 1);
+}
+
+// A station that accepts only what its profile lists: "NoStorage" (verification alone) or
+// "OnlyCT" (CT images alone).
+std::vector<std::string> stationProfile(const TempDir& scratch, const std::string& profile) {
+  const std::string config = scratch / "station.cfg";
+  writeFileBytes(config,
+                 "[[TransferSyntaxes]]\n"
+                 "[Uncompressed]\n"
+                 "TransferSyntax1 = LocalEndianExplicit\n"
+                 "TransferSyntax2 = OppositeEndianExplicit\n"
+                 "TransferSyntax3 = LittleEndianImplicit\n"
+                 "[[PresentationContexts]]\n"
+                 "[VerificationOnly]\n"
+                 "PresentationContext1 = VerificationSOPClass\\Uncompressed\n"
+                 "[CTOnly]\n"
+                 "PresentationContext1 = CTImageStorage\\Uncompressed\n"
+                 "[[Profiles]]\n"
+                 "[NoStorage]\n"
+                 "PresentationContexts = VerificationOnly\n"
+                 "[OnlyCT]\n"
+                 "PresentationContexts = CTOnly\n");
+  return {"--config-file", config, profile};
+}
+
+TEST(StoreScu, NoAcceptedContextReleasesTheAssociationInOrder) {
+  TempDir job, received, scratch;
+  writeImages(job, 2);
+  StoreScpPeer peer(received.path(), stationProfile(scratch, "NoStorage"));
+  ScriptedPrompts prompts;
+
+  const SendRun run = runSendJob(loopbackParams(job.path(), peer.port()), prompts);
+
+  EXPECT_EQ(run.events(), (Events{SendStarted, SendFailed, SendFinished}));
+  EXPECT_EQ(run.messages(SendFailed),
+            (Texts{"No acceptable presentation contexts, release association."}));
+  EXPECT_TRUE(run.last().condition.good()) << run.last().condition.text();
+  EXPECT_EQ(run.last().filesRemaining, 2);
+}
+
+// The MR image has no context at this station: it fails, the CT image goes.
+TEST(StoreScu, FileWithoutAContextForItsClassFailsAndTheRestGoes) {
+  TempDir job, received, scratch;
+  writeImages(job, 2);  // IM0 CT, IM1 MR
+  StoreScpPeer peer(received.path(), stationProfile(scratch, "OnlyCT"));
+  ScriptedPrompts prompts;
+
+  const SendRun run = runSendJob(loopbackParams(job.path(), peer.port()), prompts);
+
+  EXPECT_EQ(run.messages(SendNotice), (Texts{"No presentation context for 'MR'"}));
+  ASSERT_EQ(run.count(FileFailed), 1);
+  EXPECT_EQ(run.messages(FileFailed).front(),
+            OFCondition(DIMSE_NOVALIDPRESENTATIONCONTEXTID).text());
+  EXPECT_EQ(run.count(FileSent), 1);
+  EXPECT_EQ(filesIn(received.path()).size(), 1u);
   EXPECT_EQ(run.last().filesRemaining, 1);
 }
 

@@ -47,7 +47,7 @@ bool waitForListener(int port, int timeoutMs) {
 }
 
 StoreScpPeer::StoreScpPeer(std::string outputFolder, std::vector<std::string> extraArgs,
-                           std::string aeTitle, int port)
+                           std::string aeTitle, int port, const std::string& logFile)
     : outputFolder_(std::move(outputFolder)), aeTitle_(std::move(aeTitle)) {
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
     port_ = port != 0 ? port : freeLoopbackPort();
@@ -62,8 +62,9 @@ StoreScpPeer::StoreScpPeer(std::string outputFolder, std::vector<std::string> ex
     const pid_t child = fork();
     if (child == 0) {
       // Keep the test output readable; storescp logs to stdout/stderr.
-      freopen("/dev/null", "w", stdout);
-      freopen("/dev/null", "w", stderr);
+      const char* output = logFile.empty() ? "/dev/null" : logFile.c_str();
+      freopen(output, "a", stdout);
+      freopen(output, "a", stderr);
       execv(argv[0], argv.data());
       _exit(127);
     }

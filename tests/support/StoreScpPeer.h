@@ -8,10 +8,12 @@
 // DCMTK's storescp as a real peer on 127.0.0.1 and a free port, writing into
 // `outputFolder`. Extra arguments give the peer its faults (--refuse, --abort-during ...).
 // A non-zero `port` asks for that port (a station that comes up later on a known address).
+// With a `logFile`, the station's output goes there (add "-ll", "debug" to see everything).
 class StoreScpPeer {
  public:
   explicit StoreScpPeer(std::string outputFolder, std::vector<std::string> extraArgs = {},
-                        std::string aeTitle = "STORESCP", int port = 0);
+                        std::string aeTitle = "STORESCP", int port = 0,
+                        const std::string& logFile = {});
   ~StoreScpPeer();
   StoreScpPeer(const StoreScpPeer&) = delete;
   StoreScpPeer& operator=(const StoreScpPeer&) = delete;
