@@ -1,5 +1,6 @@
 #include "cli/CliPrompts.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -13,6 +14,12 @@ std::string askLine(const std::string& prompt, bool& endOfInput) {
   std::string line;
   endOfInput = !std::getline(std::cin, line);
   return line;
+}
+
+std::string secondsText(std::chrono::milliseconds pause) {
+  const long long ms = pause.count();
+  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
 }
 
 // Shown day first, as the dialog does for a full date.
@@ -52,19 +59,35 @@ std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
   return answer;
 }
 
-// --retry N answers the question Yes N times per send, then No; either way it is shown.
+// --retry N answers the question Yes N times per send, then No; either way it is shown. A
+// Yes is given only after a pause that doubles from kFirstRetryPause up to
+// kLongestRetryPause: a station that is down is not hammered, and a large N cannot flood
+// the terminal.
 bool CliPrompts::askRetryAssociation(const AssociationRetryQuestion& question) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   int& used = retriesUsed_[std::this_thread::get_id()];
-  const bool retry = used < retries;
+  const bool retry = !cancel_ && used < retries;
   if (retry) ++used;
-  std::lock_guard<std::mutex> terminal(terminalMutex());
-  std::cerr << question.text << " ";
-  if (retry)
-    std::cerr << "Yes (retry " << used << " of " << retries << ")\n";
-  else
-    std::cerr << "No\n";
-  return retry;
+  const std::chrono::milliseconds pause = std::min<std::chrono::milliseconds>(
+      kFirstRetryPause * (1 << std::min(std::max(used - 1, 0), 16)), kLongestRetryPause);
+  {
+    std::lock_guard<std::mutex> terminal(terminalMutex());
+    std::cerr << question.text << " ";
+    if (retry)
+      std::cerr << "Yes (retry " << used << " of " << retries << "), waiting " << secondsText(pause)
+                << "\n";
+    else
+      std::cerr << "No\n";
+  }
+  return retry && !cancelled_.wait_for(lock, pause, [this] { return cancel_; });
+}
+
+void CliPrompts::cancel() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancel_ = true;
+  }
+  cancelled_.notify_all();
 }
 
 std::optional<StationChoice> CliPrompts::chooseStation(const CStationArray& stations) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -20,7 +22,15 @@ class CliPrompts : public UserPrompts {
   bool askRetryAssociation(const AssociationRetryQuestion& question) override;
   std::optional<StationChoice> chooseStation(const CStationArray& stations) override;
 
+  // Any thread: every retry waiting now, or asked for later, is answered no at once.
+  void cancel();
+
+  static constexpr std::chrono::milliseconds kFirstRetryPause{500};
+  static constexpr std::chrono::milliseconds kLongestRetryPause{16000};
+
  private:
   std::mutex mutex_;
+  std::condition_variable cancelled_;
+  bool cancel_ = false;
   std::map<std::thread::id, int> retriesUsed_;
 };

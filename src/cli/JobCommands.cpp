@@ -3,7 +3,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "cli/CliConfiguration.h"
 #include "cli/CliPrompts.h"
@@ -70,17 +73,30 @@ std::optional<StationChoice> stationFromOptions(const JobOptions& o, const Kalvo
   return std::nullopt;
 }
 
-void runEngineUntil(KalvoraEngine& engine, QueuedMainThread& mainThread,
+// How long the first Ctrl-C waits for the work to end before the process ends anyway (a
+// question on the terminal, a file being written to a slow disk).
+constexpr auto kStopGrace = std::chrono::milliseconds(1500);
+
+bool runEngineUntil(KalvoraEngine& engine, QueuedMainThread& mainThread, CliPrompts& prompts,
                     const std::function<bool()>& done) {
-  bool stopping = false;
-  mainThread.runUntil([&] {
-    if (!stopping && interruptArrived()) {
-      stopping = true;
-      engine.StopScans();
-      engine.StopSends();
-    }
-    return done();
-  });
+  std::optional<std::chrono::steady_clock::time_point> stopDeadline;
+  bool givenUp = false;
+  mainThread.runUntil(
+      [&] {
+        if (interruptArrived()) {
+          if (stopDeadline) {
+            givenUp = true;
+          } else {
+            stopDeadline = std::chrono::steady_clock::now() + kStopGrace;
+            prompts.cancel();
+            engine.StopEverythingNow();
+          }
+        }
+        if (stopDeadline && std::chrono::steady_clock::now() >= *stopDeadline) givenUp = true;
+        return givenUp || done();
+      },
+      std::chrono::hours(24 * 365), std::chrono::milliseconds(50));
+  return !givenUp;
 }
 
 namespace {
@@ -126,9 +142,30 @@ void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, Cl
   }
 }
 
-void runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread,
+// Runs the engine's main loop until the job has ended. The first Ctrl-C stops the job at
+// once: scans stop at the next piece they read, sends cut their association, retries are
+// no longer waited for. Returns false when the job had not ended after the grace time, or a
+// second Ctrl-C came first: the process must then end without waiting for its workers.
+bool runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread, CliPrompts& prompts,
                      const std::string& jobFolder) {
-  runEngineUntil(engine, mainThread, [&] { return !engine.isJobActive(jobFolder); });
+  return runEngineUntil(engine, mainThread, prompts,
+                        [&] { return !engine.isJobActive(jobFolder); });
+}
+
+// Ends the process without waiting for workers that did not stop.
+[[noreturn]] void endNow(const std::string& jobFolder, bool folderMade) {
+  struct stat info {};
+  if (folderMade && lstat(jobFolder.c_str(), &info) == 0)
+    std::cerr << "Stopped before the job had ended; its folder is left: " << jobFolder << "\n";
+  std::cout.flush();
+  std::cerr.flush();
+  std::_Exit(130);
+}
+
+// Whether the folder (made by the job) is still there to be named.
+bool folderLeft(const KalvoraEngine& engine, const std::string& jobFolder) {
+  struct stat info {};
+  return engine.jobFolderMade(jobFolder) && lstat(jobFolder.c_str(), &info) == 0;
 }
 
 int runImport(const std::string& source, const JobOptions& o) {
@@ -153,14 +190,16 @@ int runImport(const std::string& source, const JobOptions& o) {
     std::cerr << "Nothing to read at '" << source << "': missing, empty or unreadable.\n";
     return 1;
   }
-  runUntilJobEnds(engine, mainThread, jobFolder);
+  const bool ended = runUntilJobEnds(engine, mainThread, prompts, jobFolder);
   std::string note;
-  if (o.noSend) note = "Job folder kept: " + jobFolder;
+  if (o.noSend && ended && folderLeft(engine, jobFolder)) note = "Job folder kept: " + jobFolder;
   const int index = engine.jobs().FindJob(jobFolder);
-  if (index >= 0 && engine.jobs()[index].status == jobStatusText(JobStatus::Failed))
+  if (ended && folderLeft(engine, jobFolder) && index >= 0 &&
+      engine.jobs()[index].status == jobStatusText(JobStatus::Failed))
     note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
            "\nSend it again with: kalvora-cli jobs send " + jobFolder;
   const int status = runner.finish(jobFolder, true, !o.noSend, note);
+  if (!ended) endNow(jobFolder, engine.jobFolderMade(jobFolder));
   engine.Shutdown();
   return status;
 }
@@ -190,8 +229,9 @@ int runSend(const std::string& folder, const JobOptions& o) {
     return 1;
   }
   engine.StartSending(folder);
-  runUntilJobEnds(engine, mainThread, folder);
+  const bool ended = runUntilJobEnds(engine, mainThread, prompts, folder);
   const int status = runner.finish(folder, false, true, "");
+  if (!ended) endNow(folder, false);
   engine.Shutdown();
   return status;
 }

@@ -9,6 +9,7 @@
 namespace CLI {
 class App;
 }
+class CliPrompts;
 class KalvoraEngine;
 class QueuedMainThread;
 
@@ -44,6 +45,8 @@ std::optional<StationChoice> stationFromOptions(const JobOptions& o, const Kalvo
 void holdInterrupts();
 bool interruptArrived();
 
-// Runs the engine's main loop until `done` holds; Ctrl-C stops every scan and send.
-void runEngineUntil(KalvoraEngine& engine, QueuedMainThread& mainThread,
+// Runs the engine's main loop until `done` holds. The first Ctrl-C stops every scan and
+// send at once and cancels the questions; false when the work had not ended a moment later,
+// or a second Ctrl-C came: the process must then end without waiting for its workers.
+bool runEngineUntil(KalvoraEngine& engine, QueuedMainThread& mainThread, CliPrompts& prompts,
                     const std::function<bool()>& done);

@@ -63,7 +63,11 @@ void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
       break;
     case SendEvent::SendFinished:
       ++sendsFinished_;
-      if (p.filesRemaining != 0 || p.filesSent < expectedFiles_) allSendsComplete_ = false;
+      destination.finished = true;
+      destination.last = p;
+      if (p.filesRemaining != 0 || p.filesFailed != 0 || p.filesNotAttempted != 0 ||
+          p.filesSent < expectedFiles_)
+        allSendsComplete_ = false;
       break;
     default:
       break;
@@ -114,6 +118,7 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
                               {"scanErrors", counters.scanErrors},
                               {"sendFiles", counters.sendFiles},
                               {"sendErrors", counters.sendErrors},
+                              {"destinations", sendSummaryJson()},
                               {"exitStatus", exitStatus}};
     if (!note.empty()) summary["note"] = note;
     std::cout << dumpJson(summary) << std::endl;
@@ -127,6 +132,51 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
   }
   std::cout << "Scan: files " << counters.scanFiles << ", errors " << counters.scanErrors
             << "\nSend: files " << counters.sendFiles << ", errors " << counters.sendErrors << "\n";
+  printSendSummary();
   if (!note.empty()) std::cout << note << "\n";
   return exitStatus;
+}
+
+// Per destination: how many files were stored, failed and never attempted, and which.
+void JobRunner::printSendSummary() const {
+  constexpr std::size_t kNamed = 10;
+  for (const auto& [aeTitle, d] : destinations_) {
+    if (!d.finished) continue;
+    const SendProgress& p = d.last;
+    std::cout << "To " << aeTitle << ": sent " << p.filesSent << ", failed " << p.filesFailed
+              << ", not attempted " << p.filesNotAttempted << " (of " << p.transfers.size()
+              << " files)\n";
+    std::size_t named = 0;
+    for (const FileTransfer& t : p.transfers) {
+      if (t.outcome == FileTransfer::Outcome::Stored) continue;
+      if (named++ == kNamed) {
+        std::cout << "  ... and " << p.filesFailed + p.filesNotAttempted - kNamed << " more\n";
+        break;
+      }
+      std::cout << "  " << (t.outcome == FileTransfer::Outcome::Failed ? "failed" : "not attempted")
+                << ": " << t.path << (t.reason.empty() ? "" : " [" + t.reason + "]") << "\n";
+    }
+  }
+}
+
+nlohmann::json JobRunner::sendSummaryJson() const {
+  nlohmann::json summary = nlohmann::json::array();
+  for (const auto& [aeTitle, d] : destinations_) {
+    if (!d.finished) continue;
+    nlohmann::json failed = nlohmann::json::array();
+    nlohmann::json notAttempted = nlohmann::json::array();
+    for (const FileTransfer& t : d.last.transfers) {
+      const nlohmann::json file = {{"path", t.path}, {"reason", t.reason}};
+      if (t.outcome == FileTransfer::Outcome::Failed) failed.push_back(file);
+      if (t.outcome == FileTransfer::Outcome::NotAttempted) notAttempted.push_back(file);
+    }
+    summary.push_back({{"destination", aeTitle},
+                       {"files", d.last.transfers.size()},
+                       {"filesSent", d.last.filesSent},
+                       {"filesFailed", d.last.filesFailed},
+                       {"filesNotAttempted", d.last.filesNotAttempted},
+                       {"failed", failed},
+                       {"notAttempted", notAttempted}});
+  }
+  return summary;
 }

@@ -29,9 +29,13 @@ class JobRunner : public EngineObserver {
 
  private:
   struct Destination {
-    int sent = 0;
-    int failed = 0;
+    int sent = 0;    // as the reports come
+    int failed = 0;  // as the reports come
+    bool finished = false;
+    SendProgress last;  // the SendFinished report: every file and its outcome
   };
+  void printSendSummary() const;
+  nlohmann::json sendSummaryJson() const;
   // One JSON line, or the live progress line.
   void showReport(const nlohmann::json& report);
   void showProgress();

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -208,11 +209,18 @@ int runSendAgain(const KeptOptions& o) {
       ok = false;
     }
   }
-  runEngineUntil(engine, mainThread, [&] {
+  const bool ended = runEngineUntil(engine, mainThread, prompts, [&] {
     for (const std::string& folder : folders)
       if (engine.isJobActive(folder)) return false;
     return true;
   });
+  if (!ended) {
+    // Whatever did not arrive stays kept, to be sent again.
+    std::cerr << "Stopped before every job had been sent; see kalvora-cli jobs list.\n";
+    std::cout.flush();
+    std::cerr.flush();
+    std::_Exit(130);
+  }
 
   const JobList& jobs = engine.jobs();
   for (const std::string& folder : folders) {

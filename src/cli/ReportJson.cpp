@@ -54,5 +54,6 @@ nlohmann::json toJson(SendEvent event, const SendProgress& p) {
   return {{"event", sendEventName(event)}, {"destination", p.destination},
           {"jobFolder", p.jobFolder},      {"currentFile", p.currentFile},
           {"message", p.message},          {"condition", p.condition.text()},
-          {"filesSent", p.filesSent},      {"filesRemaining", p.filesRemaining}};
+          {"filesSent", p.filesSent},      {"filesRemaining", p.filesRemaining},
+          {"filesFailed", p.filesFailed},  {"filesNotAttempted", p.filesNotAttempted}};
 }

@@ -19,7 +19,8 @@ struct DicomByteStream::Inflater {
   ~Inflater() { inflateEnd(&zs); }
 };
 
-DicomByteStream::DicomByteStream(const std::string& path) : buffer_(kChunkSize) {
+DicomByteStream::DicomByteStream(const std::string& path, const std::atomic<bool>* stop)
+    : stop_(stop), buffer_(kChunkSize) {
   file_ = std::fopen(path.c_str(), "rb");
   if (!file_) return;
   struct stat info {};
@@ -36,7 +37,7 @@ DicomByteStream::~DicomByteStream() {
 }
 
 size_t DicomByteStream::produce(uint8_t* out, size_t capacity) {
-  if (!file_) return 0;
+  if (!file_ || (stop_ && stop_->load(std::memory_order_relaxed))) return 0;
   if (!inflater_) {
     const size_t got = std::fread(out, 1, capacity, file_);
     fileOffset_ += got;

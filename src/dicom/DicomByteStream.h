@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -10,7 +11,8 @@
 // Positions count bytes of the decoded stream, as DCMTK's input streams do.
 class DicomByteStream {
  public:
-  explicit DicomByteStream(const std::string& path);
+  // With `stop`, the stream ends early once it is set.
+  explicit DicomByteStream(const std::string& path, const std::atomic<bool>* stop = nullptr);
   ~DicomByteStream();
   DicomByteStream(const DicomByteStream&) = delete;
   DicomByteStream& operator=(const DicomByteStream&) = delete;
@@ -36,6 +38,7 @@ class DicomByteStream {
   size_t buffered() const { return end_ - begin_; }
 
   std::FILE* file_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
   uint64_t fileSize_ = 0;
   uint64_t fileOffset_ = 0;
   std::vector<uint8_t> buffer_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -10,5 +11,11 @@
 // Deflated data that ends inside a value fails as DCMTK would fail it, without its
 // allocation of the declared length.
 OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path);
+
+// The same load, for a worker that must be able to stop while a large or endless file is
+// read: both the guard and DCMTK read in bounded pieces and give up once `stop` is set
+// (StoppableFileStream::stoppedCondition()). Every value is read into memory.
+OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path,
+                                 const std::atomic<bool>& stop);
 
 OFCondition nestingTooDeepCondition();

@@ -436,9 +436,10 @@ NestingVerdict verdictOf(Outcome outcome) {
 
 }  // namespace
 
-NestingVerdict checkNestingDepth(const std::string& path, int maxDepth) {
+NestingVerdict checkNestingDepth(const std::string& path, int maxDepth,
+                                 const std::atomic<bool>* stop) {
   try {
-    DicomByteStream in(path);
+    DicomByteStream in(path, stop);
     if (!in.isOpen()) return NestingVerdict::NotJudged;
     uint8_t preamble[132];
     if (in.peek(preamble, sizeof preamble) == sizeof preamble &&
@@ -460,7 +461,7 @@ NestingVerdict checkNestingDepth(const std::string& path, int maxDepth) {
       doubtful.push_back(encodingOf(uid));
     if (!doubtful.empty()) doubtful.push_back(DatasetEncoding{});
     for (const DatasetEncoding& encoding : doubtful) {
-      DicomByteStream again(path);
+      DicomByteStream again(path, stop);
       if (again.skip(datasetStart) && walkDataset(again, encoding, maxDepth) == Outcome::TooDeep)
         return NestingVerdict::TooDeep;
     }

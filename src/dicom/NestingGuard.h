@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 // DCMTK reads nested sequences recursively without a limit, so a small file with thousands
@@ -26,4 +27,6 @@ inline bool safeToLoad(NestingVerdict verdict) {
   return verdict == NestingVerdict::Acceptable || verdict == NestingVerdict::NotJudged;
 }
 
-NestingVerdict checkNestingDepth(const std::string& path, int maxDepth = kMaxSequenceNesting);
+// With `stop`, reading gives up (NotJudged) once it is set.
+NestingVerdict checkNestingDepth(const std::string& path, int maxDepth = kMaxSequenceNesting,
+                                 const std::atomic<bool>* stop = nullptr);

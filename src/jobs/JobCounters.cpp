@@ -62,8 +62,7 @@ void JobCounters::fileNotSent() {
   sendErrorsLabel = std::to_string(sendErrors);
 }
 
-void JobCounters::sendFailed(int32_t filesRemaining) {
-  sendErrors += filesRemaining;
+void JobCounters::sendFailed() {
   sendIcon = StatusIcon::Error;
   sendErrorsLabel = std::to_string(sendErrors);
 }
@@ -82,11 +81,16 @@ void JobCounters::sendStopStarted() {
 
 void JobCounters::sendStopEnded() { sendIcon = StatusIcon::Idle; }
 
-void JobCounters::sendEnded(int32_t filesRemaining) {
+void JobCounters::sendEnded(int32_t filesRemaining, int32_t filesNotAttempted) {
+  sendErrors += filesNotAttempted;
   if (sendsRunning >= 1) --sendsRunning;
   updateBusyAfterEnd();
-  // The label shows what this send left behind; the counter itself stays.
-  if (filesRemaining != 0) sendErrorsLabel = std::to_string(filesRemaining);
+  // The label shows what this send left behind.
+  if (filesRemaining != 0) {
+    sendErrorsLabel = std::to_string(filesRemaining);
+  } else if (filesNotAttempted != 0) {
+    sendErrorsLabel = std::to_string(sendErrors);
+  }
   sendIcon = StatusIcon::Idle;
   sendStopEnabled = false;
 }

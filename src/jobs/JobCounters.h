@@ -17,8 +17,10 @@ class JobCounters {
   void sendStarted();
   void fileSent();
   void fileNotSent();
-  void sendFailed(int32_t filesRemaining);
-  void sendEnded(int32_t filesRemaining);
+  void sendFailed();
+  // The files the send never attempted count as errors here, once; those it tried and
+  // failed were counted one by one (fileNotSent).
+  void sendEnded(int32_t filesRemaining, int32_t filesNotAttempted);
   // While a stop command runs: its button disabled, its icon active; idle afterwards.
   void scanStopStarted();
   void scanStopEnded();

@@ -50,7 +50,7 @@ KalvoraEngine::KalvoraEngine(MainThreadPoster& mainThread, UserPrompts& prompts)
 KalvoraEngine::~KalvoraEngine() { Shutdown(); }
 
 std::string KalvoraEngine::StartScan(const std::string& root) {
-  if (shutDown_ || !hasAnyEntry(root)) return "";
+  if (shutDown_ || stoppedEverything_ || !hasAnyEntry(root)) return "";
   const std::time_t now = std::time(nullptr);
   const JobFolder folder = makeJobFolder(now);
   const std::string& jobFolder = folder.path;
@@ -104,6 +104,7 @@ JobJournal* KalvoraEngine::journalOf(const std::string& jobFolder) const {
 }
 
 void KalvoraEngine::StartSending(const std::string& jobFolder) {
+  if (shutDown_ || stoppedEverything_) return;
   for (const StationChoice& station :
        selectDestinations(settings, stations, rules, jobFolder, prompts_))
     StartSendJob(station.aeTitle, station.host, station.port, jobFolder);
@@ -111,7 +112,7 @@ void KalvoraEngine::StartSending(const std::string& jobFolder) {
 
 void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
                                  int port, const std::string& jobFolder) {
-  if (shutDown_) return;
+  if (shutDown_ || stoppedEverything_) return;
   SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
   const JobDestination destination{calledAeTitle, host, port};
   if (JobJournal* journal = journalOf(jobFolder)) {
@@ -261,7 +262,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFailed:
-      counters_.sendFailed(p.filesRemaining);
+      counters_.sendFailed();
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::FileSent:
@@ -279,9 +280,12 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFinished:
-      jobs_.SetJobStatus(p.jobFolder, jobStatusText(JobStatus::Finished));
+      // A send stopped before every file was offered did not finish the job.
+      jobs_.SetJobStatus(p.jobFolder,
+                         jobStatusText(p.stopped && p.filesNotAttempted > 0 ? JobStatus::Stopped
+                                                                            : JobStatus::Finished));
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
-      counters_.sendEnded(p.filesRemaining);
+      counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
       sendEnded(p.jobFolder, destination);
       break;
   }
@@ -346,6 +350,15 @@ void KalvoraEngine::StopSends() {
   }
   counters_.sendStopEnded();
   countersChanged(counters_.busy);
+}
+
+void KalvoraEngine::StopEverythingNow() {
+  stoppedEverything_ = true;
+  for (ScanEntry& entry : scanThreads_) entry.worker->requestStop();
+  for (SendEntry& entry : sendThreads_) {
+    entry.worker->requestStop();
+    entry.worker->abort();
+  }
 }
 
 void KalvoraEngine::Shutdown() {

@@ -81,6 +81,9 @@ class KalvoraEngine {
   // is disabled and the status icon active; the icon is idle afterwards.
   void StopScans();
   void StopSends();
+  // For a front end that is about to end (Ctrl-C): asks every scan to stop and cuts every
+  // send's association at once, without waiting, and starts no new scan or send.
+  void StopEverythingNow();
   // Stops and joins every worker. Deletes the folders of jobs still copying; keeps those
   // of jobs pending, sending or failed, to be found again at the next start. Never hangs:
   // a send stalled on the network is aborted.
@@ -123,6 +126,7 @@ class KalvoraEngine {
   EngineObserver* observer_ = nullptr;
   bool sendAfterScan_ = true;
   bool shutDown_ = false;
+  bool stoppedEverything_ = false;
   // Reports still queued when the engine is gone must not touch it.
   std::shared_ptr<bool> alive_;
 

@@ -47,8 +47,8 @@ void completeIdentification(DcmDataset& dataset, std::string& patientId, std::st
 }  // namespace
 
 bool MediaScan::ImportFile(const std::string& path, const std::string& name) {
-  return FinishImport(
-      loadMediaFile(path, name, hasExclusions_ ? request_.excludedExtensions : kNoExclusions));
+  return FinishImport(loadMediaFile(
+      path, name, hasExclusions_ ? request_.excludedExtensions : kNoExclusions, &stopFlag_));
 }
 
 bool MediaScan::FinishImport(MediaFileLoad load) {

@@ -31,7 +31,8 @@ bool isDirectoryObject(DcmFileFormat& file) {
 }  // namespace
 
 MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
-                            const std::vector<std::string>& excluded) {
+                            const std::vector<std::string>& excluded,
+                            const std::atomic<bool>* stop) {
   using Outcome = MediaFileLoad::Outcome;
   MediaFileLoad load;
   try {
@@ -52,7 +53,10 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
     }
     auto file = std::make_unique<DcmFileFormat>();
     // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
-    if (loadDicomFileGuarded(*file, source.loadPath()) != EC_Normal) {
+    const OFCondition loaded = stop ? loadDicomFileGuarded(*file, source.loadPath(), *stop)
+                                    : loadDicomFileGuarded(*file, source.loadPath());
+    if (stop && stop->load()) return load;  // Failed: given up, nothing to report
+    if (loaded != EC_Normal) {
       load.outcome = source.hasDicomPrefix() ? Outcome::DamagedDicom : Outcome::NotDicom;
       return load;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct MediaFileLoad {
   std::unique_ptr<DcmFileFormat> file;
 };
 
-// Never throws; `excluded` is empty when extension filtering is off.
+// Never throws; `excluded` is empty when extension filtering is off. With `stop`, a long
+// read gives up (Failed) soon after it is set.
 MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
-                            const std::vector<std::string>& excluded);
+                            const std::vector<std::string>& excluded,
+                            const std::atomic<bool>* stop = nullptr);

@@ -126,9 +126,9 @@ void MediaScan::Scan() {
 }
 
 void MediaScan::importAhead(const std::string& path, const std::string& name) {
-  std::future<MediaFileLoad> next =
-      std::async(std::launch::async, loadMediaFile, path, name,
-                 hasExclusions_ ? request_.excludedExtensions : std::vector<std::string>());
+  std::future<MediaFileLoad> next = std::async(
+      std::launch::async, loadMediaFile, path, name,
+      hasExclusions_ ? request_.excludedExtensions : std::vector<std::string>(), &stopFlag_);
   finishPending();
   pending_ = std::move(next);
 }

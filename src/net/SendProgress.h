@@ -1,10 +1,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/ofstd/ofcond.h>
 
+#include "net/FileTransfer.h"
 #include "net/SendEvent.h"
 
 // What a send job reports. Each report reaches the main thread as a copy of this record.
@@ -18,7 +20,15 @@ struct SendProgress {
   std::string message;
   OFCondition condition = EC_Normal;  // result of the latest DCMTK step
   int filesSent = 0;
-  int filesRemaining = 0;
+  int filesRemaining = 0;  // queued and not (yet) stored
+  // Counted from the job's own list of files: sent + failed + not attempted = the regular
+  // files of the folder, less Kalvora's own and those the station stored before.
+  int filesFailed = 0;
+  int filesNotAttempted = 0;
+  // The job ended on a stop request or an abort, not on its own.
+  bool stopped = false;
+  // With SendFinished only: every file of the folder and its outcome.
+  std::vector<FileTransfer> transfers;
   // Set with each FileSent: the station's warning status and its meaning, empty when the
   // store was a plain success.
   std::string warning;

@@ -78,7 +78,7 @@ void StoreScu::Run() {
         report(SendFailed, "Unknown error in StoreScu::Run()");
         if (codecsHeld_) CodecRegistration::release();
         codecsHeld_ = false;
-        report(SendFinished);
+        finish();
       }
     } catch (...) {
     }
@@ -93,29 +93,29 @@ void StoreScu::runGuarded() {
   filesRemaining_ = 0;
   report(SendStarted);
 
+  // Listed first, so that even a job stopped at once accounts for every file.
+  const bool listed = !params_.jobFolder.empty() && listFolder();
   if (stopRequested_) {
-    report(SendFinished);
-    return;
+    stopSeen_ = true;
+    return finish();
   }
   if (params_.jobFolder.empty()) {
     report(SendFailed, "Parameter 'Path' is empty");
-    report(SendFinished);
-    return;
+    return finish();
+  }
+  if (!listed) {
+    report(SendFailed, "Parameter 'Path' contains no files");
+    return finish();
   }
 
-  std::vector<std::string> sendQueue;
+  std::vector<std::size_t> sendQueue;
   std::vector<std::string> sopClasses;
   std::vector<FileHeader> headers;
-  if (!gatherFiles(sendQueue, sopClasses, headers)) {
-    report(SendFailed, "Parameter 'Path' contains no files");
-    report(SendFinished);
-    return;
-  }
+  queueFiles(sendQueue, sopClasses, headers);
   filesRemaining_ = static_cast<int>(sendQueue.size());
   if (sendQueue.empty()) {
     report(SendNotice, "No files found.");
-    report(SendFinished);
-    return;
+    return finish();
   }
 
   CodecRegistration::acquire();
@@ -137,26 +137,34 @@ std::vector<ClassInOwnSyntax> StoreScu::classesInOwnSyntax(
   return own;
 }
 
-// False when the folder cannot be listed at all.
-bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
-                           std::vector<std::string>& sopClasses, std::vector<FileHeader>& headers) {
+bool StoreScu::listFolder() {
   std::error_code error;
   fs::directory_iterator entries(params_.jobFolder, error);
   if (error) return false;
-
-  std::vector<std::string> sopInstances;  // kept beside the classes, not used further
   for (const fs::directory_entry& entry : entries) {
     if (entry.is_directory(error)) continue;
     const std::string name = entry.path().filename().string();
     if (isJobFolderPrivateEntry(name) || params_.storedAlready.count(name) > 0) continue;
-    const std::string path = entry.path().string();
     if (!fs::exists(entry.path(), error)) {
       report(SendNotice, "Parameter 'Path' contains no files");
       continue;
     }
     // Devices, pipes and sockets would block or fail the load; a job folder holds none.
     if (!entry.is_regular_file(error)) continue;
-    progress_.currentFile = entry.path().filename().string();
+    FileTransfer transfer;
+    transfer.path = entry.path().string();
+    transfers_.push_back(std::move(transfer));
+  }
+  return true;
+}
+
+void StoreScu::queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::string>& sopClasses,
+                          std::vector<FileHeader>& headers) {
+  std::vector<std::string> sopInstances;  // kept beside the classes, not used further
+  for (std::size_t index = 0; index < transfers_.size(); ++index) {
+    FileTransfer& transfer = transfers_[index];
+    const std::string& path = transfer.path;
+    progress_.currentFile = fs::path(path).filename().string();
 
     if (params_.proposeOnlyRequired) {
       DIC_UI sopClass = "";
@@ -165,11 +173,13 @@ bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
       if (!safeToLoad(checkNestingDepth(path)) ||
           !DU_findSOPClassAndInstanceInFile(path.c_str(), sopClass, sizeof sopClass, sopInstance,
                                             sizeof sopInstance, OFFalse)) {
-        report(SendNotice, "Missing SOP class (or instance) in file");
+        transfer.reason = "Missing SOP class (or instance) in file";
+        report(SendNotice, transfer.reason);
         continue;
       }
       if (!dcmIsaStorageSOPClassUID(sopClass)) {
-        report(SendNotice, "Unknown storage sop class in file");
+        transfer.reason = "Unknown storage sop class in file";
+        report(SendNotice, transfer.reason);
         continue;
       }
       sopClasses.push_back(sopClass);
@@ -180,35 +190,50 @@ bool StoreScu::gatherFiles(std::vector<std::string>& sendQueue,
     if (!params_.proposeOnlyRequired && dcmIsaStorageSOPClassUID(header.sopClassUid.c_str()))
       sopClasses.push_back(header.sopClassUid);
     headers.push_back(header);
-    sendQueue.push_back(path);
+    sendQueue.push_back(index);
   }
-  return true;
 }
 
-OFCondition StoreScu::sendFiles(const std::vector<std::string>& sendQueue) {
+OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue) {
   OFCondition condition = EC_Normal;
-  bool stopSeen = false;
-  for (const std::string& path : sendQueue) {
-    if (stopSeen || aborted_ || condition == DUL_PEERREQUESTEDRELEASE ||
+  for (const std::size_t index : sendQueue) {
+    if (stopSeen_ || aborted_ || condition == DUL_PEERREQUESTEDRELEASE ||
         condition == DUL_PEERABORTEDASSOCIATION || associationLost(condition)) {
       break;
     }
-    progress_.currentFile = path;
+    FileTransfer& transfer = transfers_[index];
+    progress_.currentFile = transfer.path;
     progress_.warning.clear();
-    condition = StoreFile(association_.association(), path);
+    condition = StoreFile(association_.association(), transfer);
     progress_.condition = condition;
     if (condition.bad()) {
+      transfer.outcome = FileTransfer::Outcome::Failed;
+      transfer.reason = condition.text();
+      ++filesFailed_;
       progress_.event = FileFailed;
       progress_.message = condition.text();
     } else {
+      transfer.outcome = FileTransfer::Outcome::Stored;
       ++filesSent_;
       --filesRemaining_;
       progress_.event = FileSent;
     }
     ReportProgress();
-    if (stopRequested_) stopSeen = true;
+    if (stopRequested_) stopSeen_ = true;
   }
   return condition;
+}
+
+// The last report: every file of the folder with its outcome.
+void StoreScu::finish() {
+  if (stopSeen_ || aborted_) endReason_ = "Sending stopped";
+  for (FileTransfer& transfer : transfers_) {
+    if (transfer.outcome == FileTransfer::Outcome::NotAttempted && transfer.reason.empty())
+      transfer.reason = endReason_;
+  }
+  progress_.stopped = stopSeen_ || aborted_;
+  progress_.transfers = transfers_;
+  report(SendFinished);
 }
 
 // A store that timed out or lost its connection leaves the association in an unknown state:
@@ -218,7 +243,8 @@ bool StoreScu::associationLost(const OFCondition& condition) const {
          condition == DUL_NETWORKCLOSED || condition == DUL_READTIMEOUT;
 }
 
-OFCondition StoreScu::StoreFile(T_ASC_Association* association, const std::string& path) {
+OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& transfer) {
+  const std::string& path = transfer.path;
   const DIC_US messageId = association->nextMsgID++;
 
   FileToSend file = loadFileToSend(path, params_.correctUidPadding == 1);
@@ -265,6 +291,7 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, const std::strin
   DcmDataset* statusDetail = nullptr;
   // Sending the data and waiting for the answer get the longer wait; then back to the time-out.
   association_.setPeerWait(std::max(params_.networkTimeout, kStoreWaitFloorMs));
+  transfer.requestSent = true;
   const OFCondition condition =
       DIMSE_storeUser(association, contextId, &request, nullptr, file.dataset(), nullptr, nullptr,
                       DIMSE_NONBLOCKING, association_.peerWaitSeconds(), &response, &statusDetail,
@@ -298,12 +325,15 @@ void StoreScu::report(SendEvent event) {
 void StoreScu::report(SendEvent event, const std::string& message) {
   progress_.event = event;
   progress_.message = message;
+  if (event == SendFailed) endReason_ = message;
   ReportProgress();
 }
 
 void StoreScu::ReportProgress() {
   progress_.filesSent = filesSent_;
   progress_.filesRemaining = filesRemaining_;
+  progress_.filesFailed = filesFailed_;
+  progress_.filesNotAttempted = static_cast<int>(transfers_.size()) - filesSent_ - filesFailed_;
   if (progress_.event == SendFinished) finished_ = true;
   if (onReport_) {
     mainThread_.post(

@@ -53,11 +53,16 @@ class StoreScu {
 
  private:
   void runGuarded();
-  bool gatherFiles(std::vector<std::string>& sendQueue, std::vector<std::string>& sopClasses,
-                   std::vector<FileHeader>& headers);
+  // Every regular file of the folder into transfers_; false when it cannot be listed.
+  bool listFolder();
+  // The files to offer (indices into transfers_), the SOP classes to propose and the
+  // files' headers.
+  void queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::string>& sopClasses,
+                  std::vector<FileHeader>& headers);
   std::vector<ClassInOwnSyntax> classesInOwnSyntax(const std::vector<FileHeader>& headers) const;
-  OFCondition sendFiles(const std::vector<std::string>& sendQueue);
-  OFCondition StoreFile(T_ASC_Association* association, const std::string& path);
+  OFCondition sendFiles(const std::vector<std::size_t>& sendQueue);
+  OFCondition StoreFile(T_ASC_Association* association, FileTransfer& transfer);
+  void finish();
   OFCondition checkStoreResponse(Uint16 status);
   bool associationLost(const OFCondition& condition) const;
 
@@ -83,6 +88,10 @@ class StoreScu {
   std::atomic<bool> aborted_{false};
   int filesSent_ = 0;
   int filesRemaining_ = 0;
+  int filesFailed_ = 0;
+  std::vector<FileTransfer> transfers_;
+  bool stopSeen_ = false;
+  std::string endReason_;  // why files were left unattempted
   bool codecsHeld_ = false;
   bool finished_ = false;
 

@@ -100,7 +100,11 @@ OFCondition StoreScu::requestAssociation() {
 }
 
 void StoreScu::tearDown(const OFCondition& condition) {
-  if (condition == EC_Normal) {
+  if (aborted_) {
+    // Our own cut: whatever the store saw of it, the peer did not end the association.
+    report(SendFailed, "Association aborted: sending was stopped");
+    association_.abort();  // the connection is gone already; nothing to report of this
+  } else if (condition == EC_Normal) {
     progress_.condition = association_.release();
     if (progress_.condition.bad()) report(SendNotice, "Association Release Failed");
   } else if (condition == DUL_PEERREQUESTEDRELEASE) {
@@ -123,5 +127,5 @@ void StoreScu::tearDown(const OFCondition& condition) {
 
   if (codecsHeld_) CodecRegistration::release();
   codecsHeld_ = false;
-  report(SendFinished);
+  finish();
 }

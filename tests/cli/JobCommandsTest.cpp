@@ -4,75 +4,13 @@
 
 #include <filesystem>
 #include <functional>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "CliRun.h"
 #include "DicomFixtures.h"
+#include "JobCommandsFixture.h"
 #include "OtherUser.h"
 #include "StoreScpPeer.h"
-#include "TempDir.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::vector<nlohmann::json> jsonLines(const std::string& out) {
-  std::vector<nlohmann::json> lines;
-  std::istringstream in(out);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(nlohmann::json::parse(line));
-  return lines;
-}
-
-int countEvents(const std::vector<nlohmann::json>& lines, const std::string& event) {
-  int count = 0;
-  for (const auto& line : lines) count += line["event"] == event ? 1 : 0;
-  return count;
-}
-
-// Copies only: Kalvora's own hidden files in a job folder are none.
-int filesIn(const std::string& folder) {
-  int count = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    count += entry.is_regular_file() && entry.path().filename().string()[0] != '.' ? 1 : 0;
-  return count;
-}
-
-class JobCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(dir / "work");
-    fs::create_directories(dir / "medium/DICOM/PAT1");
-    fs::create_directories(dir / "received");
-    writeFixtureImage(dir / "medium/DICOM/PAT1/IM1");
-    writeFixtureImage(dir / "medium/DICOM/PAT1/IM2");
-    writeFileBytes(dir / "medium/README.TXT", "not an image");  // expected beside images
-    config({"set", "tempFolder", dir / "jobs"});
-    config({"set", "openTrayAfterReading", "0"});
-  }
-
-  CliResult config(std::vector<std::string> args) {
-    args.insert(args.begin(), {"config", "--workdir", dir / "work"});
-    const CliResult result = runCli(dir.path(), args);
-    EXPECT_EQ(result.status, 0) << result.err;
-    return result;
-  }
-
-  CliResult kalvora(std::vector<std::string> args) {
-    args.insert(args.begin() + 1, {"--workdir", dir / "work"});
-    return runCli(dir.path(), args);
-  }
-
-  void useStation(int port) {
-    config({"stations", "add", "PACS", "STORESCP", "127.0.0.1", std::to_string(port)});
-    config({"set", "standardDestination", "0"});
-  }
-
-  TempDir dir;
-};
-
-}  // namespace
 
 TEST_F(JobCommands, ImportStoresEveryFileAndReportsJsonLines) {
   StoreScpPeer peer(dir / "received");
@@ -245,7 +183,7 @@ TEST_F(JobCommands, SendLeavesAFolderThatIsNotAJobFolderOfKalvora) {
   StoreScpPeer peer(dir / "received");
   useStation(peer.port());
   // Named like a job folder, but not below the temporary folder.
-  for (const std::string folder : {dir / "archive", dir / "20261210334533"}) {
+  for (const std::string& folder : {dir / "archive", dir / "20261210334533"}) {
     fs::create_directories(folder);
     writeFixtureImage(folder + "/IM1");
     const CliResult sent = kalvora({"send", folder});
@@ -338,4 +276,20 @@ TEST_F(JobCommands, AnUnreadableFolderOnTheMediumIsAnErrorAndATemporaryFolderOfO
   EXPECT_NE(refused.out.find("is refused: it belongs to another user."), std::string::npos)
       << refused.out;
   EXPECT_TRUE(fs::is_empty(dir / "roots"));
+}
+
+TEST_F(JobCommands, TheSummarySaysWhichFilesDidNotArrive) {
+  StoreScpPeer peer(dir / "received", {"--abort-during"});
+  useStation(peer.port());
+  const CliResult result = kalvora({"import", dir / "medium", "--json"});
+  EXPECT_EQ(result.status, 1);
+  const nlohmann::json summary = jsonLines(result.out).back();
+  ASSERT_EQ(summary["destinations"].size(), 1u);
+  const nlohmann::json& pacs = summary["destinations"][0];
+  EXPECT_EQ(pacs["files"], 2);
+  EXPECT_EQ(pacs["filesSent"], 0);
+  EXPECT_EQ(pacs["filesFailed"], 1);
+  EXPECT_EQ(pacs["filesNotAttempted"], 1);
+  EXPECT_EQ(pacs["notAttempted"][0]["reason"], "Peer aborted association");
+  EXPECT_EQ(summary["sendErrors"], 2);
 }

@@ -4,13 +4,13 @@
 #include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <thread>
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 
 #include "CliRun.h"
 #include "DicomFixtures.h"
+#include "JobCommandsFixture.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 #include "jobs/JobJournal.h"
@@ -23,62 +23,33 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// Copies only: Kalvora's own hidden files in a job folder are none.
-int filesIn(const std::string& folder) {
-  int count = 0;
-  for (const auto& entry : fs::directory_iterator(folder))
-    count += entry.is_regular_file() && entry.path().filename().string()[0] != '.' ? 1 : 0;
-  return count;
-}
-
-class KeptJobCommands : public ::testing::Test {
+// The job commands' fixture, with the commands for kept jobs.
+class KeptJobCommands : public JobCommands {
  protected:
-  void SetUp() override {
-    fs::create_directories(dir / "work");
-    fs::create_directories(dir / "received");
-    writeMedium(2);
-    run({"config", "set", "tempFolder", dir / "jobs"});
-    run({"config", "set", "openTrayAfterReading", "0"});
-  }
-
-  void writeMedium(int files, int size = 16) {
+  // `count` images of `size` x `size` pixels replace the medium.
+  void writeMedium(int count, int size) {
     fs::remove_all(dir / "medium");
     fs::create_directories(dir / "medium/DICOM");
     FixtureImage image;
     image.rows = image.columns = size;
-    for (int i = 1; i <= files; ++i)
+    for (int i = 1; i <= count; ++i)
       writeFixtureImage(dir / ("medium/DICOM/IM" + std::to_string(i)), image);
   }
 
-  // kalvora-cli with --workdir after the command words that precede the options.
-  CliResult run(std::vector<std::string> args) {
-    const size_t words = args[0] == "jobs" || args[0] == "config" ? 2 : 1;
-    args.insert(args.begin() + static_cast<long>(words), {"--workdir", dir / "work"});
-    return runCli(dir.path(), args);
-  }
-
-  void useStation(int port) {
-    run({"config", "stations", "add", "PACS", "STORESCP", "127.0.0.1", std::to_string(port)});
-    run({"config", "set", "standardDestination", "0"});
-  }
-
   nlohmann::json keptJobs() {
-    const CliResult listed = run({"jobs", "list", "--json"});
+    const CliResult listed = kalvora({"jobs", "list", "--json"});
     EXPECT_EQ(listed.status, 0) << listed.err;
     return nlohmann::json::parse(listed.out);
   }
 
   // Imports the medium to a station that is down; returns the kept job folder.
   std::string importToADownStation() {
-    const CliResult imported = run({"import", dir / "medium", "--json"});
+    const CliResult imported = kalvora({"import", dir / "medium", "--json"});
     EXPECT_EQ(imported.status, 1) << imported.err;
-    std::string last = imported.out.substr(imported.out.rfind('{'));
-    const std::string folder = nlohmann::json::parse(last)["jobFolder"];
+    const std::string folder = jsonLines(imported.out).back()["jobFolder"];
     EXPECT_TRUE(contains(imported.out, "kalvora-cli jobs send " + folder)) << imported.out;
     return folder;
   }
-
-  TempDir dir;
 };
 
 }  // namespace
@@ -103,11 +74,11 @@ TEST_F(KeptJobCommands, AFailedImportIsListedSentAgainAndDiscarded) {
                                   std::to_string(port) + R"(, "stored": 0, "missing": 2}])"));
 
   // Still down: kept.
-  EXPECT_EQ(run({"jobs", "send", folder}).status, 1);
+  EXPECT_EQ(kalvora({"jobs", "send", folder}).status, 1);
   EXPECT_EQ(filesIn(folder), 2);
 
   StoreScpPeer peer(dir / "received", {}, "STORESCP", port);
-  const CliResult sent = run({"jobs", "send", "--all"});
+  const CliResult sent = kalvora({"jobs", "send", "--all"});
   EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
   EXPECT_TRUE(contains(sent.out, "Sending finished. (sended files: 2)")) << sent.out;
   EXPECT_EQ(filesIn(dir / "received"), 2);
@@ -115,19 +86,18 @@ TEST_F(KeptJobCommands, AFailedImportIsListedSentAgainAndDiscarded) {
   EXPECT_TRUE(keptJobs().empty());
 
   // Another failed job, to a station given instead, and one discarded.
-  run({"config", "stations", "add", "DOWN", "DOWN", "127.0.0.1",
-       std::to_string(freeLoopbackPort())});
-  run({"config", "set", "standardDestination", "1"});
+  config({"stations", "add", "DOWN", "DOWN", "127.0.0.1", std::to_string(freeLoopbackPort())});
+  config({"set", "standardDestination", "1"});
   const std::string redirected = importToADownStation();
   const std::string discarded = importToADownStation();
   fs::remove_all(dir / "received");
   fs::create_directories(dir / "received");
-  const CliResult elsewhere = run({"jobs", "send", redirected, "--to", "PACS"});
+  const CliResult elsewhere = kalvora({"jobs", "send", redirected, "--to", "PACS"});
   EXPECT_EQ(elsewhere.status, 0) << elsewhere.out << elsewhere.err;
   EXPECT_EQ(filesIn(dir / "received"), 2);
   EXPECT_FALSE(fs::exists(redirected));
 
-  const CliResult removed = run({"jobs", "discard", discarded});
+  const CliResult removed = kalvora({"jobs", "discard", discarded});
   EXPECT_EQ(removed.status, 0) << removed.err;
   EXPECT_TRUE(contains(removed.out, "Discarded '" + discarded + "': 2 files removed."))
       << removed.out;
@@ -135,9 +105,9 @@ TEST_F(KeptJobCommands, AFailedImportIsListedSentAgainAndDiscarded) {
   EXPECT_TRUE(fs::is_empty(dir / "jobs"));
 
   // Usage errors.
-  EXPECT_EQ(run({"jobs", "send"}).status, 2);
-  EXPECT_EQ(run({"jobs", "discard", dir / "medium"}).status, 2);
-  EXPECT_EQ(run({"jobs", "send", "--all", "--to", "NOPE"}).status, 2);
+  EXPECT_EQ(kalvora({"jobs", "send"}).status, 2);
+  EXPECT_EQ(kalvora({"jobs", "discard", dir / "medium"}).status, 2);
+  EXPECT_EQ(kalvora({"jobs", "send", "--all", "--to", "NOPE"}).status, 2);
 }
 
 TEST_F(KeptJobCommands, AJobInUseByAnotherKalvoraIsLeftAlone) {
@@ -148,11 +118,11 @@ TEST_F(KeptJobCommands, AJobInUseByAnotherKalvoraIsLeftAlone) {
   ASSERT_TRUE(otherProcess);
 
   EXPECT_EQ(keptJobs()[0]["inUse"], true);
-  const CliResult sent = run({"jobs", "send", folder});
+  const CliResult sent = kalvora({"jobs", "send", folder});
   EXPECT_EQ(sent.status, 1);
   EXPECT_TRUE(contains(sent.err, "is in use by a running Kalvora")) << sent.err;
-  EXPECT_EQ(run({"jobs", "discard", "--all"}).status, 0);
-  EXPECT_EQ(run({"jobs", "discard", folder}).status, 1);
+  EXPECT_EQ(kalvora({"jobs", "discard", "--all"}).status, 0);
+  EXPECT_EQ(kalvora({"jobs", "discard", folder}).status, 1);
   EXPECT_EQ(filesIn(folder), 2);
 }
 
@@ -176,7 +146,7 @@ TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
     if (point.event == nullptr)
       useStation(slow.port());
     else
-      run({"config", "stations", "edit", "0", "--port", std::to_string(slow.port())});
+      config({"stations", "edit", "0", "--port", std::to_string(slow.port())});
 
     {
       CliProcess import(dir.path(), {"import", dir / "medium", "--workdir", dir / "work", "--json"},
@@ -214,7 +184,7 @@ TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
       EXPECT_TRUE(copy.loadFile(entry.path().c_str()).good()) << entry.path();
     }
 
-    const CliResult resent = run({"jobs", "send", "--all"});
+    const CliResult resent = kalvora({"jobs", "send", "--all"});
     EXPECT_EQ(resent.status, 0) << resent.out << resent.err;
     EXPECT_TRUE(fs::is_empty(dir / "jobs"));
     EXPECT_EQ(filesIn(dir / "received"), listedFolders.empty() ? kFiles : listedCopies);

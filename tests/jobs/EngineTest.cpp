@@ -324,6 +324,10 @@ TEST_F(EngineTest, StoppingSendsBetweenFilesLeavesTheRestUnsent) {
   EXPECT_EQ(filesIn(work / "received"), finished.filesSent);
   EXPECT_EQ(engine.counters().sendFiles, finished.filesSent);
   EXPECT_EQ(engine.counters().sendErrorsLabel, std::to_string(finished.filesRemaining));
+  // The files left are not attempted, and errors: none goes uncounted.
+  EXPECT_EQ(finished.filesNotAttempted, finished.filesRemaining);
+  EXPECT_EQ(engine.counters().sendErrors, finished.filesRemaining);
+  // Not every file arrived: kept to be sent again.
   EXPECT_EQ(engine.jobs()[0].status, "Failed");
   EXPECT_TRUE(exists(jobFolder));
   EXPECT_EQ(duringStop, (StopControls{{StatusIcon::Active, false}, {StatusIcon::Idle, false}}));
@@ -384,4 +388,16 @@ TEST_F(EngineTest, ShutdownDoesNotWaitForAStalledPeer) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   // Not delivered: kept to be sent again.
   EXPECT_EQ(filesIn(jobFolder), 4);  // three copies and the journal
+}
+
+// Each file the station did not store is one send error: never two, never none.
+TEST_F(EngineTest, SendErrorsCountEachFileNotStoredOnce) {
+  writeMedium(20);
+  StoreScpPeer peer(work / "received", {"--abort-during"});
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(engine.counters().sendFiles, 0);
+  EXPECT_EQ(engine.counters().sendErrors, 20);  // the store that failed and the 19 behind it
 }

@@ -26,20 +26,22 @@ TEST(JobCounters, BusyUntilTheLastWorkerEnds) {
   counters.sendStarted();
   counters.scanEnded();
   EXPECT_TRUE(counters.busy);
-  counters.sendEnded(0);
+  counters.sendEnded(0, 0);
   EXPECT_FALSE(counters.busy);
   counters.scanEnded();  // never below zero
   EXPECT_EQ(counters.scansRunning, 0);
 }
 
-TEST(JobCounters, FailedAssociationCountsTheRemainingFiles) {
+// Each file not stored is one error, whether it failed or was never attempted.
+TEST(JobCounters, AFailedSendCountsEachFileItDidNotStoreOnce) {
   JobCounters counters;
   counters.sendStarted();
-  counters.fileNotSent();
-  counters.sendFailed(7);
-  EXPECT_EQ(counters.sendErrors, 8);
-  counters.sendEnded(7);
-  EXPECT_EQ(counters.sendErrors, 8);
+  counters.fileNotSent();  // the file being stored when the peer went away
+  counters.sendFailed();
+  EXPECT_EQ(counters.sendErrors, 1);
+  EXPECT_EQ(counters.sendIcon, StatusIcon::Error);
+  counters.sendEnded(7, 6);  // 7 left of the queue, 6 of them never attempted
+  EXPECT_EQ(counters.sendErrors, 7);
   EXPECT_EQ(counters.sendErrorsLabel, "7");
   EXPECT_EQ(counters.sendFilesLabel, "-");
 }

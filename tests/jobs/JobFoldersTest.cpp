@@ -218,7 +218,9 @@ TEST(JobFoldersTest, ATemporaryFolderOthersCouldChangeIsRefused) {
     EXPECT_NE(made.error.find(c.reason), std::string::npos) << made.error;
     EXPECT_NE(made.error.find("is refused"), std::string::npos) << made.error;
     EXPECT_FALSE(fs::exists(fs::symlink_status(made.path)));
-    if (fs::exists(base / "elsewhere")) EXPECT_TRUE(fs::is_empty(base / "elsewhere"));
+    if (fs::exists(base / "elsewhere")) {
+      EXPECT_TRUE(fs::is_empty(base / "elsewhere"));
+    }
   }
 }
 

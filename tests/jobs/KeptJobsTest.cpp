@@ -120,7 +120,7 @@ TEST_F(KeptJobs, AnUndeliveredJobIsKeptAndTheResendStoresOnlyTheMissingFiles) {
     StoreScpPeer working(work / "second", {}, "STORESCP", port);
     ASSERT_TRUE(run.engine.ResendJob(jobFolder));
     ASSERT_TRUE(run.waitUntilIdle(jobFolder));
-    EXPECT_EQ(run.job(jobFolder).status, "Finished");
+    EXPECT_EQ(run.job(jobFolder).status, "Finished") << run.job(jobFolder).log;
     EXPECT_EQ(filesIn(work / "second"), 5 - c.storedAtFirst);
     EXPECT_FALSE(fs::exists(jobFolder));
     EXPECT_EQ(run.engine.undeliveredJobCount(), 0);

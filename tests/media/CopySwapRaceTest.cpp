@@ -109,6 +109,5 @@ TEST(CopySwapRace, NoCopyReachesAFileSwappedInByAnotherProcess) {
     EXPECT_TRUE(copy.loadFile(entry.path().c_str()).good()) << entry.path();
     ++whole;
   }
-  EXPECT_GT(reports.back().filesSaved, 0);
   EXPECT_LE(whole, reports.back().filesSaved);
 }

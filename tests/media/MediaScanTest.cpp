@@ -2,8 +2,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <thread>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -12,6 +15,7 @@
 #include "DicomFixtures.h"
 #include "ScanTestSupport.h"
 #include "TempDir.h"
+#include "TestMainThread.h"
 #include "media/MediaScan.h"
 
 namespace fs = std::filesystem;
@@ -420,3 +424,25 @@ TEST_F(MediaScanTest, NewPatientDataWinsOverAnonymizedPatientId) {
 }
 
 }  // namespace
+
+TEST_F(MediaScanTest, AStopIsHeardWhileAHugeFileIsRead) {
+  image("IM1");
+  { std::ofstream(medium("HUGE")); }
+  fs::resize_file(medium("HUGE"), 8ull << 30);  // sparse: seconds of zeros to read
+  image("IM2");
+  TestMainThread mainThread;
+  std::vector<ScanEvent> events;
+  MediaScan scan(plainRequest(medium(), job()), mainThread, prompts_,
+                 [&](ScanEvent event, const ScanProgress&) { events.push_back(event); });
+  scan.start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  const auto start = std::chrono::steady_clock::now();
+  scan.requestStop();
+  EXPECT_TRUE(scan.waitFor(std::chrono::seconds(2)));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  mainThread.runUntil([&] { return !events.empty() && events.back() == ScanEvent::ScanStopped; },
+                      std::chrono::seconds(5));
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), ScanEvent::ScanStopped);
+}

@@ -17,6 +17,7 @@
 #include "TempDir.h"
 #include "config/AppSettings.h"
 #include "net/CodecRegistration.h"
+#include "net/FileTransfer.h"
 #include "net/StationEcho.h"
 #include "net/StoreScu.h"
 
@@ -385,6 +386,10 @@ TEST(StoreScu, AbortFromAnotherThreadEndsAStalledStore) {
   EXPECT_EQ(run.count(FileSent), 0);
   EXPECT_LE(run.count(FileFailed), 1);
   EXPECT_TRUE(prompts.retryQuestions.empty());
+  // Our own cut is told as ours, never as the station's.
+  EXPECT_EQ(run.messages(SendFailed), (Texts{"Association aborted: sending was stopped"}));
+  EXPECT_TRUE(run.last().stopped);
+  EXPECT_EQ(run.last().filesFailed + run.last().filesNotAttempted, 2);
 }
 
 TEST(StoreScu, CompressedFilesAreConvertedAndStored) {
@@ -536,4 +541,56 @@ TEST(StoreScu, StopWaitingAtTheStartEndsAtOnce) {
                                  [](StoreScu& job) { job.requestStop(); });
 
   EXPECT_EQ(run.events(), (Events{SendStarted, SendFinished}));
+}
+
+// Whatever the station does, every file of the folder ends sent, failed or not attempted,
+// each counted once: the failed ones by their own report, the others at the end.
+TEST(StoreScu, EveryFileIsSentFailedOrNotAttemptedWhateverTheStationDoes) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> peerOptions;  // empty name: nobody listens
+    int sent;
+  };
+  const Case cases[] = {
+      {"stores everything", {}, 5},
+      {"aborts during the first store", {"--abort-during"}, 0},
+      {"aborts before its first answer", {"--abort-after"}, 0},
+      {"rejects the association", {"--refuse"}, 0},
+      {"is not there", {"none"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir job, received;
+    writeImages(job, 5);
+    std::unique_ptr<StoreScpPeer> peer;
+    int port = freeLoopbackPort();
+    if (c.peerOptions.empty() || c.peerOptions[0] != "none") {
+      peer = std::make_unique<StoreScpPeer>(received.path(), c.peerOptions);
+      port = peer->port();
+    }
+    ScriptedPrompts prompts;
+
+    const SendRun run = runSendJob(loopbackParams(job.path(), port), prompts);
+
+    ASSERT_TRUE(run.finished());
+    const SendProgress& last = run.last();
+    EXPECT_EQ(last.filesSent, c.sent);
+    EXPECT_EQ(last.filesSent + last.filesFailed + last.filesNotAttempted, 5);
+    EXPECT_EQ(run.count(FileFailed), last.filesFailed);
+    EXPECT_EQ(run.count(FileSent), last.filesSent);
+    ASSERT_EQ(last.transfers.size(), 5u);
+    EXPECT_EQ(countTransfers(last.transfers, FileTransfer::Outcome::Stored), last.filesSent);
+    EXPECT_EQ(countTransfers(last.transfers, FileTransfer::Outcome::NotAttempted),
+              last.filesNotAttempted);
+    for (const FileTransfer& transfer : last.transfers) {
+      EXPECT_EQ(transfer.requestSent,
+                transfer.outcome == FileTransfer::Outcome::Stored ||
+                    (transfer.outcome == FileTransfer::Outcome::Failed &&
+                     c.peerOptions.size() == 1 && c.peerOptions[0].rfind("--abort", 0) == 0))
+          << transfer.path;
+      if (transfer.outcome != FileTransfer::Outcome::Stored) {
+        EXPECT_FALSE(transfer.reason.empty()) << transfer.path;
+      }
+    }
+  }
 }

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "JobCommandsFixture.h"
+#include "StoreScpPeer.h"
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+namespace {
+
+// Waits until the running command has written `text` to stdout.
+bool waitForOutput(const CliProcess& cli, const std::string& text) {
+  const auto deadline = steady_clock::now() + std::chrono::seconds(30);
+  while (cli.outSoFar().find(text) == std::string::npos) {
+    if (steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return true;
+}
+
+// Interrupts and tells how long the command took to end after that; a minute when never.
+milliseconds timeToEndAfterInterrupt(CliProcess& cli) {
+  const auto start = steady_clock::now();
+  cli.interrupt();
+  if (!cli.waitFor(std::chrono::seconds(60))) return std::chrono::minutes(1);
+  return std::chrono::duration_cast<milliseconds>(steady_clock::now() - start);
+}
+
+constexpr milliseconds kPromptly{2000};
+
+}  // namespace
+
+TEST_F(JobCommands, CtrlCEndsAnImportReadingAHugeFilePromptly) {
+  // Sparse: nothing on disk, but many seconds of zeros to read.
+  fs::remove_all(dir / "medium");
+  fs::create_directories(dir / "medium");
+  { std::ofstream(dir / "medium/HUGE"); }
+  fs::resize_file(dir / "medium/HUGE", 8ull << 30);
+
+  CliProcess cli(dir.path(), withWorkdir({"import", dir / "medium", "--no-send", "--json"}));
+  ASSERT_TRUE(waitForOutput(cli, "ScanStarted"));
+  std::this_thread::sleep_for(milliseconds(200));
+  EXPECT_LT(timeToEndAfterInterrupt(cli), kPromptly);
+
+  const CliResult result = cli.result();
+  EXPECT_NE(result.status, 0);
+  EXPECT_EQ(countEvents(jsonLines(result.out), "ScanStopped"), 1) << result.out;
+  // The stopped job's folder is gone: it is not named as kept.
+  EXPECT_EQ(result.out.find("Job folder kept"), std::string::npos) << result.out;
+  EXPECT_TRUE(!fs::exists(dir / "jobs") || fs::is_empty(dir / "jobs"));
+}
+
+TEST_F(JobCommands, CtrlCCutsASendToAStationThatStoppedAnswering) {
+  StoreScpPeer stalled(dir / "received", {"--sleep-during", "60"});
+  useStation(stalled.port());
+  config({"set", "timeoutMs", "100000"});
+
+  CliProcess cli(dir.path(), withWorkdir({"import", dir / "medium", "--json"}));
+  ASSERT_TRUE(waitForOutput(cli, "SendStarted"));
+  std::this_thread::sleep_for(milliseconds(300));
+  EXPECT_LT(timeToEndAfterInterrupt(cli), kPromptly);
+  EXPECT_EQ(cli.result().status, 1);
+}
+
+TEST_F(JobCommands, RetriesWaitLongerEachTimeAndCtrlCEndsThem) {
+  useStation(freeLoopbackPort());
+
+  const auto start = steady_clock::now();
+  const CliResult two = kalvora({"import", dir / "medium", "--retry", "2"});
+  EXPECT_GE(steady_clock::now() - start, milliseconds(1500));  // 0.5 s, then 1 s
+  EXPECT_NE(two.err.find("retry 1 of 2), waiting 0.5 s"), std::string::npos) << two.err;
+  EXPECT_NE(two.err.find("retry 2 of 2), waiting 1 s"), std::string::npos) << two.err;
+  EXPECT_EQ(two.status, 1);
+
+  CliProcess many(dir.path(), withWorkdir({"import", dir / "medium", "--retry", "100000"}));
+  std::this_thread::sleep_for(milliseconds(1000));
+  EXPECT_LT(timeToEndAfterInterrupt(many), kPromptly);
+  const CliResult result = many.result();
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = result.err.find("retry ", at)) != std::string::npos; ++at) ++lines;
+  EXPECT_GE(lines, 1u);
+  EXPECT_LE(lines, 3u);  // said once per try, and tries are spaced
+}
