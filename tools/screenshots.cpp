@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "ConfigDialogScreenshots.h"
 #include "SampleMedium.h"
 #include "app/CAboutBox.h"
 #include "app/CKalvoraDlg.h"
@@ -138,6 +139,7 @@ int main(int argc, char** argv) {
                                    "moment. Do you want to retry?"),
                     QMessageBox::Yes | QMessageBox::No);
   save(retry, "retry-question");
+  saveConfigurationDialogs(save, work);
 
   prompts.cancelAll();
   engine.Shutdown();

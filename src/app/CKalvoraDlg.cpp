@@ -13,6 +13,7 @@
 #include "app/KalvoraTray.h"
 #include "app/MessageBoxes.h"
 #include "config/ConfigFiles.h"
+#include "config/dialogs/COptionsDlg.h"
 #include "jobs/KalvoraEngine.h"
 #include "ui_CKalvoraDlg.h"
 
@@ -21,9 +22,10 @@ namespace {
 // The job list adds this much height to the window when it is shown.
 constexpr int kJobListHeight = 100;
 
-// The configuration dialogs come with their own change; until COptionsDlg is there, no
-// options dialog can be created.
-int runOptionsDialog(KalvoraEngine& /*engine*/, QWidget* /*parent*/) { return -1; }
+int runOptionsDialog(KalvoraEngine& engine, QWidget* parent) {
+  COptionsDlg options({engine.settings, engine.stations, engine.rules, engine.filters}, parent);
+  return options.exec();
+}
 
 Configuration configurationOf(const KalvoraEngine& engine) {
   return {engine.settings, engine.filters, engine.rules, engine.stations};

@@ -7,18 +7,40 @@
 
 #include "net/DicomAssociation.h"
 
-EchoResult echoStation(const std::string& callingAeTitle, const std::string& calledAeTitle,
-                       const std::string& host, int port, int timeoutMs, int maxPduSize) {
-  const std::string peer = calledAeTitle + " at " + host + ":" + std::to_string(port);
-  DicomAssociation association(timeoutMs);
+StationEcho::StationEcho(std::string callingAeTitle, std::string calledAeTitle, std::string host,
+                         int port, int timeoutMs, int maxPduSize)
+    : callingAeTitle_(std::move(callingAeTitle)),
+      calledAeTitle_(std::move(calledAeTitle)),
+      host_(std::move(host)),
+      port_(port),
+      maxPduSize_(maxPduSize),
+      association_(std::make_unique<DicomAssociation>(timeoutMs)) {}
+
+StationEcho::~StationEcho() = default;
+
+void StationEcho::cut() {
+  cut_ = true;
+  association_->cut();
+}
+
+EchoResult StationEcho::run() {
+  EchoResult result = exchange();
+  if (!result.ok && cut_) result = {false, "The test was cancelled."};
+  association_->discard();
+  return result;
+}
+
+EchoResult StationEcho::exchange() {
+  const std::string peer = calledAeTitle_ + " at " + host_ + ":" + std::to_string(port_);
+  DicomAssociation& association = *association_;
   OFCondition cond = association.initializeNetwork();
   if (cond.bad()) return {false, std::string("Cannot initialize the network: ") + cond.text()};
 
-  cond = association.createParameters(maxPduSize);
+  cond = association.createParameters(maxPduSize_);
   if (cond.bad()) return {false, std::string("Invalid maximum PDU size: ") + cond.text()};
   T_ASC_Parameters* params = association.parameters();
-  ASC_setAPTitles(params, callingAeTitle.c_str(), calledAeTitle.c_str(), nullptr);
-  const std::string address = host + ":" + std::to_string(port);
+  ASC_setAPTitles(params, callingAeTitle_.c_str(), calledAeTitle_.c_str(), nullptr);
+  const std::string address = host_ + ":" + std::to_string(port_);
   ASC_setPresentationAddresses(params, "localhost", address.c_str());
   const char* transferSyntaxes[] = {UID_LittleEndianExplicitTransferSyntax,
                                     UID_BigEndianExplicitTransferSyntax,
@@ -55,4 +77,9 @@ EchoResult echoStation(const std::string& callingAeTitle, const std::string& cal
   }
   association.release();
   return {true, "The station " + peer + " answered the C-ECHO."};
+}
+
+EchoResult echoStation(const std::string& callingAeTitle, const std::string& calledAeTitle,
+                       const std::string& host, int port, int timeoutMs, int maxPduSize) {
+  return StationEcho(callingAeTitle, calledAeTitle, host, port, timeoutMs, maxPduSize).run();
 }

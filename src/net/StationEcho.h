@@ -1,6 +1,10 @@
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <string>
+
+class DicomAssociation;
 
 struct EchoResult {
   bool ok = false;
@@ -8,6 +12,32 @@ struct EchoResult {
 };
 
 // Verifies a station with a C-ECHO: association, echo, release. Every wait is bounded
-// by timeoutMs.
+// by timeoutMs. A window that tests a station runs it on a thread of its own and cuts it
+// when it closes.
+class StationEcho {
+ public:
+  StationEcho(std::string callingAeTitle, std::string calledAeTitle, std::string host, int port,
+              int timeoutMs, int maxPduSize);
+  ~StationEcho();
+  StationEcho(const StationEcho&) = delete;
+  StationEcho& operator=(const StationEcho&) = delete;
+
+  // Once, on the thread that may wait.
+  EchoResult run();
+  // Thread-safe: run() gives up at its next network wait.
+  void cut();
+
+ private:
+  EchoResult exchange();
+
+  std::string callingAeTitle_;
+  std::string calledAeTitle_;
+  std::string host_;
+  int port_;
+  int maxPduSize_;
+  std::unique_ptr<DicomAssociation> association_;
+  std::atomic<bool> cut_{false};
+};
+
 EchoResult echoStation(const std::string& callingAeTitle, const std::string& calledAeTitle,
                        const std::string& host, int port, int timeoutMs, int maxPduSize);

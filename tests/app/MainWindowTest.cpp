@@ -381,8 +381,9 @@ class MainWindowTest : public QObject {
     QVERIFY(!window.dialogOpen());
     QCOMPARE(engine.jobs().size(), 0);
 
+    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     window.runOptions();
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Dialog box could not be created!")});
+    QVERIFY(boxes.texts.isEmpty());
   }
 };
 
