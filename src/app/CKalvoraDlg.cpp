@@ -110,6 +110,9 @@ void CKalvoraDlg::initialise() {
   }
   if (exiting_) return;
 
+  // Jobs an earlier run did not deliver, or left behind when it ended abruptly.
+  engine_.RecoverJobFolders();
+
   visible_ = engine_.settings.startMinimized == 0;
   trayAdded_ = tray_->AddTrayIcon();
   if (!trayAdded_) visible_ = true;
@@ -214,6 +217,8 @@ void CKalvoraDlg::runManualStart() {
 void CKalvoraDlg::runStatus() {
   if (ui_->jobList->selectedItems().isEmpty()) return;
   CStatusDlg status(engine_.jobs(), ui_->jobList, this);
+  status.setKeptJobActions({[this](const std::string& folder) { engine_.ResendJob(folder); },
+                            [this](const std::string& folder) { engine_.DiscardJob(folder); }});
   status.exec();
 }
 
@@ -283,6 +288,12 @@ void CKalvoraDlg::setJobRow(int index) {
   row->setText(0, QString::fromStdString(jobs[index].number));
   row->setText(1, QString::fromStdString(jobs.PatientsText(index)));
   row->setData(0, Qt::UserRole, index);
+  // A job whose files did not all arrive stands out until it is sent again or discarded.
+  const bool failed = jobs[index].status == jobStatusText(JobStatus::Failed);
+  row->setIcon(0, failed ? Icons::status(StatusIcon::Error) : QIcon());
+  row->setToolTip(0, QString::fromStdString(jobs[index].status));
+  row->setToolTip(1, QString::fromStdString(jobs[index].status));
+  tray_->UpdateTrayTip();
 }
 
 void CKalvoraDlg::jobAdded(int index) {

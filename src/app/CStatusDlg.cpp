@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 
 #include "app/Icons.h"
+#include "app/MessageBoxes.h"
 #include "jobs/JobList.h"
 #include "ui_CStatusDlg.h"
 
@@ -22,6 +23,8 @@ CStatusDlg::CStatusDlg(const JobList& jobs, QTreeWidget* jobRows, QWidget* paren
   ui_->patients->setColumnWidth(1, 100);
   ui_->patients->setColumnWidth(2, 60);
   ui_->autoScroll->setChecked(true);
+  ui_->sendAgainButton->hide();
+  ui_->discardButton->hide();
   if (!jobRows_ || jobRows_->topLevelItemCount() <= 1) {
     ui_->previousButton->setEnabled(false);
     ui_->nextButton->setEnabled(false);
@@ -29,6 +32,8 @@ CStatusDlg::CStatusDlg(const JobList& jobs, QTreeWidget* jobRows, QWidget* paren
   connect(ui_->previousButton, &QToolButton::clicked, this, &CStatusDlg::showPrevious);
   connect(ui_->nextButton, &QToolButton::clicked, this, &CStatusDlg::showNext);
   connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ui_->sendAgainButton, &QPushButton::clicked, this, &CStatusDlg::sendAgain);
+  connect(ui_->discardButton, &QPushButton::clicked, this, &CStatusDlg::discard);
   ui_->okButton->setDefault(true);
   Refresh();
   connect(&timer_, &QTimer::timeout, this, &CStatusDlg::onTimer);
@@ -69,6 +74,7 @@ void CStatusDlg::Refresh() {
     ui_->jobFolder->setText(job ? QString::fromStdString(job->jobFolder) : QString());
     ui_->log->setPlainText(job ? QString::fromStdString(job->log) : QString());
     ui_->patients->clear();
+    showKeptJobButtons(job);
     if (job) {
       for (const PatientEntry& patient : job->patients) {
         ui_->patients->addTopLevelItem(new QTreeWidgetItem(
@@ -89,7 +95,40 @@ void CStatusDlg::onTimer() {
   const ImportJob* job = jobAtRow(row);
   if (job) ui_->status->setText(QString::fromStdString(job->status));
   const QString status = ui_->status->text();
-  if (status != QLatin1String("Finished") && status != QLatin1String("Stopped")) Refresh();
+  // A failed job waits for the user; nothing changes until it is sent again.
+  if (status != QLatin1String("Finished") && status != QLatin1String("Stopped") &&
+      status != QLatin1String("Failed"))
+    Refresh();
+}
+
+void CStatusDlg::setKeptJobActions(KeptJobActions actions) {
+  keptJobActions_ = std::move(actions);
+  Refresh();
+}
+
+void CStatusDlg::showKeptJobButtons(const ImportJob* job) {
+  const bool failed = job && job->status == jobStatusText(JobStatus::Failed);
+  ui_->sendAgainButton->setVisible(failed && keptJobActions_.sendAgain != nullptr);
+  ui_->discardButton->setVisible(failed && keptJobActions_.discard != nullptr);
+}
+
+void CStatusDlg::sendAgain() {
+  const ImportJob* job = jobAtRow(selectionMark());
+  if (!job || !keptJobActions_.sendAgain) return;
+  keptJobActions_.sendAgain(job->jobFolder);
+  Refresh();
+}
+
+void CStatusDlg::discard() {
+  const ImportJob* job = jobAtRow(selectionMark());
+  if (!job || !keptJobActions_.discard) return;
+  const std::string folder = job->jobFolder;
+  if (!MessageBoxes::askYesNo(this, QStringLiteral("Discard this job? Its folder is deleted with "
+                                                   "the files that did not reach their "
+                                                   "stations.")))
+    return;
+  keptJobActions_.discard(folder);
+  Refresh();
 }
 
 void CStatusDlg::showPrevious() {

@@ -3,7 +3,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/KalvoraDialog.h"
 
@@ -23,6 +25,14 @@ class CStatusDlg : public KalvoraDialog {
   CStatusDlg(const JobList& jobs, QTreeWidget* jobRows, QWidget* parent = nullptr);
   ~CStatusDlg() override;
 
+  // What "Send again" and "Discard" do with the folder of a "Failed" job; without them the
+  // buttons stay hidden.
+  struct KeptJobActions {
+    std::function<void(const std::string& jobFolder)> sendAgain;
+    std::function<void(const std::string& jobFolder)> discard;
+  };
+  void setKeptJobActions(KeptJobActions actions);
+
   void Refresh();
   void showPrevious();
   void showNext();
@@ -39,9 +49,13 @@ class CStatusDlg : public KalvoraDialog {
   void setSelectionMark(int row);
   // The job at a row, or null when that row or its job is gone.
   const ImportJob* jobAtRow(int row) const;
+  void showKeptJobButtons(const ImportJob* job);
+  void sendAgain();
+  void discard();
 
   std::unique_ptr<Ui::CStatusDlg> ui_;
   const JobList& jobs_;
   QPointer<QTreeWidget> jobRows_;
   QTimer timer_;
+  KeptJobActions keptJobActions_;
 };

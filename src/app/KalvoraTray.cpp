@@ -47,10 +47,19 @@ QString KalvoraTray::tipText(const KalvoraEngine& engine) {
   } else {
     tip += QStringLiteral("No standard destination");
   }
-  return tip.left(kTipLength);
+  // Patient data waiting on disk must not be cut from the tip.
+  const int undelivered = engine.undeliveredJobCount();
+  if (undelivered == 0) return tip.left(kTipLength);
+  const QString note = undelivered == 1
+                           ? QStringLiteral("\n1 job not delivered")
+                           : QStringLiteral("\n%1 jobs not delivered").arg(undelivered);
+  return tip.left(kTipLength - note.size()) + note;
 }
 
-void KalvoraTray::UpdateTrayTip() { icon_.setToolTip(tipText(engine_)); }
+void KalvoraTray::UpdateTrayTip() {
+  const QString tip = tipText(engine_);
+  if (tip != icon_.toolTip()) icon_.setToolTip(tip);
+}
 
 void KalvoraTray::AnimateTray() {
   animationIndex_ = (animationIndex_ + 1) % 4;

@@ -8,3 +8,4 @@ class App;
 // (0 success, 1 work not done, 2 usage or configuration error).
 void addConfigCommands(CLI::App& app, int& exitStatus);
 void addJobCommands(CLI::App& app, int& exitStatus);
+void addKeptJobCommands(CLI::App& app, int& exitStatus);

@@ -11,6 +11,7 @@
 #include "cli/CliConfiguration.h"
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
+#include "cli/JobOptions.h"
 #include "cli/JobRunner.h"
 #include "cli/Terminal.h"
 #include "jobs/KalvoraEngine.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-// Ctrl-C and SIGTERM are taken by the main loop only: a signal landing on a worker would
-// break its network wait and fail the file it is sending.
 sigset_t interruptSignals() {
   sigset_t signals;
   sigemptyset(&signals);
@@ -29,7 +28,9 @@ sigset_t interruptSignals() {
   return signals;
 }
 
-// Before any worker starts, so that every worker inherits the blocked signals.
+}  // namespace
+
+// A signal landing on a worker would break its network wait and fail the file it is sending.
 void holdInterrupts() {
   const sigset_t signals = interruptSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
@@ -41,27 +42,15 @@ bool interruptArrived() {
   return sigtimedwait(&signals, nullptr, &noWait) > 0;
 }
 
-// Options shared by import, send and echo.
-struct JobOptions {
-  std::string workdir;  // empty: the per-user working folder
-  std::string toAlias;
-  std::string aeTitle;
-  std::string host;
-  int port = 0;
-  int retries = 0;
-  std::string patientId;
-  std::string accession;
-  std::string patientName;
-  bool verbose = false;
-  bool json = false;
-  bool noSend = false;
-};
-
-void addStationOptions(CLI::App* command, JobOptions& o) {
+void addWorkdirOption(CLI::App* command, JobOptions& o) {
   command
       ->add_option("--workdir", o.workdir,
                    "Folder with the configuration files (default: ~/.config/kalvora)")
       ->check(CLI::ExistingDirectory);
+}
+
+void addStationOptions(CLI::App* command, JobOptions& o) {
+  addWorkdirOption(command, o);
   auto* to = command->add_option("--to", o.toAlias, "Station (by alias) to send to");
   auto* ae = command->add_option("--ae", o.aeTitle, "AE title of a station given by hand");
   auto* host = command->add_option("--host", o.host, "Address of a station given by hand");
@@ -73,22 +62,6 @@ void addStationOptions(CLI::App* command, JobOptions& o) {
   to->excludes(ae, host, port);
 }
 
-void addJobOptions(CLI::App* command, JobOptions& o) {
-  addStationOptions(command, o);
-  command->add_option("--retry", o.retries, "Retry a failed association request N times")
-      ->check(CLI::NonNegativeNumber);
-  command->add_option("--patient-id", o.patientId, "New patient ID for every patient");
-  command->add_option("--accession", o.accession, "New accession number for every patient");
-  command->add_option("--patient-name", o.patientName, "New patient name for every patient");
-  command->add_flag("--verbose", o.verbose, "Log every file");
-  command->add_flag("--json", o.json, "Print every report as a JSON line");
-}
-
-struct UsageError {
-  std::string message;
-};
-
-// The station given on the command line, if any.
 std::optional<StationChoice> stationFromOptions(const JobOptions& o, const KalvoraEngine& engine) {
   if (!o.toAlias.empty()) {
     StationChoice station;
@@ -98,6 +71,45 @@ std::optional<StationChoice> stationFromOptions(const JobOptions& o, const Kalvo
   }
   if (!o.aeTitle.empty()) return StationChoice{o.aeTitle, o.host, o.port};
   return std::nullopt;
+}
+
+// How long the first Ctrl-C waits for the work to end before the process ends anyway (a
+// question on the terminal, a file being written to a slow disk).
+constexpr auto kStopGrace = std::chrono::milliseconds(1500);
+
+bool runEngineUntil(KalvoraEngine& engine, QueuedMainThread& mainThread, CliPrompts& prompts,
+                    const std::function<bool()>& done) {
+  std::optional<std::chrono::steady_clock::time_point> stopDeadline;
+  bool givenUp = false;
+  mainThread.runUntil(
+      [&] {
+        if (interruptArrived()) {
+          if (stopDeadline) {
+            givenUp = true;
+          } else {
+            stopDeadline = std::chrono::steady_clock::now() + kStopGrace;
+            prompts.cancel();
+            engine.StopEverythingNow();
+          }
+        }
+        if (stopDeadline && std::chrono::steady_clock::now() >= *stopDeadline) givenUp = true;
+        return givenUp || done();
+      },
+      std::chrono::hours(24 * 365), std::chrono::milliseconds(50));
+  return !givenUp;
+}
+
+namespace {
+
+void addJobOptions(CLI::App* command, JobOptions& o) {
+  addStationOptions(command, o);
+  command->add_option("--retry", o.retries, "Retry a failed association request N times")
+      ->check(CLI::NonNegativeNumber);
+  command->add_option("--patient-id", o.patientId, "New patient ID for every patient");
+  command->add_option("--accession", o.accession, "New accession number for every patient");
+  command->add_option("--patient-name", o.patientName, "New patient name for every patient");
+  command->add_flag("--verbose", o.verbose, "Log every file");
+  command->add_flag("--json", o.json, "Print every report as a JSON line");
 }
 
 void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, CliPrompts& prompts) {
@@ -130,34 +142,14 @@ void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, Cl
   }
 }
 
-// How long the first Ctrl-C waits for the job to end before the process ends anyway (a
-// question on the terminal, a file being written to a slow disk).
-constexpr auto kStopGrace = std::chrono::milliseconds(1500);
-
 // Runs the engine's main loop until the job has ended. The first Ctrl-C stops the job at
 // once: scans stop at the next piece they read, sends cut their association, retries are
-// no longer waited for. Returns false when the job had not ended after kStopGrace, or a
+// no longer waited for. Returns false when the job had not ended after the grace time, or a
 // second Ctrl-C came first: the process must then end without waiting for its workers.
 bool runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread, CliPrompts& prompts,
                      const std::string& jobFolder) {
-  std::optional<std::chrono::steady_clock::time_point> stopDeadline;
-  bool givenUp = false;
-  mainThread.runUntil(
-      [&] {
-        if (interruptArrived()) {
-          if (stopDeadline) {
-            givenUp = true;
-          } else {
-            stopDeadline = std::chrono::steady_clock::now() + kStopGrace;
-            prompts.cancel();
-            engine.StopEverythingNow();
-          }
-        }
-        if (stopDeadline && std::chrono::steady_clock::now() >= *stopDeadline) givenUp = true;
-        return givenUp || !engine.isJobActive(jobFolder);
-      },
-      std::chrono::hours(24 * 365), std::chrono::milliseconds(50));
-  return !givenUp;
+  return runEngineUntil(engine, mainThread, prompts,
+                        [&] { return !engine.isJobActive(jobFolder); });
 }
 
 // Ends the process without waiting for workers that did not stop.
@@ -190,7 +182,6 @@ int runImport(const std::string& source, const JobOptions& o) {
   if (o.verbose) engine.settings.verbose = 1;
   holdInterrupts();
   engine.setSendAfterScan(!o.noSend);
-  engine.setKeepJobFolders(o.noSend);
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
 
@@ -202,6 +193,11 @@ int runImport(const std::string& source, const JobOptions& o) {
   const bool ended = runUntilJobEnds(engine, mainThread, prompts, jobFolder);
   std::string note;
   if (o.noSend && ended && folderLeft(engine, jobFolder)) note = "Job folder kept: " + jobFolder;
+  const int index = engine.jobs().FindJob(jobFolder);
+  if (ended && folderLeft(engine, jobFolder) && index >= 0 &&
+      engine.jobs()[index].status == jobStatusText(JobStatus::Failed))
+    note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
+           "\nSend it again with: kalvora-cli jobs send " + jobFolder;
   const int status = runner.finish(jobFolder, true, !o.noSend, note);
   if (!ended) endNow(jobFolder, engine.jobFolderMade(jobFolder));
   engine.Shutdown();
@@ -228,8 +224,10 @@ int runSend(const std::string& folder, const JobOptions& o) {
   holdInterrupts();
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
-  engine.AdoptJobFolder(folder);
-  runner.expectFiles(engine.adoptedFileCount(folder));
+  if (!engine.AdoptJobFolder(folder)) {
+    std::cerr << "'" << folder << "' is in use by another Kalvora process.\n";
+    return 1;
+  }
   engine.StartSending(folder);
   const bool ended = runUntilJobEnds(engine, mainThread, prompts, folder);
   const int status = runner.finish(folder, false, true, "");

@@ -97,15 +97,16 @@ void JobRunner::showProgress() {
 int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, std::string note) {
   const bool copiedAll =
       !scanned || (!stopped_ && notCopied_ == 0 && scanErrors_ == 0 && copied_ > 0);
-  const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_);
+  const JobList& jobs = engine_.jobs();
+  const int index = jobs.FindJob(jobFolder);
+  const bool failed = index >= 0 && jobs[index].status == jobStatusText(JobStatus::Failed);
+  const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_ && !failed);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
   if (sending && sendsFinished_ == 0 && !stopped_ && engine_.jobFolderMade(jobFolder))
     note += std::string(note.empty() ? "" : "\n") +
             "Nothing was sent: neither the standard destination nor a forward rule applies "
             "to this job (see `kalvora-cli config show`).";
 
-  const JobList& jobs = engine_.jobs();
-  const int index = jobs.FindJob(jobFolder);
   const JobCounters& counters = engine_.counters();
   if (options_.json) {
     nlohmann::json summary = {{"event", "Summary"},

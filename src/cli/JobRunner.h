@@ -22,11 +22,9 @@ class JobRunner : public EngineObserver {
   void scanReported(ScanEvent event, const ScanProgress& progress) override;
   void sendReported(SendEvent event, const SendProgress& progress) override;
 
-  // The files the sends must deliver, when no scan tells it (sending a kept folder).
-  void expectFiles(int count) { expectedFiles_ = count; }
   // Prints the job's log and the counters (or the JSON summary); returns the exit status:
   // 0 when DICOM files were copied, none failed, and (when sending) every send stored
-  // every one of them; 1 otherwise.
+  // every one of them and the job is not left "Failed"; 1 otherwise.
   int finish(const std::string& jobFolder, bool scanned, bool sending, std::string note);
 
  private:

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   int exitStatus = 0;
   addConfigCommands(app, exitStatus);
   addJobCommands(app, exitStatus);
+  addKeptJobCommands(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-enum class JobStatus { Copying, Pending, Sending, Finished, Stopped };
+// Failed: a send ended with files that did not reach its station, or the folder was left by
+// an earlier run; the folder is kept so that the job can be sent again.
+enum class JobStatus { Copying, Pending, Sending, Finished, Stopped, Failed };
 
 // The display text, which is also what a job stores as its status.
 const char* jobStatusText(JobStatus status);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 
 #include "platform/PrivateFolder.h"
 #include "platform/UserFolders.h"
+#include "workers/JobFolderEntries.h"
 
 namespace {
 
@@ -172,7 +174,7 @@ std::string FirstFileInFolder(const std::string& folder) {
   if (fd < 0) return {};
   std::string first;
   forEachEntry(fd, [&](const std::string& name, const struct stat& info) {
-    if (!S_ISREG(info.st_mode)) return true;
+    if (!S_ISREG(info.st_mode) || isJobFolderPrivateEntry(name)) return true;
     first = name;
     return false;
   });
@@ -180,13 +182,33 @@ std::string FirstFileInFolder(const std::string& folder) {
   return first;
 }
 
-void DeleteJobFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
+std::vector<std::string> ListJobCopies(const std::string& folder) {
+  std::vector<std::string> copies;
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return copies;
   forEachEntry(fd, [&](const std::string& name, const struct stat& info) {
-    if (!S_ISDIR(info.st_mode)) unlinkat(fd, name.c_str(), 0);
+    if (S_ISREG(info.st_mode) && !isJobFolderPrivateEntry(name)) copies.push_back(name);
     return true;
   });
   close(fd);
+  std::sort(copies.begin(), copies.end());
+  return copies;
+}
+
+int DeleteJobFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return 0;
+  int removed = 0;
+  forEachEntry(fd, [&](const std::string& name, const struct stat& info) {
+    if (S_ISDIR(info.st_mode) || name == kJobJournalName) return true;
+    if (unlinkat(fd, name.c_str(), 0) == 0 && S_ISREG(info.st_mode) &&
+        !isJobFolderPrivateEntry(name))
+      ++removed;
+    return true;
+  });
+  // Last: while the journal is there, its lock keeps other processes off the folder.
+  unlinkat(fd, kJobJournalName, 0);
+  close(fd);
   rmdir(folder.c_str());
+  return removed;
 }

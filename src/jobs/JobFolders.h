@@ -3,6 +3,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Job folders: one private folder per read of a medium, below the temporary folder,
 // named from the local time at which the read starts. The path is also the job's key.
@@ -39,9 +40,15 @@ JobFolder CreateJobFolder(const std::string& tempFolder, std::time_t now = std::
 // with or without a ".N" suffix. Nothing else may ever be deleted as a job folder.
 bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder);
 
-// Bare name of the first plain file in `folder`, or an empty text.
+// Bare name of the first plain file in `folder` that is a copy (not Kalvora's own), or an
+// empty text.
 std::string FirstFileInFolder(const std::string& folder);
 
+// Bare names of the copies in a job folder: its plain files, less Kalvora's own hidden
+// files (journal, a copy still being written), sorted.
+std::vector<std::string> ListJobCopies(const std::string& folder);
+
 // Deletes the plain files of the folder, then the folder if it is empty. Subfolders and
-// anything that cannot be deleted stay; links are removed, never followed.
-void DeleteJobFolder(const std::string& folder);
+// anything that cannot be deleted stay; links are removed, never followed. Returns how many
+// copies (as ListJobCopies counts them) were removed.
+int DeleteJobFolder(const std::string& folder);

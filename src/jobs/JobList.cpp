@@ -14,6 +14,8 @@ const char* jobStatusText(JobStatus status) {
       return "Finished";
     case JobStatus::Stopped:
       return "Stopped";
+    case JobStatus::Failed:
+      return "Failed";
   }
   return "";
 }

@@ -56,3 +56,46 @@ std::optional<std::string> sendLogLine(SendEvent event, const SendProgress& p, b
   }
   return std::nullopt;
 }
+
+namespace {
+
+constexpr size_t kNamedFiles = 10;
+
+}  // namespace
+
+std::string localTimeText(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+std::string undeliveredLogLine(const JobDestination& d, const std::vector<std::string>& missing,
+                               size_t copies) {
+  std::string line = "ERROR: " + std::to_string(missing.size()) + " of " + std::to_string(copies) +
+                     " files did not reach " + d.aeTitle + " at " + d.host + ":" +
+                     std::to_string(d.port) + ":";
+  for (size_t i = 0; i < missing.size() && i < kNamedFiles; ++i)
+    line += std::string(i == 0 ? " '" : ", '") + missing[i] + "'";
+  if (missing.size() > kNamedFiles)
+    line += " and " + std::to_string(missing.size() - kNamedFiles) + " more";
+  return line + "\r\n";
+}
+
+std::string foundJobLog(const std::string& jobFolder, std::time_t leftAt,
+                        const std::vector<std::string>& copies, const JobJournalState& journal) {
+  std::string log = "Job folder '" + jobFolder + "' found, left on " + localTimeText(leftAt) +
+                    " with " + std::to_string(copies.size()) + " files\r\n";
+  if (!journal.readingFinished) {
+    log += journal.sourceRoot.empty()
+               ? std::string("The reading of the medium was not finished\r\n")
+               : "The reading of media " + journal.sourceRoot + " was not finished\r\n";
+  }
+  if (journal.destinations.empty()) log += "Not sent to any station yet\r\n";
+  for (const JobDestination& d : journal.destinations) {
+    const std::vector<std::string> missing = journal.missingAt(d, copies);
+    if (!missing.empty()) log += undeliveredLogLine(d, missing, copies.size());
+  }
+  return log;
+}

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include "jobs/EngineObserver.h"
 #include "jobs/JobFolders.h"
 #include "jobs/JobLog.h"
+#include "jobs/KeptJobs.h"
 #include "media/MediaScan.h"
 #include "net/StoreScu.h"
 #include "platform/MediaEject.h"
@@ -35,17 +37,9 @@ bool hasAnyEntry(const std::string& root) {
   return found;
 }
 
-int countPlainFiles(const std::string& folder) {
-  int count = 0;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return 0;
-  while (dirent* entry = readdir(dir)) {
-    struct stat info {};
-    const std::string path = folder + "/" + entry->d_name;
-    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ++count;
-  }
-  closedir(dir);
-  return count;
+std::string bareName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -57,12 +51,10 @@ KalvoraEngine::~KalvoraEngine() { Shutdown(); }
 
 std::string KalvoraEngine::StartScan(const std::string& root) {
   if (shutDown_ || stoppedEverything_ || !hasAnyEntry(root)) return "";
-  // A folder of this run that is gone already still names a job: never reuse it.
-  const JobFolder folder =
-      CreateJobFolder(settings.tempFolder, std::time(nullptr), [this](const std::string& name) {
-        return jobs_.FindJob(name) >= 0 || scanning_.count(name) > 0;
-      });
+  const std::time_t now = std::time(nullptr);
+  const JobFolder folder = makeJobFolder(now);
   const std::string& jobFolder = folder.path;
+  if (JobJournal* journal = journalOf(jobFolder)) journal->recordSource(root, now);
 
   ScanRequest request = makeScanRequest(root, jobFolder, settings, filters);
   // The scan reports why and ends without reading the medium.
@@ -81,6 +73,36 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
   return jobFolder;
 }
 
+JobFolder KalvoraEngine::makeJobFolder(std::time_t now) {
+  // A folder of this run that is gone already still names a job: never reuse it. Nor one
+  // that another process took for a kept job the moment it was made.
+  std::set<std::string> lost;
+  const auto taken = [&](const std::string& name) {
+    return jobs_.FindJob(name) >= 0 || scanning_.count(name) > 0 || lost.count(name) > 0;
+  };
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    JobFolder folder = CreateJobFolder(settings.tempFolder, now, taken);
+    if (!folder.error.empty()) return folder;
+    if (auto journal = JobJournal::create(folder.path)) {
+      journals_[folder.path] = std::move(journal);
+      return folder;
+    }
+    rmdir(folder.path.c_str());  // only while empty: then no other process has it
+    lost.insert(folder.path);
+  }
+  JobFolder failed = CreateJobFolder(settings.tempFolder, now, taken);
+  if (failed.error.empty()) {
+    rmdir(failed.path.c_str());
+    failed.error = "Can't create the job folder (its journal could not be made)";
+  }
+  return failed;
+}
+
+JobJournal* KalvoraEngine::journalOf(const std::string& jobFolder) const {
+  const auto found = journals_.find(jobFolder);
+  return found == journals_.end() ? nullptr : found->second.get();
+}
+
 void KalvoraEngine::StartSending(const std::string& jobFolder) {
   if (shutDown_ || stoppedEverything_) return;
   for (const StationChoice& station :
@@ -92,28 +114,59 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
                                  int port, const std::string& jobFolder) {
   if (shutDown_ || stoppedEverything_) return;
   SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
+  const JobDestination destination{calledAeTitle, host, port};
+  if (JobJournal* journal = journalOf(jobFolder)) {
+    journal->chooseDestination(destination);
+    const auto stored = journal->state().stored.find(destination);
+    if (stored != journal->state().stored.end()) params.storedAlready = stored->second;
+  }
 
   std::weak_ptr<bool> alive = alive_;
-  auto worker =
-      std::make_unique<StoreScu>(std::move(params), mainThread_, prompts_,
-                                 [this, alive](SendEvent event, const SendProgress& progress) {
-                                   if (alive.lock()) handleSendReport(event, progress);
-                                 });
+  auto worker = std::make_unique<StoreScu>(
+      std::move(params), mainThread_, prompts_,
+      [this, alive, destination](SendEvent event, const SendProgress& progress) {
+        if (alive.lock()) handleSendReport(event, progress, destination);
+      });
   ++runningSends_[jobFolder];
   worker->start();
   sendThreads_.push_back({std::move(worker), jobFolder});
 }
 
-void KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
-  adopted_[jobFolder] = {countPlainFiles(jobFolder), false,
-                         IsKalvoraJobFolder(jobFolder, settings.tempFolder)};
-  const int index = jobs_.AddJob(jobFolder, jobStatusText(JobStatus::Pending), "");
-  if (observer_) observer_->jobAdded(index);
+bool KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
+  const bool ours = IsKalvoraJobFolder(jobFolder, settings.tempFolder);
+  bool inUse = false;
+  std::unique_ptr<JobJournal> journal =
+      ours ? JobJournal::open(jobFolder, inUse) : std::make_unique<JobJournal>();
+  if (!journal) return false;
+  if (!ours) foreignFolders_.insert(jobFolder);
+  addJobFromJournal(jobFolder, JobStatus::Pending, "", std::move(journal));
+  return true;
 }
 
-int KalvoraEngine::adoptedFileCount(const std::string& jobFolder) const {
-  const auto adopted = adopted_.find(jobFolder);
-  return adopted == adopted_.end() ? 0 : adopted->second.fileCount;
+int KalvoraEngine::addJobFromJournal(const std::string& jobFolder, JobStatus status,
+                                     const std::string& log, std::unique_ptr<JobJournal> journal) {
+  const int index = jobs_.AddJob(jobFolder, jobStatusText(status), log);
+  for (const auto& [patientId, patientName] : journal->state().copiedPatients)
+    jobs_.AddJobPatient(jobFolder, patientName, patientId);
+  journals_[jobFolder] = std::move(journal);
+  if (observer_) observer_->jobAdded(index);
+  return index;
+}
+
+int KalvoraEngine::removeJobFolder(const std::string& jobFolder) {
+  const auto journal = journals_.find(jobFolder);
+  if (journal == journals_.end()) return DeleteJobFolder(jobFolder);
+  if (foreignFolders_.count(jobFolder) > 0) return -1;
+  const int removed = DeleteJobFolder(jobFolder);
+  journals_.erase(journal);  // releases the lock once the folder is gone
+  return removed;
+}
+
+int KalvoraEngine::undeliveredJobCount() const {
+  int count = 0;
+  for (int i = 0; i < jobs_.size(); ++i)
+    count += jobs_[i].status == jobStatusText(JobStatus::Failed) ? 1 : 0;
+  return count;
 }
 
 bool KalvoraEngine::jobFolderMade(const std::string& jobFolder) const {
@@ -158,6 +211,8 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.fileCopied();
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       jobs_.AddJobPatient(p.jobFolder, p.patientName, p.patientId);
+      if (JobJournal* journal = journalOf(p.jobFolder))
+        journal->recordPatient(p.patientId, p.patientName);
       break;
     case ScanEvent::FileNotCopied:
       counters_.fileNotCopied();
@@ -168,6 +223,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
                          jobStatusText(folderMade ? JobStatus::Pending : JobStatus::Stopped));
       counters_.scanEnded();
       scanning_.erase(p.jobFolder);
+      if (JobJournal* journal = journalOf(p.jobFolder)) journal->recordReadingFinished();
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       // A folder we did not make may hold anything: it is never sent.
       if (sendAfterScan_ && folderMade) StartSending(p.jobFolder);
@@ -178,7 +234,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.scanStopped(p.filesSaved);
       scanning_.erase(p.jobFolder);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
-      if (folderMade) DeleteJobFolder(p.jobFolder);
+      if (folderMade) removeJobFolder(p.jobFolder);
       break;
     case ScanEvent::ScanError:
       // A damaged image is a file lost, counted as one that was not copied.
@@ -195,10 +251,10 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
   if (observer_) observer_->scanReported(event, p);
 }
 
-void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
+void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
+                                     const JobDestination& destination) {
   const bool busyBefore = counters_.busy;
   const bool verbose = settings.verbose != 0;
-  auto adopted = adopted_.find(p.jobFolder);
   switch (event) {
     case SendEvent::SendStarted:
       counters_.sendStarted();
@@ -212,6 +268,8 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
     case SendEvent::FileSent:
       counters_.fileSent();
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
+      if (JobJournal* journal = journalOf(p.jobFolder))
+        journal->recordStored(destination, bareName(p.currentFile));
       break;
     case SendEvent::FileFailed:
       counters_.fileNotSent();
@@ -228,10 +286,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
                                                                             : JobStatus::Finished));
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
-      if (adopted != adopted_.end() &&
-          (p.filesSent < adopted->second.fileCount || p.filesFailed + p.filesNotAttempted > 0))
-        adopted->second.incomplete = true;
-      sendEnded(p);
+      sendEnded(p.jobFolder, destination);
       break;
   }
   jobChanged(p.jobFolder);
@@ -239,15 +294,37 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p) {
   if (observer_) observer_->sendReported(event, p);
 }
 
-void KalvoraEngine::sendEnded(const SendProgress& p) {
+// A job is delivered when every station chosen for it stored every copy of its folder; only
+// then does the folder go. Otherwise it is kept, to be sent again.
+void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination& destination) {
+  JobJournal* journal = journalOf(jobFolder);
+  const std::vector<std::string> copies = ListJobCopies(jobFolder);
+  std::set<JobDestination>& failed = failedDestinations_[jobFolder];
+  if (journal && !journal->state().missingAt(destination, copies).empty())
+    failed.insert(destination);
+  else
+    failed.erase(destination);
+
   // Sends of one job share its folder: it goes with the last of them.
-  int& running = runningSends_[p.jobFolder];
+  int& running = runningSends_[jobFolder];
   if (running > 0) --running;
+  if (!failed.empty()) jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
   if (running > 0) return;
-  const auto adopted = adopted_.find(p.jobFolder);
-  const bool keep =
-      adopted != adopted_.end() && (adopted->second.incomplete || !adopted->second.madeByKalvora);
-  if (!keep) DeleteJobFolder(p.jobFolder);
+  if (!journal) return;  // no job folder of this engine's: not ours to delete
+  bool delivered = true;
+  for (const JobDestination& chosen : journal->state().destinations) {
+    const std::vector<std::string> missing = journal->state().missingAt(chosen, copies);
+    if (missing.empty()) continue;
+    delivered = false;
+    appendLog(jobFolder, undeliveredLogLine(chosen, missing, copies.size()));
+  }
+  if (!delivered) {
+    jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
+    return;
+  }
+  failedDestinations_.erase(jobFolder);
+  jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Finished));
+  removeJobFolder(jobFolder);
 }
 
 // The waits block the main thread: views repaint on the counters' change before them.
@@ -301,10 +378,14 @@ void KalvoraEngine::Shutdown() {
     }
     entry.worker->join();
   }
-  // Only once no send reads them any more.
-  if (!keepJobFolders_)
-    for (const ScanEntry& entry : scanThreads_)
-      if (jobFolderMade(entry.jobFolder)) DeleteJobFolder(entry.jobFolder);
+  // Only once no send reads them any more. A copy cut short goes, as a stopped scan's;
+  // everything read completely stays until it has reached its stations.
+  for (const ScanEntry& entry : scanThreads_) {
+    const int index = jobs_.FindJob(entry.jobFolder);
+    const bool copying = index < 0 || jobs_[index].status == jobStatusText(JobStatus::Copying);
+    if (jobFolderMade(entry.jobFolder) && copying) removeJobFolder(entry.jobFolder);
+  }
   scanThreads_.clear();
   sendThreads_.clear();
+  journals_.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <map>
 #include <memory>
 #include <optional>
@@ -12,6 +13,8 @@
 #include "config/CRuleArray.h"
 #include "config/CStationArray.h"
 #include "jobs/JobCounters.h"
+#include "jobs/JobFolders.h"
+#include "jobs/JobJournal.h"
 #include "jobs/JobList.h"
 #include "media/ScanProgress.h"
 #include "net/SendProgress.h"
@@ -39,8 +42,6 @@ class KalvoraEngine {
   void setObserver(EngineObserver* observer) { observer_ = observer; }
   // Off: a finished scan stays Pending and nothing is sent (to check a medium first).
   void setSendAfterScan(bool send) { sendAfterScan_ = send; }
-  // On: shutdown leaves the folders of the jobs it would otherwise delete.
-  void setKeepJobFolders(bool keep) { keepJobFolders_ = keep; }
 
   // Starts reading the medium at `root`; returns the job folder, or "" when nothing
   // was started (empty or unreadable root).
@@ -48,12 +49,33 @@ class KalvoraEngine {
   void StartSending(const std::string& jobFolder);
   void StartSendJob(const std::string& calledAeTitle, const std::string& host, int port,
                     const std::string& jobFolder);
-  // Makes an existing folder (kept from an earlier run) a Pending job, to send it.
-  // Its folder is deleted after sending only when it is a job folder Kalvora made
-  // (IsKalvoraJobFolder) and every file reached every destination.
-  void AdoptJobFolder(const std::string& jobFolder);
-  // Plain files of an adopted folder when it was adopted.
-  int adoptedFileCount(const std::string& jobFolder) const;
+  // Makes an existing folder a Pending job, to send it with StartSending. Its folder is
+  // deleted after sending only when it is a job folder Kalvora made (IsKalvoraJobFolder)
+  // and every file reached every destination. False when another process works on it.
+  bool AdoptJobFolder(const std::string& jobFolder);
+
+  enum class Adoption { Adopted, InUse, NotKept };
+  // Makes a job folder left below the temporary folder a "Failed" job that can be sent
+  // again or discarded; its log tells when it was left and what is missing where. A folder
+  // with no copy, or whose copies all reached every station, is deleted (NotKept), as is
+  // anything that is no job folder of Kalvora's left alone (NotKept).
+  Adoption AdoptKeptJob(const std::string& jobFolder);
+  // AdoptKeptJob for every job folder below the temporary folder that no process works on
+  // (left by a crash, a kill or an undelivered job); returns the folders adopted.
+  std::vector<std::string> RecoverJobFolders();
+  // Sends a job that is not running again: to each station chosen for it, only the files
+  // it has not stored. With `replacement`, that station takes the place of those still
+  // missing files. A job never sent chooses its destinations now (StartSending). A job
+  // with nothing missing is finished at once and its folder deleted. False when the job
+  // cannot be sent (unknown, running, no folder) or has no station to go to.
+  bool ResendJob(const std::string& jobFolder,
+                 const std::optional<StationChoice>& replacement = std::nullopt);
+  // Deletes the folder of a job that is not running, when it is a job folder Kalvora made;
+  // the job shows "Stopped". Returns how many copies were removed, or -1 when nothing may
+  // be deleted.
+  int DiscardJob(const std::string& jobFolder);
+  // Jobs whose files have not all reached their stations (shown "Failed").
+  int undeliveredJobCount() const;
 
   // Stop every running scan (send) and wait for each up to 30 s. Meanwhile the stop button
   // is disabled and the status icon active; the icon is idle afterwards.
@@ -62,7 +84,8 @@ class KalvoraEngine {
   // For a front end that is about to end (Ctrl-C): asks every scan to stop and cuts every
   // send's association at once, without waiting, and starts no new scan or send.
   void StopEverythingNow();
-  // Stops and joins every worker and deletes every job folder of the run. Never hangs:
+  // Stops and joins every worker. Deletes the folders of jobs still copying; keeps those
+  // of jobs pending, sending or failed, to be found again at the next start. Never hangs:
   // a send stalled on the network is aborted.
   void Shutdown();
 
@@ -83,24 +106,25 @@ class KalvoraEngine {
     std::unique_ptr<StoreScu> worker;
     std::string jobFolder;
   };
-  struct AdoptedFolder {
-    int fileCount = 0;
-    bool incomplete = false;
-    bool madeByKalvora = false;
-  };
-
   void handleScanReport(ScanEvent event, const ScanProgress& progress);
-  void handleSendReport(SendEvent event, const SendProgress& progress);
+  void handleSendReport(SendEvent event, const SendProgress& progress,
+                        const JobDestination& destination);
   void appendLog(const std::string& jobFolder, const std::optional<std::string>& line);
   void jobChanged(const std::string& jobFolder);
   void countersChanged(bool busyBefore);
-  void sendEnded(const SendProgress& progress);
+  void sendEnded(const std::string& jobFolder, const JobDestination& destination);
+  JobJournal* journalOf(const std::string& jobFolder) const;
+  // A new job folder with its journal held, or the folder's error.
+  JobFolder makeJobFolder(std::time_t now);
+  // The job's folder goes (when Kalvora made it) and its lock with it.
+  int removeJobFolder(const std::string& jobFolder);
+  int addJobFromJournal(const std::string& jobFolder, JobStatus status, const std::string& log,
+                        std::unique_ptr<JobJournal> journal);
 
   MainThreadPoster& mainThread_;
   UserPrompts& prompts_;
   EngineObserver* observer_ = nullptr;
   bool sendAfterScan_ = true;
-  bool keepJobFolders_ = false;
   bool shutDown_ = false;
   bool stoppedEverything_ = false;
   // Reports still queued when the engine is gone must not touch it.
@@ -113,5 +137,10 @@ class KalvoraEngine {
   std::set<std::string> scanning_;
   std::set<std::string> unmadeFolders_;
   std::map<std::string, int> runningSends_;
-  std::map<std::string, AdoptedFolder> adopted_;
+  // The journal (and lock) of every job whose folder is there; in memory only for a folder
+  // that is not Kalvora's own.
+  std::map<std::string, std::unique_ptr<JobJournal>> journals_;
+  std::set<std::string> foreignFolders_;
+  // Stations whose send of the job ended with files missing.
+  std::map<std::string, std::set<JobDestination>> failedDestinations_;
 };

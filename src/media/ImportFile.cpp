@@ -91,10 +91,9 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
 
     std::string error;
     unsigned& lastSuffix = lastSuffix_[name];
-    CopyTarget destination =
-        ClaimCopyPath(request_.jobFolder, name, error, lastSuffix + 1, &lastSuffix);
+    CopyTarget destination = CreateCopyTarget(request_.jobFolder, error);
     const OFCondition written = destination.claimed()
-                                    ? SaveCopy(file, destination)
+                                    ? SaveCopy(file, destination, name, lastSuffix + 1, &lastSuffix)
                                     : makeOFCondition(0, 0, OF_error, error.c_str());
     if (written.bad()) {
       reportFile(ScanEvent::FileNotCopied, name, written.text() ? written.text() : "");

@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcostrmf.h>
 #include <dcmtk/dcmdata/dcwcache.h>
+
+#include "workers/JobFolderEntries.h"
 
 namespace {
 
@@ -56,21 +59,34 @@ OFCondition writeThrough(DcmFileFormat& copy, FILE* file) {
 
 }  // namespace
 
-CopyTarget::~CopyTarget() {
+CopyTarget::~CopyTarget() { release(); }
+
+void CopyTarget::release() {
   if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  // A hidden copy that never got its name is no copy at all.
+  if (!partPath_.empty()) unlink(partPath_.c_str());
+  partPath_.clear();
 }
 
 CopyTarget::CopyTarget(CopyTarget&& other) noexcept
-    : path_(std::move(other.path_)), fd_(other.fd_) {
+    : jobFolder_(std::move(other.jobFolder_)),
+      partPath_(std::move(other.partPath_)),
+      path_(std::move(other.path_)),
+      fd_(other.fd_) {
   other.fd_ = -1;
+  other.partPath_.clear();
 }
 
 CopyTarget& CopyTarget::operator=(CopyTarget&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) close(fd_);
+    release();
+    jobFolder_ = std::move(other.jobFolder_);
+    partPath_ = std::move(other.partPath_);
     path_ = std::move(other.path_);
     fd_ = other.fd_;
     other.fd_ = -1;
+    other.partPath_.clear();
   }
   return *this;
 }
@@ -78,30 +94,53 @@ CopyTarget& CopyTarget::operator=(CopyTarget&& other) noexcept {
 bool CopyTarget::pathStillOurs() const {
   struct stat opened {};
   struct stat named {};
-  return fd_ >= 0 && fstat(fd_, &opened) == 0 && lstat(path_.c_str(), &named) == 0 &&
-         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+  return fd_ >= 0 && !path_.empty() && fstat(fd_, &opened) == 0 &&
+         lstat(path_.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+         opened.st_ino == named.st_ino;
 }
 
-CopyTarget ClaimCopyPath(const std::string& jobFolder, const std::string& name, std::string& error,
-                         unsigned firstSuffix, unsigned* claimedSuffix) {
-  const std::string base = jobFolder + "/" + name;
+int CopyTarget::publish(const std::string& name, unsigned firstSuffix, unsigned* claimedSuffix) {
+  if (fd_ < 0) return EBADF;
+  const std::string base = jobFolder_ + "/" + (isJobFolderPrivateEntry(name) ? "_" + name : name);
+  const std::string source = partPath_.empty() ? "/proc/self/fd/" + std::to_string(fd_) : partPath_;
   for (unsigned suffix = std::max(firstSuffix, 1u);; ++suffix) {
     const std::string candidate = suffix == 1 ? base : base + "." + std::to_string(suffix);
-    // O_EXCL claims the name atomically and refuses any link planted there.
-    const int fd =
-        open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) {
+    // A new link never replaces what is there: a taken name gives EEXIST.
+    const int linked = partPath_.empty() ? linkat(AT_FDCWD, source.c_str(), AT_FDCWD,
+                                                  candidate.c_str(), AT_SYMLINK_FOLLOW)
+                                         : link(source.c_str(), candidate.c_str());
+    if (linked == 0) {
+      path_ = candidate;
       if (claimedSuffix) *claimedSuffix = suffix;
-      return CopyTarget(candidate, fd);
+      if (!partPath_.empty()) unlink(partPath_.c_str());
+      partPath_.clear();
+      return 0;
     }
-    if (errno != EEXIST) {
+    if (errno != EEXIST) return errno;
+  }
+}
+
+CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error) {
+  // Nameless until whole; publishing it needs /proc to reach the descriptor.
+  if (access("/proc/self/fd", X_OK) == 0) {
+    const int fd = open(jobFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) return CopyTarget(jobFolder, fd, "");
+    if (errno != EOPNOTSUPP && errno != EISDIR) {
       error = std::strerror(errno);
       return {};
     }
   }
+  std::string part = jobFolder + "/" + kPartialCopyPrefix + "XXXXXX";
+  const int fd = mkostemp(part.data(), O_CLOEXEC);  // O_EXCL and 0600
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return {};
+  }
+  return CopyTarget(jobFolder, fd, part);
 }
 
-OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target) {
+OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::string& name,
+                     unsigned firstSuffix, unsigned* claimedSuffix) {
   // A fresh file object has a zeroed preamble; the data set itself is moved, not copied.
   DcmFileFormat copy(loaded.getAndRemoveDataset(), OFFalse);
   DescriptorWriter writer{target.fd()};
@@ -110,10 +149,9 @@ OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target) {
   FILE* file = fopencookie(&writer, "w", functions);
   OFCondition result = file ? writeThrough(copy, file) : systemError(errno);
   if (writer.error != 0) result = systemError(writer.error);
-  const bool ours = target.pathStillOurs();
-  if (result.good() && !ours)
-    result = makeOFCondition(0, 0, OF_error, "The copy was replaced in the job folder");
-  // A half-written file would later be sent as if it were whole.
-  if (result.bad() && ours) unlink(target.path().c_str());
+  if (result.bad()) return result;  // never named: nothing to clean up
+  if (const int error = target.publish(name, firstSuffix, claimedSuffix)) return systemError(error);
+  if (!target.pathStillOurs())
+    return makeOFCondition(0, 0, OF_error, "The copy was replaced in the job folder");
   return result;
 }

@@ -6,13 +6,16 @@
 
 class DcmFileFormat;
 
-// A new private file claimed in the job folder, open for writing. The copy is written
-// through this descriptor, never by opening the name again: whoever could swap the name
-// meanwhile would otherwise get the data or leave an empty file counted as copied.
+// A new private file in the job folder, open for writing, that gets its name only once it
+// is whole: a crash or a kill while it is written leaves no file that the send would take
+// for a complete copy. It is written through this descriptor, never by opening a name:
+// whoever could swap a name meanwhile would otherwise get the data.
 class CopyTarget {
  public:
   CopyTarget() = default;
-  CopyTarget(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  // `partPath`: the hidden name it is written under, or "" when it has no name yet.
+  CopyTarget(std::string jobFolder, int fd, std::string partPath)
+      : jobFolder_(std::move(jobFolder)), partPath_(std::move(partPath)), fd_(fd) {}
   ~CopyTarget();
   CopyTarget(CopyTarget&& other) noexcept;
   CopyTarget& operator=(CopyTarget&& other) noexcept;
@@ -20,24 +23,31 @@ class CopyTarget {
   CopyTarget& operator=(const CopyTarget&) = delete;
 
   bool claimed() const { return fd_ >= 0; }
-  const std::string& path() const { return path_; }
   int fd() const { return fd_; }
-  // Whether the path still names the very file that was claimed.
+  // The copy's name in the job folder once published, "" before.
+  const std::string& path() const { return path_; }
+  // Gives the whole file the name `name`, or name.2, name.3 ... from `firstSuffix` on when
+  // taken; never a name of Kalvora's own files. Returns 0 or an errno.
+  int publish(const std::string& name, unsigned firstSuffix, unsigned* claimedSuffix);
+  // Whether the published name still names the very file that was written.
   bool pathStillOurs() const;
 
  private:
+  void release();
+
+  std::string jobFolder_;
+  std::string partPath_;
   std::string path_;
   int fd_ = -1;
 };
 
-// Claims `jobFolder/name`, or name.2, name.3 ... when taken, as a new private file.
-// When nothing could be created, the target is not claimed and `error` says why.
-// Probing starts at `firstSuffix` (1 = the bare name); `claimedSuffix` tells which one won.
-CopyTarget ClaimCopyPath(const std::string& jobFolder, const std::string& name, std::string& error,
-                         unsigned firstSuffix = 1, unsigned* claimedSuffix = nullptr);
+// Opens a new copy in `jobFolder`. When nothing could be created, the target is not claimed
+// and `error` says why.
+CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error);
 
-// Writes the loaded file into `target` in the transfer syntax it was read in. The preamble
-// is written as zeros: one read from a medium may hold an executable header. The data set
-// moves out of `loaded`. A failed write gives the system's reason where there is one
-// ("No space left on device"), and nothing is left at the path.
-OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target);
+// Writes the loaded file into `target` in the transfer syntax it was read in, then names it
+// `name` (see CopyTarget::publish). The preamble is written as zeros: one read from a medium
+// may hold an executable header. The data set moves out of `loaded`. A failed write gives
+// the system's reason where there is one ("No space left on device"), and nothing is left.
+OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::string& name,
+                     unsigned firstSuffix = 1, unsigned* claimedSuffix = nullptr);

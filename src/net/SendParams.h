@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 
 struct AppSettings;
@@ -18,6 +19,8 @@ struct SendParams {
   std::string peerHost;
   int peerPort = 0;
   std::string jobFolder;
+  // Bare names of files this station stored before: a resend leaves them out.
+  std::set<std::string> storedAlready;
 
   SendParams();
 };

@@ -22,7 +22,7 @@ struct SendProgress {
   int filesSent = 0;
   int filesRemaining = 0;  // queued and not (yet) stored
   // Counted from the job's own list of files: sent + failed + not attempted = the regular
-  // files of the folder.
+  // files of the folder, less Kalvora's own and those the station stored before.
   int filesFailed = 0;
   int filesNotAttempted = 0;
   // The job ended on a stop request or an abort, not on its own.

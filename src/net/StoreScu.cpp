@@ -17,6 +17,7 @@
 #include "net/FileToSend.h"
 #include "net/StoreResponseStatus.h"
 #include "net/TextFormat.h"
+#include "workers/JobFolderEntries.h"
 #include "workers/MainThreadPoster.h"
 
 namespace fs = std::filesystem;
@@ -142,6 +143,8 @@ bool StoreScu::listFolder() {
   if (error) return false;
   for (const fs::directory_entry& entry : entries) {
     if (entry.is_directory(error)) continue;
+    const std::string name = entry.path().filename().string();
+    if (isJobFolderPrivateEntry(name) || params_.storedAlready.count(name) > 0) continue;
     if (!fs::exists(entry.path(), error)) {
       report(SendNotice, "Parameter 'Path' contains no files");
       continue;

@@ -22,6 +22,7 @@
 #include "app/KalvoraTray.h"
 #include "app/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
+#include "jobs/JobJournal.h"
 #include "jobs/KalvoraEngine.h"
 #include "media/dialogs/CQueryNewPatientIDDlg.h"
 
@@ -155,6 +156,75 @@ class MainWindowTest : public QObject {
         log.startsWith(QStringLiteral("Start to scan media ") + QString::fromStdString(medium)));
     QVERIFY(log.contains(QStringLiteral("Sending finished. (sended files: 3)")));
     QCOMPARE(patients, 1);
+  }
+
+  // Two jobs an earlier run did not deliver: shown "Failed" at start, one sent again once
+  // its station is back, the other discarded after the question.
+  void failedJobsAreFoundAtStartAndTheirButtonsAct() {
+    TempDir work;
+    fs::create_directories(work / "config");
+    fs::create_directories(work / "received");
+    const int port = freeLoopbackPort();
+    const JobDestination station{"STORESCP", "127.0.0.1", port};
+    Configuration config;
+    config.settings.tempFolder = work / "jobs";
+    config.settings.startMinimized = 1;
+    config.settings.timeoutMs = 5000;
+    QVERIFY(!saveConfiguration(work / "config", config));
+    std::vector<std::string> folders;
+    for (const char* name : {"20261231235901", "20261231235902"}) {
+      folders.push_back(work / "jobs/" + name);
+      fs::create_directories(folders.back());
+      fs::permissions(work / "jobs", fs::perms::owner_all);
+      fs::permissions(folders.back(), fs::perms::owner_all);
+      writeFixtureImage(folders.back() + "/IM1");
+      writeFixtureImage(folders.back() + "/IM2");
+      auto journal = JobJournal::create(folders.back());
+      journal->recordReadingFinished();
+      journal->chooseDestination(station);
+    }
+    MessageBoxRecorder boxes(false);
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
+    window.initialise();
+    QCOMPARE(window.jobList()->topLevelItemCount(), 2);
+    QCOMPARE(window.jobList()->topLevelItem(0)->toolTip(0), QStringLiteral("Failed"));
+    QVERIFY(window.tray().toolTip().endsWith(QStringLiteral("\n2 jobs not delivered")));
+
+    // Opens the status window on a row and acts in it; returns its status afterwards.
+    const auto inStatusWindow = [&](int row, const char* button) {
+      window.jobList()->setCurrentItem(window.jobList()->topLevelItem(row));
+      QString before, after;
+      onNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<CStatusDlg*>(modal);
+        before = dialog->jobStatus();
+        auto* clicked = child<QPushButton>(modal, button);
+        QVERIFY(clicked->isVisible());
+        QTest::mouseClick(clicked, Qt::LeftButton);
+        after = dialog->jobStatus();
+        dialog->accept();
+      });
+      window.runStatus();
+      return before + " -> " + after;
+    };
+
+    StoreScpPeer peer(work / "received", {}, "STORESCP", port);
+    QCOMPARE(inStatusWindow(0, "sendAgainButton"), QStringLiteral("Failed -> Pending"));
+    QTRY_COMPARE_WITH_TIMEOUT(engine.jobs()[0].status, std::string("Finished"), 30000);
+    QCOMPARE(filesIn(work / "received"), 2);
+    QVERIFY(!fs::exists(folders[0]));
+    QVERIFY(window.tray().toolTip().endsWith(QStringLiteral("\n1 job not delivered")));
+
+    QCOMPARE(inStatusWindow(1, "discardButton"), QStringLiteral("Failed -> Failed"));
+    QCOMPARE(boxes.texts.size(), 1);
+    QVERIFY(fs::exists(folders[1] + "/IM1"));
+    boxes.setAnswer(true);
+    QCOMPARE(inStatusWindow(1, "discardButton"), QStringLiteral("Failed -> Stopped"));
+    QVERIFY(!fs::exists(folders[1]));
+    QVERIFY(!window.tray().toolTip().contains(QStringLiteral("not delivered")));
   }
 
   void exitWithAQuestionOpenSavesAndDoesNotHang() {

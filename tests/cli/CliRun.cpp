@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,7 +86,7 @@ std::string whyNoPrivateMount() {
 }
 
 CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string>& args,
-                       bool terminalInput) {
+                       bool terminalInput, long maxFileBytes) {
   std::string terminalName = "/dev/null";
   if (terminalInput) {
     terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
@@ -114,6 +115,11 @@ CliProcess::CliProcess(const std::string& workDir, const std::vector<std::string
     const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || o < 0 || e < 0 || chdir(workDir.c_str()) != 0) _exit(126);
+    if (maxFileBytes > 0) {
+      const rlimit size{static_cast<rlim_t>(maxFileBytes), static_cast<rlim_t>(maxFileBytes)};
+      const rlimit noCore{0, 0};
+      if (setrlimit(RLIMIT_FSIZE, &size) != 0 || setrlimit(RLIMIT_CORE, &noCore) != 0) _exit(126);
+    }
     dup2(in, 0);
     dup2(o, 1);
     dup2(e, 2);
@@ -132,6 +138,10 @@ CliProcess::~CliProcess() {
 
 void CliProcess::interrupt() {
   if (pid_ > 0) kill(pid_, SIGINT);
+}
+
+void CliProcess::killNow() {
+  if (pid_ > 0) kill(pid_, SIGKILL);
 }
 
 bool CliProcess::waitFor(std::chrono::milliseconds timeout) {

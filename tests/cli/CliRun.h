@@ -40,13 +40,16 @@ CliResult runCliAsNobody(const std::string& workDir, const std::vector<std::stri
 class CliProcess {
  public:
   // With `terminalInput`, its stdin is a terminal that nobody types on: questions wait.
+  // A `maxFileBytes` above 0 kills it (SIGXFSZ) as soon as it writes a file beyond that
+  // size: a kill in the middle of a write.
   CliProcess(const std::string& workDir, const std::vector<std::string>& args,
-             bool terminalInput = false);
+             bool terminalInput = false, long maxFileBytes = 0);
   ~CliProcess();  // kills it when it still runs
   CliProcess(const CliProcess&) = delete;
   CliProcess& operator=(const CliProcess&) = delete;
 
   void interrupt();  // Ctrl-C
+  void killNow();    // as a crash or kill -9 ends it
   // True once it has ended; the result is then final.
   bool waitFor(std::chrono::milliseconds timeout);
   // Waits up to a minute; what it wrote so far when it still runs.

@@ -24,7 +24,7 @@ int countEvents(const std::vector<nlohmann::json>& lines, const std::string& eve
 int filesIn(const std::string& folder) {
   int count = 0;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
-    count += entry.is_regular_file() ? 1 : 0;
+    count += entry.is_regular_file() && entry.path().filename().string()[0] != '.' ? 1 : 0;
   return count;
 }
 
@@ -47,7 +47,9 @@ CliResult JobCommands::config(std::vector<std::string> args) {
 }
 
 std::vector<std::string> JobCommands::withWorkdir(std::vector<std::string> args) const {
-  args.insert(args.begin() + 1, {"--workdir", dir / "work"});
+  // After the command's words: `jobs list` takes its options after both.
+  const long words = args.size() > 1 && args[0] == "jobs" ? 2 : 1;
+  args.insert(args.begin() + words, {"--workdir", dir / "work"});
   return args;
 }
 

@@ -12,7 +12,8 @@
 // One JSON object per line of `out`.
 std::vector<nlohmann::json> jsonLines(const std::string& out);
 int countEvents(const std::vector<nlohmann::json>& lines, const std::string& event);
-// Regular files below `folder`, at any depth.
+// Regular files below `folder`, at any depth; Kalvora's own hidden files in a job folder
+// are no copies and do not count.
 int filesIn(const std::string& folder);
 
 // A working folder, a medium of two images and a text, and an empty folder for a peer to

@@ -187,6 +187,8 @@ TEST_F(EngineTest, AVerboseRunLogsEveryReport) {
           "OutOfResources)]\r\n",
       "ERROR: DICOM send job failed\r\n",
       "Sending finished. (sended files: 0)\r\n",
+      "ERROR: 1 of 1 files did not reach BROKEN at 127.0.0.1:" + std::to_string(broken.port()) +
+          ": 'IM0'\r\n",
   };
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(sortedLines(log), expected) << log;
@@ -260,7 +262,7 @@ TEST_F(EngineTest, NothingToReadStartsNoJob) {
   EXPECT_EQ(engine.jobs().size(), 0);
 }
 
-TEST_F(EngineTest, WithoutADestinationTheJobStaysPendingUntilShutdown) {
+TEST_F(EngineTest, WithoutADestinationTheJobStaysPendingAndShutdownKeepsIt) {
   writeMedium(1);
   engine.settings.sendToStandardDestination = 0;
   engine.settings.useForwardRules = 0;  // the station choice is cancelled
@@ -270,7 +272,7 @@ TEST_F(EngineTest, WithoutADestinationTheJobStaysPendingUntilShutdown) {
   EXPECT_EQ(engine.jobs()[0].status, "Pending");
   EXPECT_TRUE(exists(jobFolder));
   engine.Shutdown();
-  EXPECT_FALSE(exists(jobFolder));
+  EXPECT_TRUE(exists(jobFolder + "/IM0"));
 }
 
 TEST_F(EngineTest, StoppingAScanMovesItsCopiesToErrorsAndDeletesTheFolder) {
@@ -325,7 +327,9 @@ TEST_F(EngineTest, StoppingSendsBetweenFilesLeavesTheRestUnsent) {
   // The files left are not attempted, and errors: none goes uncounted.
   EXPECT_EQ(finished.filesNotAttempted, finished.filesRemaining);
   EXPECT_EQ(engine.counters().sendErrors, finished.filesRemaining);
-  EXPECT_EQ(engine.jobs()[0].status, "Stopped");
+  // Not every file arrived: kept to be sent again.
+  EXPECT_EQ(engine.jobs()[0].status, "Failed");
+  EXPECT_TRUE(exists(jobFolder));
   EXPECT_EQ(duringStop, (StopControls{{StatusIcon::Active, false}, {StatusIcon::Idle, false}}));
   EXPECT_EQ(observer.sendControls.back(), (StopControl{StatusIcon::Idle, false}));
 }
@@ -339,7 +343,7 @@ TEST_F(EngineTest, AFailedAssociationCountsTheFilesItLeftUnsent) {
   EXPECT_EQ(prompts.retryQuestions, 1);
   EXPECT_EQ(engine.counters().sendErrors, 3);
   EXPECT_EQ(engine.counters().sendErrorsLabel, "3");
-  EXPECT_EQ(engine.jobs()[0].status, "Finished");
+  EXPECT_EQ(engine.jobs()[0].status, "Failed");
 }
 
 TEST_F(EngineTest, TheFolderGoesOnlyAfterTheLastSendOfTheJob) {
@@ -382,7 +386,8 @@ TEST_F(EngineTest, ShutdownDoesNotWaitForAStalledPeer) {
   engine.Shutdown();
   // Far below the peer's stall and the network time-out: the send was aborted.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-  EXPECT_FALSE(exists(jobFolder));
+  // Not delivered: kept to be sent again.
+  EXPECT_EQ(filesIn(jobFolder), 4);  // three copies and the journal
 }
 
 // Each file the station did not store is one send error: never two, never none.

@@ -46,11 +46,28 @@ bool waitForListener(int port, int timeoutMs) {
   return false;
 }
 
+bool waitForNoListener(int port, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = loopback(port);
+    const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    if (!connected) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
 StoreScpPeer::StoreScpPeer(std::string outputFolder, std::vector<std::string> extraArgs,
                            std::string aeTitle, int port, const std::string& logFile)
     : outputFolder_(std::move(outputFolder)), aeTitle_(std::move(aeTitle)) {
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
     port_ = port != 0 ? port : freeLoopbackPort();
+    // A station killed on this port may leave its socket to the children of a command it
+    // ran for a moment: the new one could not listen, and the old socket would take the
+    // connections meant for it.
+    if (port != 0) waitForNoListener(port_, 5000);
     std::vector<std::string> args = {STORESCP_EXECUTABLE, "--aetitle", aeTitle_,
                                      "--output-directory", outputFolder_};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
@@ -68,7 +85,7 @@ StoreScpPeer::StoreScpPeer(std::string outputFolder, std::vector<std::string> ex
       execv(argv[0], argv.data());
       _exit(127);
     }
-    if (waitForListener(port_, 5000)) {
+    if (waitForListener(port_, 5000) && waitpid(child, nullptr, WNOHANG) == 0) {
       pid_ = child;
     } else {
       kill(child, SIGKILL);

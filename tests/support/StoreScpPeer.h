@@ -47,3 +47,5 @@ class SilentStation {
 int freeLoopbackPort();
 // True once something accepts connections on 127.0.0.1:port (waits up to timeoutMs).
 bool waitForListener(int port, int timeoutMs);
+// True once nothing accepts connections on 127.0.0.1:port (waits up to timeoutMs).
+bool waitForNoListener(int port, int timeoutMs);

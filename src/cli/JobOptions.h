@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "workers/UserPrompts.h"
+
+namespace CLI {
+class App;
+}
+class CliPrompts;
+class KalvoraEngine;
+class QueuedMainThread;
+
+// Options shared by the commands that read or send jobs.
+struct JobOptions {
+  std::string workdir;  // empty: the per-user working folder
+  std::string toAlias;
+  std::string aeTitle;
+  std::string host;
+  int port = 0;
+  int retries = 0;
+  std::string patientId;
+  std::string accession;
+  std::string patientName;
+  bool verbose = false;
+  bool json = false;
+  bool noSend = false;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+void addWorkdirOption(CLI::App* command, JobOptions& o);
+// --workdir, and the station: --to ALIAS, or --ae --host --port.
+void addStationOptions(CLI::App* command, JobOptions& o);
+
+// The station given on the command line, if any; a UsageError for an unknown alias.
+std::optional<StationChoice> stationFromOptions(const JobOptions& o, const KalvoraEngine& engine);
+
+// Before any worker starts, so that every worker inherits the blocked signals: Ctrl-C and
+// SIGTERM are then taken by the main loop only.
+void holdInterrupts();
+bool interruptArrived();
+
+// Runs the engine's main loop until `done` holds. The first Ctrl-C stops every scan and
+// send at once and cancels the questions; false when the work had not ended a moment later,
+// or a second Ctrl-C came: the process must then end without waiting for its workers.
+bool runEngineUntil(KalvoraEngine& engine, QueuedMainThread& mainThread, CliPrompts& prompts,
+                    const std::function<bool()>& done);

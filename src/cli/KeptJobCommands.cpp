@@ -1,0 +1,312 @@
+// kalvora-cli jobs: the job folders kept because their files did not all reach their
+// stations, or left by a crash: list them, send them again, discard them.
+
+#include <CLI/CLI.hpp>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "cli/CliConfiguration.h"
+#include "cli/CliPrompts.h"
+#include "cli/Commands.h"
+#include "cli/JobOptions.h"
+#include "cli/ReportJson.h"
+#include "cli/Terminal.h"
+#include "jobs/EngineObserver.h"
+#include "jobs/JobFolders.h"
+#include "jobs/JobLog.h"
+#include "jobs/KalvoraEngine.h"
+#include "jobs/KeptJobs.h"
+#include "jobs/QueuedMainThread.h"
+
+namespace {
+
+struct KeptOptions : JobOptions {
+  std::string folder;
+  bool all = false;
+};
+
+std::string dumpJson(const nlohmann::json& value, int indent = -1) {
+  // Names on a medium are not always UTF-8; never fail on them.
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r') out += c;
+  return out;
+}
+
+// Patients of a kept job with their image counts, as the job list counts them.
+std::vector<PatientEntry> patientsOf(const KeptJob& kept) {
+  JobList list;
+  list.AddJob(kept.jobFolder, "", "");
+  for (const auto& [patientId, patientName] : kept.journal.copiedPatients)
+    list.AddJobPatient(kept.jobFolder, patientName, patientId);
+  return list[0].patients;
+}
+
+nlohmann::json keptJobJson(const KeptJob& kept) {
+  nlohmann::json patients = nlohmann::json::array();
+  for (const PatientEntry& p : patientsOf(kept))
+    patients.push_back({{"name", p.name}, {"patientId", p.patientId}, {"images", p.imageCount}});
+  nlohmann::json destinations = nlohmann::json::array();
+  for (const JobDestination& d : kept.journal.destinations) {
+    const size_t missing = kept.journal.missingAt(d, kept.copies).size();
+    destinations.push_back({{"aeTitle", d.aeTitle},
+                            {"host", d.host},
+                            {"port", d.port},
+                            {"stored", kept.copies.size() - missing},
+                            {"missing", missing}});
+  }
+  nlohmann::json job = {
+      {"jobFolder", kept.jobFolder},       {"leftAt", localTimeText(kept.leftAt)},
+      {"source", kept.journal.sourceRoot}, {"readingFinished", kept.journal.readingFinished},
+      {"files", kept.copies.size()},       {"patients", patients},
+      {"destinations", destinations},      {"inUse", kept.inUse}};
+  if (kept.journal.startedAt != 0) job["startedAt"] = localTimeText(kept.journal.startedAt);
+  return job;
+}
+
+void printKeptJob(const KeptJob& kept) {
+  std::cout << kept.jobFolder << "\n  left on " << localTimeText(kept.leftAt) << ", "
+            << kept.copies.size() << " files";
+  if (!kept.journal.sourceRoot.empty()) std::cout << ", read from " << kept.journal.sourceRoot;
+  if (!kept.journal.readingFinished) std::cout << " (reading not finished)";
+  std::cout << "\n";
+  std::string patients;
+  for (const PatientEntry& p : patientsOf(kept))
+    patients += (patients.empty() ? "" : ", ") + p.name + " (" + std::to_string(p.imageCount) + ")";
+  if (!patients.empty()) std::cout << "  patients: " << patients << "\n";
+  if (kept.journal.destinations.empty()) std::cout << "  not sent to any station yet\n";
+  for (const JobDestination& d : kept.journal.destinations) {
+    const size_t missing = kept.journal.missingAt(d, kept.copies).size();
+    std::cout << "  " << d.aeTitle << " at " << d.host << ":" << d.port << ": "
+              << (missing == 0 ? std::string("all stored") : std::to_string(missing) + " missing")
+              << "\n";
+  }
+  if (kept.inUse) std::cout << "  in use by a running Kalvora\n";
+}
+
+// Loads the configuration into `engine`; false (reason printed) when it cannot be used.
+bool prepare(const KeptOptions& o, KalvoraEngine& engine) {
+  return loadCliConfiguration(o.workdir, engine);
+}
+
+// FOLDER must be one that `jobs list` shows.
+bool checkJobFolder(const KeptOptions& o, const KalvoraEngine& engine) {
+  if (o.all || IsKalvoraJobFolder(o.folder, engine.settings.tempFolder)) return true;
+  std::cerr << "'" << o.folder
+            << "' is not a job folder of Kalvora below the temporary folder (see kalvora-cli "
+               "jobs list).\n";
+  return false;
+}
+
+int runList(const KeptOptions& o) {
+  QueuedMainThread mainThread;
+  CliPrompts prompts;
+  KalvoraEngine engine(mainThread, prompts);
+  if (!prepare(o, engine)) return 2;
+  const std::vector<KeptJob> kept = FindKeptJobs(engine.settings.tempFolder);
+  if (o.json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const KeptJob& job : kept) list.push_back(keptJobJson(job));
+    std::cout << dumpJson(list) << std::endl;
+    return 0;
+  }
+  if (kept.empty()) std::cout << "No kept jobs.\n";
+  for (const KeptJob& job : kept) printKeptJob(job);
+  return 0;
+}
+
+// Prints each report as a JSON line while the jobs are sent.
+class ReportPrinter : public EngineObserver {
+ public:
+  explicit ReportPrinter(bool json) : json_(json) {}
+  void sendReported(SendEvent event, const SendProgress& progress) override {
+    if (!json_) return;
+    std::lock_guard<std::mutex> terminal(terminalMutex());
+    std::cout << dumpJson(toJson(event, progress)) << std::endl;
+  }
+
+ private:
+  bool json_;
+};
+
+bool folderExists(const std::string& folder) {
+  struct stat info {};
+  return lstat(folder.c_str(), &info) == 0;
+}
+
+// The folders the command works on: FOLDER, or (--all) every kept job no process works on.
+// Adopts each into `engine`; prints why one cannot be worked on. False when one named by
+// hand could not be.
+bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<std::string>& adopted,
+               int& removedAtAdoption) {
+  std::vector<KeptJob> candidates;
+  if (o.all)
+    candidates = FindKeptJobs(engine.settings.tempFolder);
+  else
+    candidates.push_back(ReadKeptJob(o.folder));
+  bool allTaken = true;
+  for (const KeptJob& kept : candidates) {
+    switch (engine.AdoptKeptJob(kept.jobFolder)) {
+      case KalvoraEngine::Adoption::Adopted:
+        adopted.push_back(kept.jobFolder);
+        break;
+      case KalvoraEngine::Adoption::InUse:
+        std::cerr << "'" << kept.jobFolder << "' is in use by a running Kalvora; left as it is.\n";
+        allTaken = allTaken && o.all;
+        break;
+      case KalvoraEngine::Adoption::NotKept:
+        if (folderExists(kept.jobFolder)) {
+          std::cerr << "'" << kept.jobFolder << "' cannot be opened as a job.\n";
+          allTaken = false;
+          break;
+        }
+        // Nothing in it had still to go anywhere: it has been removed.
+        removedAtAdoption += static_cast<int>(kept.copies.size());
+        std::cout << "'" << kept.jobFolder << "' had nothing left to send; removed.\n";
+        break;
+    }
+  }
+  if (o.all && candidates.empty()) std::cout << "No kept jobs.\n";
+  return allTaken;
+}
+
+int runSendAgain(const KeptOptions& o) {
+  QueuedMainThread mainThread;
+  CliPrompts prompts;
+  KalvoraEngine engine(mainThread, prompts);
+  if (!prepare(o, engine)) return 2;
+  if (!checkJobFolder(o, engine)) return 2;
+  std::optional<StationChoice> replacement;
+  try {
+    replacement = stationFromOptions(o, engine);
+  } catch (const UsageError& error) {
+    std::cerr << error.message << "\n";
+    return 2;
+  }
+  prompts.interactive = stdinIsTerminal();
+  prompts.retries = o.retries;
+  prompts.station = replacement;
+  if (o.verbose) engine.settings.verbose = 1;
+  holdInterrupts();
+  ReportPrinter printer(o.json);
+  engine.setObserver(&printer);
+
+  std::vector<std::string> folders;
+  int removed = 0;
+  bool ok = adoptJobs(o, engine, folders, removed);
+  for (const std::string& folder : folders) {
+    if (!engine.ResendJob(folder, replacement)) {
+      std::cerr << "'" << folder << "' has no station to go to: give --to ALIAS, or "
+                << "--ae AE --host HOST --port PORT.\n";
+      ok = false;
+    }
+  }
+  const bool ended = runEngineUntil(engine, mainThread, prompts, [&] {
+    for (const std::string& folder : folders)
+      if (engine.isJobActive(folder)) return false;
+    return true;
+  });
+  if (!ended) {
+    // Whatever did not arrive stays kept, to be sent again.
+    std::cerr << "Stopped before every job had been sent; see kalvora-cli jobs list.\n";
+    std::cout.flush();
+    std::cerr.flush();
+    std::_Exit(130);
+  }
+
+  const JobList& jobs = engine.jobs();
+  for (const std::string& folder : folders) {
+    const ImportJob& job = jobs[jobs.FindJob(folder)];
+    const bool delivered = job.status == jobStatusText(JobStatus::Finished);
+    ok = ok && delivered;
+    if (o.json) {
+      std::cout << dumpJson({{"event", "Summary"},
+                             {"jobFolder", folder},
+                             {"status", job.status},
+                             {"patients", jobs.PatientsText(jobs.FindJob(folder))},
+                             {"log", job.log},
+                             {"delivered", delivered}})
+                << std::endl;
+      continue;
+    }
+    std::cout << "Job " << folder << " (" << job.status << ")\n" << withoutCarriageReturns(job.log);
+    if (!delivered) std::cout << "The job folder is kept.\n";
+  }
+  engine.Shutdown();
+  return ok ? 0 : 1;
+}
+
+int runDiscard(const KeptOptions& o) {
+  QueuedMainThread mainThread;
+  CliPrompts prompts;
+  KalvoraEngine engine(mainThread, prompts);
+  if (!prepare(o, engine)) return 2;
+  if (!checkJobFolder(o, engine)) return 2;
+  std::vector<std::string> folders;
+  int removed = 0;
+  bool ok = adoptJobs(o, engine, folders, removed);
+  for (const std::string& folder : folders) {
+    const int files = engine.DiscardJob(folder);
+    if (files < 0) {
+      ok = false;
+      continue;
+    }
+    removed += files;
+    std::cout << "Discarded '" << folder << "': " << files << " files removed.\n";
+  }
+  if (o.all) std::cout << removed << " files removed in all.\n";
+  return ok ? 0 : 1;
+}
+
+void addFolderChoice(CLI::App* command, KeptOptions& o, const std::string& what) {
+  auto* folder = command->add_option("FOLDER", o.folder, "Job folder " + what);
+  auto* all = command->add_flag("--all", o.all, "Every kept job no running Kalvora works on");
+  folder->excludes(all);
+}
+
+// FOLDER or --all, exactly one of them (CLI11 sees to "not both").
+bool folderChosen(const KeptOptions& o) {
+  if (o.all || !o.folder.empty()) return true;
+  std::cerr << "Name a job folder, or give --all.\n";
+  return false;
+}
+
+}  // namespace
+
+void addKeptJobCommands(CLI::App& app, int& exitStatus) {
+  static KeptOptions listOptions, sendOptions, discardOptions;
+
+  CLI::App* jobs = app.add_subcommand(
+      "jobs", "Jobs kept because not every file reached its stations, or left by a crash");
+  jobs->require_subcommand(1);
+
+  CLI::App* list = jobs->add_subcommand("list", "List the kept jobs and what each misses where");
+  addWorkdirOption(list, listOptions);
+  list->add_flag("--json", listOptions.json, "Print the list as JSON");
+  list->callback([&] { exitStatus = runList(listOptions); });
+
+  CLI::App* send = jobs->add_subcommand(
+      "send", "Send kept jobs again: each station gets only the files it has not stored");
+  addFolderChoice(send, sendOptions, "to send again");
+  addStationOptions(send, sendOptions);
+  send->add_option("--retry", sendOptions.retries, "Retry a failed association request N times")
+      ->check(CLI::NonNegativeNumber);
+  send->add_flag("--verbose", sendOptions.verbose, "Log every file");
+  send->add_flag("--json", sendOptions.json, "Print every report as a JSON line");
+  send->callback([&] { exitStatus = folderChosen(sendOptions) ? runSendAgain(sendOptions) : 2; });
+
+  CLI::App* discard =
+      jobs->add_subcommand("discard", "Delete kept jobs with their files, without sending them");
+  addFolderChoice(discard, discardOptions, "to delete");
+  addWorkdirOption(discard, discardOptions);
+  discard->callback(
+      [&] { exitStatus = folderChosen(discardOptions) ? runDiscard(discardOptions) : 2; });
+}

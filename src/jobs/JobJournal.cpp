@@ -1,0 +1,301 @@
+#include "jobs/JobJournal.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <tuple>
+
+#include "workers/JobFolderEntries.h"
+
+namespace {
+
+constexpr int kOpenFlags = O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
+constexpr const char* kFormatLine = "kalvora-job";
+
+std::string journalPath(const std::string& folder) { return folder + "/" + kJobJournalName; }
+
+// Names on a medium may hold tabs or line ends: every control byte and '%' goes as %XX.
+std::string escapeField(const std::string& text) {
+  std::string out;
+  for (const unsigned char c : text) {
+    if (c < 0x20 || c == 0x7f || c == '%') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+unsigned char uchar(char c) { return static_cast<unsigned char>(c); }
+
+std::string unescapeField(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(uchar(text[i + 1])) &&
+        std::isxdigit(uchar(text[i + 2]))) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> splitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+    fields.push_back(unescapeField(line.substr(start, tab - start)));
+  fields.push_back(unescapeField(line.substr(start)));
+  return fields;
+}
+
+bool parsePort(const std::string& text, int& port) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  port = std::stoi(text);
+  return true;
+}
+
+// fields[at..at+2] as a destination.
+bool parseDestination(const std::vector<std::string>& fields, size_t at, JobDestination& out) {
+  if (fields.size() < at + 3) return false;
+  out.aeTitle = fields[at];
+  out.host = fields[at + 1];
+  return parsePort(fields[at + 2], out.port);
+}
+
+void applyChosen(JobJournalState& state, const JobDestination& destination) {
+  if (std::find(state.destinations.begin(), state.destinations.end(), destination) ==
+      state.destinations.end())
+    state.destinations.push_back(destination);
+}
+
+void applyWithdrawn(JobJournalState& state, const JobDestination& destination) {
+  state.destinations.erase(
+      std::remove(state.destinations.begin(), state.destinations.end(), destination),
+      state.destinations.end());
+}
+
+void applyLine(JobJournalState& state, const std::string& line) {
+  const std::vector<std::string> f = splitFields(line);
+  const std::string& kind = f[0];
+  JobDestination destination;
+  try {
+    if (kind == "source" && f.size() >= 3) {
+      state.sourceRoot = f[1];
+      state.startedAt = static_cast<std::time_t>(std::stoll(f[2]));
+    } else if (kind == "patient" && f.size() >= 3) {
+      state.copiedPatients.emplace_back(f[1], f[2]);
+    } else if (kind == "read") {
+      state.readingFinished = true;
+    } else if (kind == "destination" && parseDestination(f, 1, destination)) {
+      applyChosen(state, destination);
+    } else if (kind == "withdrawn" && parseDestination(f, 1, destination)) {
+      applyWithdrawn(state, destination);
+    } else if (kind == "stored" && f.size() >= 5 && parseDestination(f, 1, destination)) {
+      state.stored[destination].insert(f[4]);
+    }
+  } catch (...) {
+    // A damaged line tells nothing; the others still count.
+  }
+}
+
+// Only whole lines count: the last one may have been cut short by a kill.
+JobJournalState parseJournal(const std::string& text) {
+  JobJournalState state;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    applyLine(state, text.substr(start, end - start));
+  return state;
+}
+
+std::string readAll(int fd) {
+  std::string text;
+  char buffer[65536];
+  off_t at = 0;
+  for (;;) {
+    const ssize_t n = pread(fd, buffer, sizeof buffer, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+    at += n;
+  }
+  return text;
+}
+
+// The locked descriptor must still be the file at the path: one unlinked meanwhile (its
+// folder discarded) locks nothing.
+bool stillAtPath(int fd, const std::string& path) {
+  struct stat opened {};
+  struct stat named {};
+  return fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == geteuid() &&
+         lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+         opened.st_ino == named.st_ino;
+}
+
+bool writeWhole(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool JobDestination::operator<(const JobDestination& other) const {
+  return std::tie(aeTitle, host, port) < std::tie(other.aeTitle, other.host, other.port);
+}
+
+bool JobDestination::operator==(const JobDestination& other) const {
+  return aeTitle == other.aeTitle && host == other.host && port == other.port;
+}
+
+std::vector<std::string> JobJournalState::missingAt(const JobDestination& destination,
+                                                    const std::vector<std::string>& copies) const {
+  const auto done = stored.find(destination);
+  std::vector<std::string> missing;
+  for (const std::string& copy : copies)
+    if (done == stored.end() || done->second.count(copy) == 0) missing.push_back(copy);
+  return missing;
+}
+
+JobJournal::~JobJournal() {
+  if (fd_ >= 0) close(fd_);  // releases the lock
+}
+
+std::unique_ptr<JobJournal> JobJournal::create(const std::string& folder) {
+  const std::string path = journalPath(folder);
+  const int fd = ::open(path.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) return nullptr;
+  // Another process may look at the new folder for a moment (listing kept jobs).
+  bool locked = false;
+  for (int attempt = 0; attempt < 200 && !locked; ++attempt) {
+    locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!locked) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!locked || !stillAtPath(fd, path)) {
+    close(fd);
+    return nullptr;
+  }
+  std::unique_ptr<JobJournal> journal(new JobJournal(fd));
+  journal->append({kFormatLine, "1"});
+  return journal;
+}
+
+std::unique_ptr<JobJournal> JobJournal::open(const std::string& folder, bool& inUse) {
+  inUse = false;
+  const std::string path = journalPath(folder);
+  int fd = ::open(path.c_str(), kOpenFlags);
+  bool made = false;
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(path.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0600);
+    made = fd >= 0;
+  }
+  if (fd < 0) {
+    inUse = errno == EEXIST;  // made by another process just now
+    return nullptr;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    inUse = errno == EWOULDBLOCK;
+    close(fd);
+    return nullptr;
+  }
+  if (!stillAtPath(fd, path)) {
+    inUse = true;
+    close(fd);
+    return nullptr;
+  }
+  std::unique_ptr<JobJournal> journal(new JobJournal(fd));
+  const std::string text = readAll(fd);
+  journal->state_ = parseJournal(text);
+  // A line cut short by a kill goes: ended, it could read as a record of another file
+  // (IM1 cut from IM10).
+  if (!text.empty() && text.back() != '\n') {
+    const size_t lastEnd = text.rfind('\n');
+    // Appending after a cut line would corrupt the next record; without appending, a
+    // resend only sends a few files again.
+    if (ftruncate(fd, lastEnd == std::string::npos ? 0 : static_cast<off_t>(lastEnd + 1)) != 0)
+      journal->writable_ = false;
+  }
+  if (made) journal->append({kFormatLine, "1"});
+  return journal;
+}
+
+JobJournalState JobJournal::read(const std::string& folder) {
+  const int fd = ::open(journalPath(folder).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return {};
+  const JobJournalState state = parseJournal(readAll(fd));
+  close(fd);
+  return state;
+}
+
+bool JobJournal::isLocked(const std::string& folder) {
+  const int fd = ::open(journalPath(folder).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);
+  return locked;
+}
+
+void JobJournal::recordSource(const std::string& sourceRoot, std::time_t startedAt) {
+  state_.sourceRoot = sourceRoot;
+  state_.startedAt = startedAt;
+  append({"source", sourceRoot, std::to_string(static_cast<long long>(startedAt))});
+}
+
+void JobJournal::recordPatient(const std::string& patientId, const std::string& patientName) {
+  state_.copiedPatients.emplace_back(patientId, patientName);
+  append({"patient", patientId, patientName});
+}
+
+void JobJournal::recordReadingFinished() {
+  state_.readingFinished = true;
+  append({"read"});
+}
+
+void JobJournal::chooseDestination(const JobDestination& d) {
+  if (std::find(state_.destinations.begin(), state_.destinations.end(), d) !=
+      state_.destinations.end())
+    return;
+  applyChosen(state_, d);
+  append({"destination", d.aeTitle, d.host, std::to_string(d.port)});
+}
+
+void JobJournal::withdrawDestination(const JobDestination& d) {
+  applyWithdrawn(state_, d);
+  append({"withdrawn", d.aeTitle, d.host, std::to_string(d.port)});
+}
+
+void JobJournal::recordStored(const JobDestination& d, const std::string& fileName) {
+  if (!state_.stored[d].insert(fileName).second) return;
+  append({"stored", d.aeTitle, d.host, std::to_string(d.port), fileName});
+}
+
+// One write per line: a kill cuts at most this line, which reading then ignores. A failed
+// write (disk full) only costs a second send of the file it names.
+void JobJournal::append(const std::vector<std::string>& fields) {
+  if (fd_ < 0 || !writable_) return;
+  std::string line;
+  for (const std::string& field : fields) {
+    if (!line.empty()) line += '\t';
+    line += escapeField(field);
+  }
+  writeWhole(fd_, line + "\n");
+}

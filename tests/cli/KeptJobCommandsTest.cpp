@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include <dcmtk/dcmdata/dcfilefo.h>
+
+#include "CliRun.h"
+#include "DicomFixtures.h"
+#include "JobCommandsFixture.h"
+#include "StoreScpPeer.h"
+#include "TempDir.h"
+#include "jobs/JobJournal.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The job commands' fixture, with the commands for kept jobs.
+class KeptJobCommands : public JobCommands {
+ protected:
+  // `count` images of `size` x `size` pixels replace the medium.
+  void writeMedium(int count, int size) {
+    fs::remove_all(dir / "medium");
+    fs::create_directories(dir / "medium/DICOM");
+    FixtureImage image;
+    image.rows = image.columns = size;
+    for (int i = 1; i <= count; ++i)
+      writeFixtureImage(dir / ("medium/DICOM/IM" + std::to_string(i)), image);
+  }
+
+  nlohmann::json keptJobs() {
+    const CliResult listed = kalvora({"jobs", "list", "--json"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    return nlohmann::json::parse(listed.out);
+  }
+
+  // Imports the medium to a station that is down; returns the kept job folder.
+  std::string importToADownStation() {
+    const CliResult imported = kalvora({"import", dir / "medium", "--json"});
+    EXPECT_EQ(imported.status, 1) << imported.err;
+    const std::string folder = jsonLines(imported.out).back()["jobFolder"];
+    EXPECT_TRUE(contains(imported.out, "kalvora-cli jobs send " + folder)) << imported.out;
+    return folder;
+  }
+};
+
+}  // namespace
+
+TEST_F(KeptJobCommands, AFailedImportIsListedSentAgainAndDiscarded) {
+  const int port = freeLoopbackPort();
+  useStation(port);
+  const std::string folder = importToADownStation();
+
+  const nlohmann::json listed = keptJobs();
+  ASSERT_EQ(listed.size(), 1u) << listed;
+  const nlohmann::json& job = listed[0];
+  EXPECT_EQ(job["jobFolder"], folder);
+  EXPECT_EQ(job["files"], 2);
+  EXPECT_EQ(job["readingFinished"], true);
+  EXPECT_EQ(job["inUse"], false);
+  EXPECT_EQ(job["source"], dir / "medium");
+  EXPECT_EQ(job["patients"],
+            nlohmann::json::parse(R"([{"name": "Doe John", "patientId": "P1", "images": 2}])"));
+  EXPECT_EQ(job["destinations"],
+            nlohmann::json::parse(R"([{"aeTitle": "STORESCP", "host": "127.0.0.1", "port": )" +
+                                  std::to_string(port) + R"(, "stored": 0, "missing": 2}])"));
+
+  // Still down: kept.
+  EXPECT_EQ(kalvora({"jobs", "send", folder}).status, 1);
+  EXPECT_EQ(filesIn(folder), 2);
+
+  StoreScpPeer peer(dir / "received", {}, "STORESCP", port);
+  const CliResult sent = kalvora({"jobs", "send", "--all"});
+  EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_TRUE(contains(sent.out, "Sending finished. (sended files: 2)")) << sent.out;
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_TRUE(keptJobs().empty());
+
+  // Another failed job, to a station given instead, and one discarded.
+  config({"stations", "add", "DOWN", "DOWN", "127.0.0.1", std::to_string(freeLoopbackPort())});
+  config({"set", "standardDestination", "1"});
+  const std::string redirected = importToADownStation();
+  const std::string discarded = importToADownStation();
+  fs::remove_all(dir / "received");
+  fs::create_directories(dir / "received");
+  const CliResult elsewhere = kalvora({"jobs", "send", redirected, "--to", "PACS"});
+  EXPECT_EQ(elsewhere.status, 0) << elsewhere.out << elsewhere.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_FALSE(fs::exists(redirected));
+
+  const CliResult removed = kalvora({"jobs", "discard", discarded});
+  EXPECT_EQ(removed.status, 0) << removed.err;
+  EXPECT_TRUE(contains(removed.out, "Discarded '" + discarded + "': 2 files removed."))
+      << removed.out;
+  EXPECT_FALSE(fs::exists(discarded));
+  EXPECT_TRUE(fs::is_empty(dir / "jobs"));
+
+  // Usage errors.
+  EXPECT_EQ(kalvora({"jobs", "send"}).status, 2);
+  EXPECT_EQ(kalvora({"jobs", "discard", dir / "medium"}).status, 2);
+  EXPECT_EQ(kalvora({"jobs", "send", "--all", "--to", "NOPE"}).status, 2);
+}
+
+TEST_F(KeptJobCommands, AJobInUseByAnotherKalvoraIsLeftAlone) {
+  useStation(freeLoopbackPort());
+  const std::string folder = importToADownStation();
+  bool inUse = false;
+  auto otherProcess = JobJournal::open(folder, inUse);  // stands for the tray application
+  ASSERT_TRUE(otherProcess);
+
+  EXPECT_EQ(keptJobs()[0]["inUse"], true);
+  const CliResult sent = kalvora({"jobs", "send", folder});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_TRUE(contains(sent.err, "is in use by a running Kalvora")) << sent.err;
+  EXPECT_EQ(kalvora({"jobs", "discard", "--all"}).status, 0);
+  EXPECT_EQ(kalvora({"jobs", "discard", folder}).status, 1);
+  EXPECT_EQ(filesIn(folder), 2);
+}
+
+// Killed at any moment of an import, Kalvora leaves no patient data that `jobs list` does
+// not show, no copy cut short under a name, and `jobs send` delivers every copy.
+TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
+  constexpr int kFiles = 12;
+  writeMedium(kFiles, 256);
+  struct KillPoint {
+    const char* event;  // killed once this report came `occurrence` times
+    int occurrence;
+    long maxFileBytes;  // or killed writing a file beyond this size (the first copy)
+  };
+  for (const KillPoint point : {KillPoint{nullptr, 0, 64 * 1024}, KillPoint{"FileCopied", 1, 0},
+                                KillPoint{"SendStarted", 1, 0}, KillPoint{"FileSent", 3, 0}}) {
+    SCOPED_TRACE(point.event ? std::string(point.event) + " " + std::to_string(point.occurrence)
+                             : std::string("writing a copy"));
+    fs::remove_all(dir / "received");
+    fs::create_directories(dir / "received");
+    StoreScpPeer slow(dir / "received", {"--exec-on-reception", "sleep 0.2", "--exec-sync"});
+    if (point.event == nullptr)
+      useStation(slow.port());
+    else
+      config({"stations", "edit", "0", "--port", std::to_string(slow.port())});
+
+    {
+      CliProcess import(dir.path(), {"import", dir / "medium", "--workdir", dir / "work", "--json"},
+                        false, point.maxFileBytes);
+      const std::string marker =
+          "\"event\":\"" + std::string(point.event ? point.event : "") + "\"";
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (point.event) {
+        const std::string out = import.outSoFar();
+        int seen = 0;
+        for (size_t at = out.find(marker); at != std::string::npos; at = out.find(marker, at + 1))
+          ++seen;
+        if (seen >= point.occurrence || std::chrono::steady_clock::now() > deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      if (point.event == nullptr) {
+        ASSERT_EQ(import.result().status, 128 + SIGXFSZ);
+      } else {
+        import.killNow();
+        ASSERT_TRUE(import.waitFor(std::chrono::seconds(10)));
+      }
+    }
+
+    int listedCopies = 0;
+    std::set<std::string> listedFolders;
+    for (const auto& job : keptJobs()) {
+      listedFolders.insert(job["jobFolder"].get<std::string>());
+      listedCopies += job["files"].get<int>();
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "jobs")) {
+      if (!entry.is_regular_file()) continue;
+      EXPECT_EQ(listedFolders.count(entry.path().parent_path().string()), 1u) << entry.path();
+      if (entry.path().filename().string()[0] == '.') continue;
+      DcmFileFormat copy;
+      EXPECT_TRUE(copy.loadFile(entry.path().c_str()).good()) << entry.path();
+    }
+
+    const CliResult resent = kalvora({"jobs", "send", "--all"});
+    EXPECT_EQ(resent.status, 0) << resent.out << resent.err;
+    EXPECT_TRUE(fs::is_empty(dir / "jobs"));
+    EXPECT_EQ(filesIn(dir / "received"), listedFolders.empty() ? kFiles : listedCopies);
+  }
+}
