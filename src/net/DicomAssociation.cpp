@@ -83,3 +83,5 @@ void DicomAssociation::setPeerWait(int peerWaitMs) {
 int DicomAssociation::peerWaitSeconds() const { return wholeSecondsAtLeast(peerWaitMs_); }
 
 void DicomAssociation::cut() { transportLayer_->abort(); }
+
+bool DicomAssociation::peerGone() const { return transportLayer_->peerGone(); }

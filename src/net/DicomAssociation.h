@@ -44,6 +44,8 @@ class DicomAssociation {
   // Thread-safe: cuts the connection at once (and any made later), so no wait of the
   // thread that uses the association outlasts it.
   void cut();
+  // The station closed or reset the connection: whatever a store reports, it is gone.
+  bool peerGone() const;
 
  private:
   int peerWaitMs_;

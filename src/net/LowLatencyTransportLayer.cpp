@@ -45,6 +45,7 @@ class LowLatencyConnection : public DcmTCPConnection {
       received = ::recv(socket_, buffer, length, 0);
     } while (received < 0 && errno == EINTR);
     if (received > 0) acknowledgeAtOnce(socket_);
+    if (received == 0 || (received < 0 && errno == ECONNRESET)) layer_.peerWentAway();
     return received;
   }
 
@@ -55,6 +56,7 @@ class LowLatencyConnection : public DcmTCPConnection {
     while (left > 0) {
       const ssize_t sent = ::send(socket_, next, left, MSG_NOSIGNAL);
       if (sent < 0 && errno == EINTR) continue;
+      if (sent < 0 && (errno == EPIPE || errno == ECONNRESET)) layer_.peerWentAway();
       if (sent <= 0) return -1;
       next += sent;
       left -= static_cast<size_t>(sent);
@@ -111,6 +113,16 @@ void LowLatencyTransportLayer::abort() {
 bool LowLatencyTransportLayer::aborted() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return aborted_;
+}
+
+void LowLatencyTransportLayer::peerWentAway() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!aborted_) peerGone_ = true;
+}
+
+bool LowLatencyTransportLayer::peerGone() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return peerGone_;
 }
 
 void LowLatencyTransportLayer::setWaitLimit(int waitLimitMs) {

@@ -19,6 +19,9 @@ class LowLatencyTransportLayer : public DcmTransportLayer {
   // Thread-safe. Shuts the current connection down, and any connection made later at once.
   void abort();
   bool aborted() const;
+  // The peer closed or reset the connection (not our own abort).
+  bool peerGone() const;
+  void peerWentAway();
   // Thread-safe. Applies to the open connection and to later ones.
   void setWaitLimit(int waitLimitMs);
   int waitLimitMs() const;
@@ -32,4 +35,5 @@ class LowLatencyTransportLayer : public DcmTransportLayer {
   mutable std::mutex mutex_;
   int openSocket_ = -1;
   bool aborted_ = false;
+  bool peerGone_ = false;
 };

@@ -205,6 +205,8 @@ OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue) {
     progress_.currentFile = transfer.path;
     progress_.warning.clear();
     condition = StoreFile(association_.association(), transfer);
+    // A write to a station that died fails as a send, a read as an abort: the same end.
+    if (condition.bad() && association_.peerGone()) condition = DUL_PEERABORTEDASSOCIATION;
     progress_.condition = condition;
     if (condition.bad()) {
       transfer.outcome = FileTransfer::Outcome::Failed;

@@ -263,7 +263,13 @@ TEST(StoreScu, PeerAbortDuringStoreEndsTheJob) {
 // The station goes away after it stored the second of five files: the third fails.
 TEST(StoreScu, PeerGoneDuringTheThirdFileEndsTheJob) {
   TempDir job, received;
-  writeImages(job, 5);
+  // Images larger than the socket buffers: the third store meets the dead station while
+  // writing, not only when it waits for the answer.
+  for (int i = 0; i < 5; ++i) {
+    FixtureImage image;
+    image.rows = image.columns = 1500;
+    writeFixtureImage(job / ("IM" + std::to_string(i)), image);
+  }
   const std::string dieOnThird =
       "[ $(ls '" + received.path() + "' | wc -l) -ge 2 ] && kill -9 $PPID";
   StoreScpPeer peer(received.path(), {"--exec-on-reception", dieOnThird, "--exec-sync"});
