@@ -217,8 +217,9 @@ void CKalvoraDlg::runManualStart() {
 void CKalvoraDlg::runStatus() {
   if (ui_->jobList->selectedItems().isEmpty()) return;
   CStatusDlg status(engine_.jobs(), ui_->jobList, this);
-  status.setKeptJobActions({[this](const std::string& folder) { engine_.ResendJob(folder); },
-                            [this](const std::string& folder) { engine_.DiscardJob(folder); }});
+  // The folders are taken by value: the engine's work may add jobs while it runs.
+  status.setKeptJobActions({[this](std::string folder) { engine_.ResendJob(folder); },
+                            [this](std::string folder) { engine_.DiscardJob(folder); }});
   status.exec();
 }
 

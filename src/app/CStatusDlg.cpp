@@ -115,7 +115,10 @@ void CStatusDlg::showKeptJobButtons(const ImportJob* job) {
 void CStatusDlg::sendAgain() {
   const ImportJob* job = jobAtRow(selectionMark());
   if (!job || !keptJobActions_.sendAgain) return;
-  keptJobActions_.sendAgain(job->jobFolder);
+  // A copy: asking for a station runs the event loop, and jobs added meanwhile move the
+  // job list in memory.
+  const std::string folder = job->jobFolder;
+  keptJobActions_.sendAgain(folder);
   Refresh();
 }
 

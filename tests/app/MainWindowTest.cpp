@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,6 +23,7 @@
 #include "app/KalvoraTray.h"
 #include "app/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
+#include "config/dialogs/CStationsErrorDlg.h"
 #include "jobs/JobJournal.h"
 #include "jobs/KalvoraEngine.h"
 #include "media/dialogs/CQueryNewPatientIDDlg.h"
@@ -53,6 +55,21 @@ int filesIn(const std::string& folder) {
   for (const auto& entry : fs::recursive_directory_iterator(folder))
     count += entry.is_regular_file() ? 1 : 0;
   return count;
+}
+
+// A job folder an earlier run read completely and did not deliver to `destinations`.
+std::string keepJobFolder(const TempDir& work, const char* name,
+                          const std::vector<JobDestination>& destinations) {
+  const std::string folder = work / "jobs/" + name;
+  fs::create_directories(folder);
+  fs::permissions(work / "jobs", fs::perms::owner_all);
+  fs::permissions(folder, fs::perms::owner_all);
+  writeFixtureImage(folder + "/IM1");
+  writeFixtureImage(folder + "/IM2");
+  auto journal = JobJournal::create(folder);
+  journal->recordReadingFinished();
+  for (const JobDestination& destination : destinations) journal->chooseDestination(destination);
+  return folder;
 }
 
 }  // namespace
@@ -172,17 +189,8 @@ class MainWindowTest : public QObject {
     config.settings.timeoutMs = 5000;
     QVERIFY(!saveConfiguration(work / "config", config));
     std::vector<std::string> folders;
-    for (const char* name : {"20261231235901", "20261231235902"}) {
-      folders.push_back(work / "jobs/" + name);
-      fs::create_directories(folders.back());
-      fs::permissions(work / "jobs", fs::perms::owner_all);
-      fs::permissions(folders.back(), fs::perms::owner_all);
-      writeFixtureImage(folders.back() + "/IM1");
-      writeFixtureImage(folders.back() + "/IM2");
-      auto journal = JobJournal::create(folders.back());
-      journal->recordReadingFinished();
-      journal->chooseDestination(station);
-    }
+    for (const char* name : {"20261231235901", "20261231235902"})
+      folders.push_back(keepJobFolder(work, name, {station}));
     MessageBoxRecorder boxes(false);
     QtMainThreadPoster mainThread;
     GuiPrompts prompts;
@@ -225,6 +233,52 @@ class MainWindowTest : public QObject {
     QCOMPARE(inStatusWindow(1, "discardButton"), QStringLiteral("Failed -> Stopped"));
     QVERIFY(!fs::exists(folders[1]));
     QVERIFY(!window.tray().toolTip().contains(QStringLiteral("not delivered")));
+  }
+
+  // A job never sent: "Send again" asks for a station, and jobs that arrive meanwhile do not
+  // change which job is sent.
+  void sendingAgainAsksForAStationWhileOtherJobsArrive() {
+    TempDir work;
+    fs::create_directories(work / "config");
+    fs::create_directories(work / "received");
+    fs::create_directories(work / "medium");
+    writeFixtureImage(work / "medium/IM1");
+    StoreScpPeer peer(work / "received");
+    Configuration config;
+    config.settings.tempFolder = work / "jobs";
+    config.settings.startMinimized = 1;
+    config.settings.timeoutMs = 5000;
+    config.settings.sendToStandardDestination = 0;  // and no rules: the user chooses
+    config.stations.Add({"PACS", peer.aeTitle(), "127.0.0.1", peer.port()});
+    QVERIFY(!saveConfiguration(work / "config", config));
+    const std::string kept = keepJobFolder(work, "20261231235901", {});
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    engine.setSendAfterScan(false);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
+    window.initialise();
+    QCOMPARE(engine.jobs().size(), 1);
+
+    window.jobList()->setCurrentItem(window.jobList()->topLevelItem(0));
+    onNextModalOf<CStatusDlg>([&](CStatusDlg* status) {
+      onNextModalOf<CStationsErrorDlg>([&](CStationsErrorDlg* choice) {
+        engine.StartScan(work / "medium");
+        QTRY_COMPARE(engine.jobs().size(), 2);
+        child<QComboBox>(choice, "stationList")->setCurrentIndex(0);
+        choice->accept();
+      });
+      QTest::mouseClick(child<QPushButton>(status, "sendAgainButton"), Qt::LeftButton);
+      status->accept();
+    });
+    window.runStatus();
+    QTRY_COMPARE_WITH_TIMEOUT(engine.jobs()[0].status, std::string("Finished"), 30000);
+    QCOMPARE(filesIn(work / "received"), 2);
+    QVERIFY(!fs::exists(kept));
+    QVERIFY(boxes.texts.isEmpty());
+    QTRY_VERIFY(!engine.counters().busy);
   }
 
   void exitWithAQuestionOpenSavesAndDoesNotHang() {
