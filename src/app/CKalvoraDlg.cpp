@@ -1,6 +1,7 @@
 #include "app/CKalvoraDlg.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QTreeWidget>
 
 #include <iostream>
@@ -29,6 +30,35 @@ int runOptionsDialog(KalvoraEngine& engine, QWidget* parent) {
 
 Configuration configurationOf(const KalvoraEngine& engine) {
   return {engine.settings, engine.filters, engine.rules, engine.stations};
+}
+
+enum class KeptJobAction { SendAgain, Discard };
+
+// Why the engine refused to act on a kept job, as far as can be seen from here: a command
+// line may have sent or discarded it, or may be working on it now.
+QString keptJobProblem(const KalvoraEngine& engine, const std::string& folder,
+                       KeptJobAction action) {
+  const int index = engine.jobs().FindJob(folder);
+  const QString job =
+      index < 0 ? QStringLiteral("This job")
+                : QStringLiteral("Job %1").arg(QString::fromStdString(engine.jobs()[index].number));
+  const QString path = QString::fromStdString(folder);
+  if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
+    return QStringLiteral(
+               "%1: its folder %2 is gone. It was sent or discarded elsewhere, for "
+               "example with kalvora-cli.")
+        .arg(job, path);
+  if (engine.isJobActive(folder))
+    return QStringLiteral("%1 is still working. Try again when it has ended.").arg(job);
+  if (action == KeptJobAction::SendAgain)
+    return QStringLiteral(
+               "%1 was not sent again: no station was chosen for it, or another "
+               "program (for example kalvora-cli) is working on its folder %2.")
+        .arg(job, path);
+  return QStringLiteral(
+             "%1 was not discarded: another program (for example kalvora-cli) is "
+             "working on its folder %2. Try again when it has finished.")
+      .arg(job, path);
 }
 
 }  // namespace
@@ -218,8 +248,14 @@ void CKalvoraDlg::runStatus() {
   if (ui_->jobList->selectedItems().isEmpty()) return;
   CStatusDlg status(engine_.jobs(), ui_->jobList, this);
   // The folders are taken by value: the engine's work may add jobs while it runs.
-  status.setKeptJobActions({[this](std::string folder) { engine_.ResendJob(folder); },
-                            [this](std::string folder) { engine_.DiscardJob(folder); }});
+  status.setKeptJobActions({[this](std::string folder) {
+                              if (engine_.ResendJob(folder)) return QString();
+                              return keptJobProblem(engine_, folder, KeptJobAction::SendAgain);
+                            },
+                            [this](std::string folder) {
+                              if (engine_.DiscardJob(folder) >= 0) return QString();
+                              return keptJobProblem(engine_, folder, KeptJobAction::Discard);
+                            }});
   status.exec();
 }
 

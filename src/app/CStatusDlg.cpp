@@ -118,8 +118,9 @@ void CStatusDlg::sendAgain() {
   // A copy: asking for a station runs the event loop, and jobs added meanwhile move the
   // job list in memory.
   const std::string folder = job->jobFolder;
-  keptJobActions_.sendAgain(folder);
+  const QString problem = keptJobActions_.sendAgain(folder);
   Refresh();
+  if (!problem.isEmpty()) MessageBoxes::show(this, problem);
 }
 
 void CStatusDlg::discard() {
@@ -130,8 +131,9 @@ void CStatusDlg::discard() {
                                                    "the files that did not reach their "
                                                    "stations.")))
     return;
-  keptJobActions_.discard(folder);
+  const QString problem = keptJobActions_.discard(folder);
   Refresh();
+  if (!problem.isEmpty()) MessageBoxes::show(this, problem);
 }
 
 void CStatusDlg::showPrevious() {

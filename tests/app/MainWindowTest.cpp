@@ -281,6 +281,58 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY(!engine.counters().busy);
   }
 
+  // The engine may refuse a kept job: a command line sent or discarded it, or it runs.
+  void keptJobActionsThatCannotActSayWhy() {
+    TempDir work;
+    fs::create_directories(work / "config");
+    const JobDestination closedPort{"PACS", "127.0.0.1", freeLoopbackPort()};
+    Configuration config;
+    config.settings.tempFolder = work / "jobs";
+    config.settings.startMinimized = 1;
+    QVERIFY(!saveConfiguration(work / "config", config));
+    const std::string gone = keepJobFolder(work, "20261231235901", {closedPort});
+    const std::string running = keepJobFolder(work, "20261231235902", {closedPort});
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
+    window.initialise();
+    QCOMPARE(engine.jobs().size(), 2);
+
+    QStringList boxes;
+    MessageBoxes::setHandlerForTests([&](const MessageBoxes::Request& request) {
+      boxes << request.text;
+      // Meanwhile the job starts sending (to a station that does not answer, so it runs
+      // until its retry question is answered).
+      if (request.question) engine.ResendJob(running);
+      return true;
+    });
+    const auto click = [&](int row, const char* button) {
+      window.jobList()->setCurrentItem(window.jobList()->topLevelItem(row));
+      onNextModalOf<CStatusDlg>([&](CStatusDlg* status) {
+        QTest::mouseClick(child<QPushButton>(status, button), Qt::LeftButton);
+        status->accept();
+      });
+      window.runStatus();
+    };
+
+    fs::remove_all(gone);  // as `kalvora-cli jobs discard` does
+    click(0, "sendAgainButton");
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].startsWith(QStringLiteral("Job 1: its folder ") +
+                                 QString::fromStdString(gone) + QStringLiteral(" is gone.")),
+             qPrintable(boxes[0]));
+
+    click(1, "discardButton");
+    QCOMPARE(boxes.size(), 3);  // the question, then why not
+    QCOMPARE(boxes[2], QStringLiteral("Job 2 is still working. Try again when it has ended."));
+    QVERIFY(fs::exists(running + "/IM1"));
+    MessageBoxes::setHandlerForTests(nullptr);
+    prompts.cancelAll();
+    QTRY_VERIFY_WITH_TIMEOUT(!engine.isJobActive(running), 20000);
+  }
+
   void exitWithAQuestionOpenSavesAndDoesNotHang() {
     TempDir work;
     fs::create_directories(work / "received");
