@@ -259,9 +259,14 @@ void CKalvoraDlg::runStatus() {
   status.exec();
 }
 
-void CKalvoraDlg::stopScans() { engine_.StopScans(); }
+// A worker waiting on a question cannot stop until it is answered.
+void CKalvoraDlg::stopScans() {
+  prompts_.cancelWhile(GuiPrompts::QuestionKind::NewPatientData, [this] { engine_.StopScans(); });
+}
 
-void CKalvoraDlg::stopSends() { engine_.StopSends(); }
+void CKalvoraDlg::stopSends() {
+  prompts_.cancelWhile(GuiPrompts::QuestionKind::RetryAssociation, [this] { engine_.StopSends(); });
+}
 
 bool CKalvoraDlg::PrepareExit(bool interactive) {
   tray_->RemoveTrayIcon();

@@ -333,6 +333,67 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!engine.isJobActive(running), 20000);
   }
 
+  // A scan waiting on new patient data, a send waiting on its retry question: the stop
+  // answers the question instead of waiting 30 s for a worker that cannot stop.
+  void stopWithAQuestionOpenCancelsItAndReturnsAtOnce() {
+    TempDir work;
+    fs::create_directories(work / "medium");
+    fs::create_directories(work / "config");
+    for (const char* name : {"IM1", "IM2", "IM3"})
+      writeFixtureImage(work / (std::string("medium/") + name));
+    Configuration config;
+    config.settings.tempFolder = work / "jobs/";
+    config.settings.startMinimized = 1;
+    config.settings.standardDestination = 0;
+    config.settings.askForNewPatientData = 1;
+    config.stations.Add({"PACS", "PACS", "127.0.0.1", freeLoopbackPort()});  // nobody there
+    QVERIFY(!saveConfiguration(work / "config", config));
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    // Whatever fails, no worker is left waiting on a question.
+    const std::shared_ptr<void> cancelAtEnd(nullptr, [&](void*) { prompts.cancelAll(); });
+    noAutomountSetting(window);
+    window.initialise();
+    const auto retryQuestion = [] {
+      for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("retryQuestion") && widget->isVisible())
+          return widget;
+      return static_cast<QWidget*>(nullptr);
+    };
+    const auto clickTakes = [&](const char* button) {
+      const auto started = std::chrono::steady_clock::now();
+      QTest::mouseClick(child<QToolButton>(&window, button), Qt::LeftButton);
+      return std::chrono::steady_clock::now() - started;
+    };
+
+    // A scan that read the whole medium before it saw the stop stays Pending.
+    engine.setSendAfterScan(false);
+    window.mediaArrived(work / "medium");
+    QTRY_VERIFY(openPatientQuestion() != nullptr);
+    QVERIFY(clickTakes("stopScansButton") < std::chrono::seconds(10));
+    QTRY_VERIFY(openPatientQuestion() == nullptr);
+    QTRY_VERIFY(!engine.counters().busy);
+    QVERIFY(engine.jobs()[0].status != "Copying");
+
+    engine.setSendAfterScan(true);
+    engine.settings.askForNewPatientData = 0;
+    window.mediaArrived(work / "medium");
+    QTRY_VERIFY_WITH_TIMEOUT(retryQuestion() != nullptr, 20000);
+    QVERIFY(clickTakes("stopSendsButton") < std::chrono::seconds(10));
+    QTRY_VERIFY(retryQuestion() == nullptr);
+    QTRY_VERIFY(!engine.counters().busy);
+    QCOMPARE(QString::fromStdString(engine.jobs()[1].status), QStringLiteral("Failed"));
+
+    // Questions after the stop are asked again.
+    window.mediaArrived(work / "medium");
+    QTRY_VERIFY_WITH_TIMEOUT(retryQuestion() != nullptr, 20000);
+    prompts.cancelAll();
+    QTRY_VERIFY(!engine.counters().busy);
+  }
+
   void exitWithAQuestionOpenSavesAndDoesNotHang() {
     TempDir work;
     fs::create_directories(work / "received");
