@@ -16,6 +16,7 @@
 #include "app/QtMainThreadPoster.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "config/ConfigurationLock.h"
 #include "config/ProductVersion.h"
 #include "help/HelpFiles.h"
 #include "jobs/KalvoraEngine.h"
@@ -90,6 +91,12 @@ int main(int argc, char** argv) {
     QDir().mkpath(workdir);
     chmod(QFile::encodeName(workdir).constData(), 0700);
   }
+  // From before the configuration is read until it is written back: kalvora-cli must not
+  // change it meanwhile (the exit would write over its change).
+  ConfigurationLock configurationLock;
+  if (!configurationLock.acquire(workdir.toStdString(), 2000))
+    std::fprintf(stderr, "kalvora: another program holds the configuration lock of %s\n",
+                 QFile::encodeName(workdir).constData());
   setHelpFolders(workdir, QString::fromStdString(installedDataFolder()));
   // Media hold all sorts of files; the job log says what became of each.
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);

@@ -12,6 +12,7 @@
 #include "TempDir.h"
 #include "app/SingleInstance.h"
 #include "config/ConfigFiles.h"
+#include "config/ConfigurationLock.h"
 
 namespace {
 
@@ -24,6 +25,16 @@ QProcess* startKalvora(const TempDir& runtime, const std::string& workdir) {
   process->start(QStringLiteral(KALVORA_GUI_EXECUTABLE),
                  {QStringLiteral("--workdir"), QString::fromStdString(workdir)});
   return process;
+}
+
+// `kalvora-cli config ARGS...`: its exit status and what it said.
+QString runCliConfig(const QStringList& args) {
+  QProcess cli;
+  cli.start(QStringLiteral(KALVORA_CLI_EXECUTABLE), QStringList{QStringLiteral("config")} + args);
+  if (!cli.waitForFinished(20000) || cli.exitStatus() != QProcess::NormalExit)
+    return QStringLiteral("did not end");
+  return QString::number(cli.exitCode()) + QLatin1Char(' ') +
+         QString::fromLocal8Bit(cli.readAllStandardError());
 }
 
 // A socket file left behind by a process that is gone.
@@ -97,6 +108,16 @@ class SingleInstanceTest : public QObject {
         std::filesystem::exists(runtime / "KALVORA-088FA840-B10D-11D3-BC36-006067709674"), 20000);
     QVERIFY(!std::filesystem::exists(runtime / "work/rules.dat") ||
             std::filesystem::file_size(runtime / "work/rules.dat") == 0);
+    // The exit writes the configuration back: the command line must not change it meanwhile.
+    const QString work = QString::fromStdString(runtime / "work");
+    QTRY_VERIFY_WITH_TIMEOUT(!ConfigurationLock().acquireUnlessHeld(runtime / "work"), 20000);
+    const QString refused = runCliConfig({QStringLiteral("--workdir"), work, QStringLiteral("set"),
+                                          QStringLiteral("windowX"), QStringLiteral("7")});
+    QVERIFY2(refused.startsWith(QStringLiteral("1 Nothing was changed: the tray application")),
+             qPrintable(refused));
+    QVERIFY(runCliConfig({QStringLiteral("--workdir"), work, QStringLiteral("stations"),
+                          QStringLiteral("list")})
+                .startsWith(QStringLiteral("0 ")));
     kill(static_cast<pid_t>(kalvora->processId()), SIGTERM);
     QVERIFY(kalvora->waitForFinished(20000));
     QCOMPARE(kalvora->exitStatus(), QProcess::NormalExit);
