@@ -145,7 +145,11 @@ void CKalvoraDlg::initialise() {
 
   visible_ = engine_.settings.startMinimized == 0;
   trayAdded_ = tray_->AddTrayIcon();
-  if (!trayAdded_) visible_ = true;
+  if (!trayAdded_) {
+    visible_ = true;
+    // Without a tray the window is the only way back to the application: on the taskbar.
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
+  }
   move(engine_.settings.windowX, engine_.settings.windowY);
   placed_ = true;
   runAutorunCheck();
@@ -284,7 +288,7 @@ bool CKalvoraDlg::PrepareExit(bool interactive) {
   }
   MessageBoxes::show(this, QString::fromStdString(*problem), MessageBoxes::Icon::Error);
   // The application stays, so the user can make room and exit again.
-  if (trayAdded_) tray_->AddTrayIcon();
+  tray_->AddTrayIcon();
   return false;
 }
 

@@ -29,9 +29,8 @@ bool KalvoraTray::AddTrayIcon() {
   shownIcon_ = QStringLiteral("frame0");
   icon_.setToolTip(
       QStringLiteral("%1 %2").arg(QLatin1String(kProductName), QLatin1String(kProductVersion)));
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
   icon_.show();
-  return true;
+  return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void KalvoraTray::RemoveTrayIcon() { icon_.hide(); }

@@ -18,7 +18,8 @@ class KalvoraTray : public QObject {
   // `dialogOpen` tells whether one of the main window's dialogs runs.
   KalvoraTray(KalvoraEngine& engine, std::function<bool()> dialogOpen, QObject* parent = nullptr);
 
-  // False where the desktop has no tray.
+  // Shows the icon; false where the desktop has no tray (now). The icon stays asked for, so
+  // that a tray that starts later still shows it.
   bool AddTrayIcon();
   void RemoveTrayIcon();
   void UpdateTrayTip();

@@ -523,6 +523,11 @@ class MainWindowTest : public QObject {
                                        QStringLiteral("Error: No rules loaded"),
                                        QStringLiteral("Error: No DICOM stations loaded")}));
     boxes.texts.clear();
+    // No tray offscreen: the icon is asked for all the same (a tray may start later), and
+    // the window, shown instead, has a taskbar entry.
+    QVERIFY(window.tray().icon().isVisible());
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowType(), Qt::Window);
 
     // The window's close hides it; "X" too; a second start shows it again.
     window.close();
