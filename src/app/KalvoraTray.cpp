@@ -1,5 +1,7 @@
 #include "app/KalvoraTray.h"
 
+#include <QApplication>
+
 #include "app/Icons.h"
 #include "config/ProductVersion.h"
 #include "jobs/KalvoraEngine.h"
@@ -17,11 +19,29 @@ KalvoraTray::KalvoraTray(KalvoraEngine& engine, std::function<bool()> dialogOpen
     : QObject(parent), engine_(engine), dialogOpen_(std::move(dialogOpen)) {
   icon_.setContextMenu(&menu_);
   connect(&menu_, &QMenu::aboutToShow, this, [this] { fillMenu(menu_); });
-  connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-    if (why == QSystemTrayIcon::DoubleClick) Q_EMIT toggleRequested();
-  });
+  connect(&icon_, &QSystemTrayIcon::activated, this, &KalvoraTray::activated);
   connect(&timer_, &QTimer::timeout, this, &KalvoraTray::AnimateTray);
   timer_.start(200);
+}
+
+void KalvoraTray::activated(QSystemTrayIcon::ActivationReason reason) {
+  // A double click toggles the window, a single click does nothing. Some trays send two
+  // Triggers, some a Trigger and a DoubleClick: either counts once.
+  const int interval = QApplication::doubleClickInterval();
+  const auto within = [interval](const QElapsedTimer& since) {
+    return since.isValid() && since.elapsed() <= interval;
+  };
+  if (reason == QSystemTrayIcon::Trigger) {
+    if (!within(lastTrigger_)) {
+      lastTrigger_.start();
+      return;
+    }
+  } else if (reason != QSystemTrayIcon::DoubleClick || within(lastToggle_)) {
+    return;
+  }
+  lastTrigger_.invalidate();
+  lastToggle_.start();
+  Q_EMIT toggleRequested();
 }
 
 bool KalvoraTray::AddTrayIcon() {

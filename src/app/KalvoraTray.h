@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
@@ -46,6 +47,8 @@ class KalvoraTray : public QObject {
   void toggleRequested();
 
  private:
+  void activated(QSystemTrayIcon::ActivationReason reason);
+
   KalvoraEngine& engine_;
   std::function<bool()> dialogOpen_;
   QSystemTrayIcon icon_;
@@ -53,4 +56,7 @@ class KalvoraTray : public QObject {
   QTimer timer_;
   int animationIndex_ = -1;
   QString shownIcon_;
+  // Trays that report a left click as Trigger and never send DoubleClick.
+  QElapsedTimer lastTrigger_;
+  QElapsedTimer lastToggle_;
 };

@@ -477,6 +477,45 @@ class MainWindowTest : public QObject {
                           QStringLiteral("Options")}));
   }
 
+  // A double click toggles the window whatever the tray reports for it; one click does nothing.
+  void trayDoubleClickTogglesTheWindowOnEveryKindOfTray() {
+    constexpr auto T = QSystemTrayIcon::Trigger;
+    constexpr auto D = QSystemTrayIcon::DoubleClick;
+    constexpr auto pause = QSystemTrayIcon::Unknown;  // longer than a double click
+    const struct {
+      const char* tray;
+      std::vector<QSystemTrayIcon::ActivationReason> clicks;
+      int toggles;
+    } cases[] = {
+        {"StatusNotifierItem: two Triggers", {T, T}, 1},
+        {"XEmbed: Trigger, DoubleClick", {T, D}, 1},
+        {"Trigger for each press and a DoubleClick", {T, T, D}, 1},
+        {"DoubleClick alone", {D}, 1},
+        {"one click", {T}, 0},
+        {"two single clicks", {T, pause, T}, 0},
+        {"two double clicks", {T, T, pause, T, D}, 2},
+    };
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    const int interval = QApplication::doubleClickInterval();
+    QApplication::setDoubleClickInterval(1000);
+    for (const auto& c : cases) {
+      KalvoraTray tray(engine, [] { return false; });
+      int toggles = 0;
+      connect(&tray, &KalvoraTray::toggleRequested, this, [&] { ++toggles; });
+      for (QSystemTrayIcon::ActivationReason click : c.clicks) {
+        if (click == pause)
+          QTest::qWait(1200);
+        else
+          Q_EMIT tray.icon().activated(click);
+      }
+      QVERIFY2(toggles == c.toggles, c.tray);
+    }
+    QApplication::setDoubleClickInterval(interval);
+  }
+
   void autorunCheckAsksOnlyWhenTheDesktopSettingIsOff() {
     struct Case {
       AutomountSetting setting;
