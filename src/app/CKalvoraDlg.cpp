@@ -217,12 +217,17 @@ void CKalvoraDlg::toggleExpanded() {
   ui_->expandButton->setIcon(expanded_ ? Icons::collapse() : Icons::expand());
 }
 
+void CKalvoraDlg::setDialogOpen(bool open) {
+  dialogOpen_ = open;
+  tray_->refreshMenu();
+}
+
 void CKalvoraDlg::runAbout() {
   if (dialogOpen_) return;
-  dialogOpen_ = true;
+  setDialogOpen(true);
   CAboutBox about(this);
   about.exec();
-  dialogOpen_ = false;
+  setDialogOpen(false);
 }
 
 void CKalvoraDlg::runOptions() {
@@ -231,9 +236,9 @@ void CKalvoraDlg::runOptions() {
     return;
   }
   if (dialogOpen_) return;
-  dialogOpen_ = true;
+  setDialogOpen(true);
   const int result = runOptionsDialog(engine_, this);
-  dialogOpen_ = false;
+  setDialogOpen(false);  // also shows what the dialog changed of the stations
   applyStayOnTop();
   if (result == -1) MessageBoxes::show(this, QStringLiteral("Dialog box could not be created!"));
   tray_->UpdateTrayTip();
@@ -241,10 +246,10 @@ void CKalvoraDlg::runOptions() {
 
 void CKalvoraDlg::runManualStart() {
   if (dialogOpen_) return;
-  dialogOpen_ = true;
+  setDialogOpen(true);
   CSelectMediaDialog select(opticalMedia_ ? opticalMedia_() : std::vector<std::string>(), this);
   const int result = select.exec();
-  dialogOpen_ = false;
+  setDialogOpen(false);
   if (result == QDialog::Accepted) engine_.StartScan(select.selectedRoot());
 }
 
@@ -368,4 +373,7 @@ void CKalvoraDlg::countersChanged() {
   ui_->statusGroup->repaint();
 }
 
-void CKalvoraDlg::busyChanged(bool /*busy*/) { tray_->AnimateTray(); }
+void CKalvoraDlg::busyChanged(bool /*busy*/) {
+  tray_->AnimateTray();
+  tray_->refreshMenu();
+}

@@ -96,6 +96,8 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   void moveEvent(QMoveEvent* event) override;
 
  private:
+  // The tray menu greys its commands while a dialog runs.
+  void setDialogOpen(bool open);
   void runAutorunCheck();
   void setJobRow(int index);
   void showStatusIcon(QLabel* label, StatusIcon state);

@@ -26,8 +26,11 @@ class KalvoraTray : public QObject {
   void UpdateTrayTip();
   void AnimateTray();
 
-  // Fills `menu` as the right button shows it.
-  void fillMenu(QMenu& menu);
+  // Fills the menu again from the busy flag, the stations, the standard destination and the
+  // dialog-open flag; called whenever one of them changes. A menu shown by the desktop
+  // (D-Bus) does not reliably show changes made as it opens.
+  void refreshMenu();
+  QMenu& menu() { return menu_; }
   // Ids 200 to 230 choose the station at id - 200 as standard destination.
   void chooseStandardDestination(int commandId);
 
@@ -53,6 +56,10 @@ class KalvoraTray : public QObject {
   std::function<bool()> dialogOpen_;
   QSystemTrayIcon icon_;
   QMenu menu_;
+  QMenu stationsMenu_;
+  QAction* info_ = nullptr;
+  QAction* manualStart_ = nullptr;
+  QAction* options_ = nullptr;
   QTimer timer_;
   int animationIndex_ = -1;
   QString shownIcon_;

@@ -107,6 +107,8 @@ class MainWindowTest : public QObject {
     GuiPrompts prompts;
     KalvoraEngine engine(mainThread, prompts);
     CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    // Whatever fails, no worker is left waiting on a question.
+    const std::shared_ptr<void> cancelAtEnd(nullptr, [&](void*) { prompts.cancelAll(); });
     noAutomountSetting(window);
     window.initialise();
     QVERIFY(boxes.texts.isEmpty());
@@ -132,8 +134,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.jobList()->topLevelItem(0)->text(0), QStringLiteral("1"));
     QVERIFY(stopScans->isEnabled());
     QVERIFY(!stopSends->isEnabled());
-    QMenu menu;
-    window.tray().fillMenu(menu);
+    // The menu follows the busy flag without being opened.
+    QMenu& menu = window.tray().menu();
     QMenu* destinations = menu.actions().at(0)->menu();
     QCOMPARE(destinations->actions().size(), 1);
     QVERIFY(destinations->actions().at(0)->isChecked());
@@ -153,7 +155,6 @@ class MainWindowTest : public QObject {
     QVERIFY(!stopScans->isEnabled() && !stopSends->isEnabled());
     QCOMPARE(window.jobList()->topLevelItem(0)->text(1), QStringLiteral("Doe John"));
     QCOMPARE(filesIn(work / "received"), 3);
-    window.tray().fillMenu(menu);
     QVERIFY(menu.actions().at(0)->menu()->actions().at(0)->isEnabled());
 
     // The status window shows the job's log and patients.
@@ -442,8 +443,8 @@ class MainWindowTest : public QObject {
 
     QCOMPARE(KalvoraTray::tipText(engine),
              QStringLiteral("Kalvora 2.1 RC5\nNo standard destination"));
-    QMenu menu;
-    tray.fillMenu(menu);
+    QMenu& menu = tray.menu();
+    tray.refreshMenu();
     QVERIFY(!menu.actions().at(0)->isEnabled());  // no stations
     QCOMPARE(menu.defaultAction()->text(), QStringLiteral("Open"));
 
@@ -456,7 +457,16 @@ class MainWindowTest : public QObject {
     QCOMPARE(tip.size(), 63);
     QVERIFY(tip.startsWith(QStringLiteral("Kalvora 2.1 RC5\nDestination: AAAA")));
 
-    tray.fillMenu(menu);
+    // Refilled as often as things change, the menu keeps one submenu.
+    const auto menusAlive = [] {
+      int count = 0;
+      for (QWidget* widget : QApplication::allWidgets())
+        count += qobject_cast<QMenu*>(widget) ? 1 : 0;
+      return count;
+    };
+    const int menusBefore = menusAlive();
+    for (int i = 0; i < 5; ++i) tray.refreshMenu();
+    QCOMPARE(menusAlive(), menusBefore);
     const QList<QAction*> stations = menu.actions().at(0)->menu()->actions();
     QCOMPARE(stations.size(), 35);
     QVERIFY(stations.at(34)->isChecked());
@@ -466,9 +476,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(engine.settings.standardDestination, 30);
     stations.at(2)->trigger();
     QCOMPARE(engine.settings.standardDestination, 2);
+    QCOMPARE(menu.actions().at(0)->menu()->actions().at(2)->isChecked(), true);
+    QCOMPARE(menu.actions().at(0)->menu()->actions().at(30)->isChecked(), false);
 
     dialogOpen = true;
-    tray.fillMenu(menu);
+    tray.refreshMenu();
     QStringList greyed;
     for (QAction* action : menu.actions())
       if (!action->isSeparator() && !action->isEnabled()) greyed << action->text();
@@ -586,15 +598,31 @@ class MainWindowTest : public QObject {
     QVERIFY(!window.jobList()->isVisible());
 
     // A medium selection dialog with no optical medium: OK reads the empty root, which
-    // starts nothing.
-    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+    // starts nothing. Meanwhile the tray menu greys what would open a second dialog.
+    const auto optionsInTheTray = [&] { return window.tray().menu().actions().at(4); };
+    QCOMPARE(optionsInTheTray()->text(), QStringLiteral("Options"));
+    QVERIFY(optionsInTheTray()->isEnabled());
+    bool greyedMeanwhile = false;
+    onNextModal([&](QWidget* modal) {
+      greyedMeanwhile = !optionsInTheTray()->isEnabled();
+      static_cast<QDialog*>(modal)->accept();
+    });
     window.runManualStart();
     QVERIFY(!window.dialogOpen());
+    QVERIFY(greyedMeanwhile);
+    QVERIFY(optionsInTheTray()->isEnabled());
     QCOMPARE(engine.jobs().size(), 0);
 
-    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    // Stations changed in the options are in the tray menu once they close.
+    onNextModal([&](QWidget* modal) {
+      engine.stations.Add({"PACS", "AE", "127.0.0.1", 104});
+      static_cast<QDialog*>(modal)->reject();
+    });
     window.runOptions();
     QVERIFY(boxes.texts.isEmpty());
+    QMenu* destinations = window.tray().menu().actions().at(0)->menu();
+    QCOMPARE(destinations->actions().size(), 1);
+    QCOMPARE(destinations->actions().at(0)->text(), QStringLiteral("PACS"));
   }
 };
 
