@@ -277,15 +277,18 @@ void CKalvoraDlg::stopSends() {
   prompts_.cancelWhile(GuiPrompts::QuestionKind::RetryAssociation, [this] { engine_.StopSends(); });
 }
 
-bool CKalvoraDlg::PrepareExit(bool interactive) {
-  tray_->RemoveTrayIcon();
+std::optional<std::string> CKalvoraDlg::saveConfigurationNow() {
   // A hidden window learns of its moves only when shown again.
   if (placed_) {
     engine_.settings.windowX = x();
     engine_.settings.windowY = y();
   }
-  const std::optional<std::string> problem =
-      saveConfiguration(workingFolder_.toStdString(), configurationOf(engine_));
+  return saveConfiguration(workingFolder_.toStdString(), configurationOf(engine_));
+}
+
+bool CKalvoraDlg::PrepareExit(bool interactive) {
+  tray_->RemoveTrayIcon();
+  const std::optional<std::string> problem = saveConfigurationNow();
   if (!problem) return true;
   if (!interactive) {
     std::cerr << *problem << "\n";
@@ -295,6 +298,12 @@ bool CKalvoraDlg::PrepareExit(bool interactive) {
   // The application stays, so the user can make room and exit again.
   tray_->AddTrayIcon();
   return false;
+}
+
+void CKalvoraDlg::commitSessionData() {
+  if (exiting_) return;
+  if (const std::optional<std::string> problem = saveConfigurationNow())
+    std::cerr << *problem << "\n";
 }
 
 void CKalvoraDlg::exitApplication() {

@@ -120,8 +120,17 @@ int main(int argc, char** argv) {
                      &CKalvoraDlg::showRequestedByAnotherStart);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      &CKalvoraDlg::exitWithoutQuestions);
+    // The configuration is saved by then: a second Ctrl-C or SIGTERM must end the process
+    // even when the shutdown waits for a worker.
+    QObject::connect(&window, &CKalvoraDlg::exitRequested, &termination,
+                     &TerminationSignals::restoreDefaults);
+    // Also sent for checkpoints: save, do not quit. The session's end quits the application
+    // (below) or sends SIGTERM or SIGHUP.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager&) { window.exitWithoutQuestions(); });
+                     [&window](QSessionManager&) { window.commitSessionData(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
+      if (!window.exiting()) window.exitWithoutQuestions();
+    });
     window.setOpticalMediaSource([] { return opticalMountPoints(); });
     // The watcher calls from its own thread; the window takes it on the event loop.
     MediaArrivalWatcher watcher([&window](const MediaArrival& arrival) {

@@ -623,6 +623,18 @@ class MainWindowTest : public QObject {
     QMenu* destinations = window.tray().menu().actions().at(0)->menu();
     QCOMPARE(destinations->actions().size(), 1);
     QCOMPARE(destinations->actions().at(0)->text(), QStringLiteral("PACS"));
+
+    // The session manager asks to save (for a checkpoint too): saved, and Kalvora goes on.
+    int exits = 0;
+    connect(&window, &CKalvoraDlg::exitRequested, this, [&] { ++exits; });
+    window.move(150, 160);
+    window.commitSessionData();
+    Configuration saved;
+    QVERIFY(loadConfiguration(work.path(), saved, MissingFile::Skip).messages.empty());
+    QCOMPARE(saved.stations.GetSize(), 1);
+    QCOMPARE(saved.settings.windowX, 150);
+    QCOMPARE(exits, 0);
+    QVERIFY(!window.exiting() && window.isVisible() && window.tray().icon().isVisible());
   }
 };
 

@@ -6,11 +6,14 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cstring>
+
 #include <filesystem>
 
 #include "GuiTestRegistry.h"
 #include "TempDir.h"
 #include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
 #include "config/ConfigFiles.h"
 #include "config/ConfigurationLock.h"
 
@@ -127,6 +130,43 @@ class SingleInstanceTest : public QObject {
     QVERIFY(loadConfiguration(runtime / "work", saved, MissingFile::Skip).messages.empty());
     QCOMPARE(saved.stations.GetSize(), 1);
     QCOMPARE(saved.settings.windowX, 40);
+
+    // The session's end (SIGHUP) and Ctrl-C end it in the same order.
+    for (int signal : {SIGHUP, SIGINT}) {
+      std::filesystem::remove(runtime / "work/rules.dat");
+      std::unique_ptr<QProcess> again(startKalvora(runtime, runtime / "work"));
+      QTRY_VERIFY_WITH_TIMEOUT(!ConfigurationLock().acquireUnlessHeld(runtime / "work"), 20000);
+      kill(static_cast<pid_t>(again->processId()), signal);
+      QVERIFY(again->waitForFinished(20000));
+      QVERIFY2(again->exitStatus() == QProcess::NormalExit && again->exitCode() == 0,
+               strsignal(signal));
+      QVERIFY(std::filesystem::exists(runtime / "work/rules.dat"));
+    }
+  }
+
+  // Once the exit has begun a second signal is no longer the application's to handle: the
+  // shutdown may wait for a worker, and the user wants the process gone.
+  void terminationSignalsGiveWayOnceExitHasBegun() {
+    const auto handlerOf = [](int signal) {
+      struct sigaction now {};
+      sigaction(signal, nullptr, &now);
+      return now.sa_handler;
+    };
+    signal(SIGHUP, SIG_IGN);  // as nohup starts a program
+    {
+      TerminationSignals ignoredHangUp;
+      QVERIFY(handlerOf(SIGHUP) == SIG_IGN);
+    }
+    signal(SIGHUP, SIG_DFL);
+    TerminationSignals termination;
+    QSignalSpy requests(&termination, &TerminationSignals::terminationRequested);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+      raise(signal);
+      QTRY_COMPARE(requests.count(), 1);
+      requests.clear();
+    }
+    termination.restoreDefaults();
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) QVERIFY(handlerOf(signal) == SIG_DFL);
   }
 };
 
