@@ -345,14 +345,16 @@ void CKalvoraDlg::setJobRow(int index) {
     row = new QTreeWidgetItem;
     ui_->jobList->addTopLevelItem(row);
   }
+  const QString patients = QString::fromStdString(jobs.PatientsText(index));
   row->setText(0, QString::fromStdString(jobs[index].number));
-  row->setText(1, QString::fromStdString(jobs.PatientsText(index)));
+  row->setText(1, patients);
   row->setData(0, Qt::UserRole, index);
   // A job whose files did not all arrive stands out until it is sent again or discarded.
   const bool failed = jobs[index].status == jobStatusText(JobStatus::Failed);
   row->setIcon(0, failed ? Icons::status(StatusIcon::Error) : QIcon());
   row->setToolTip(0, QString::fromStdString(jobs[index].status));
-  row->setToolTip(1, QString::fromStdString(jobs[index].status));
+  // The column is narrow: the whole list of patients.
+  row->setToolTip(1, patients);
   tray_->UpdateTrayTip();
 }
 

@@ -154,6 +154,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(labelText(&window, "sendErrors"), QStringLiteral("-"));
     QVERIFY(!stopScans->isEnabled() && !stopSends->isEnabled());
     QCOMPARE(window.jobList()->topLevelItem(0)->text(1), QStringLiteral("Doe John"));
+    QCOMPARE(window.jobList()->topLevelItem(0)->toolTip(1), QStringLiteral("Doe John"));
+    QCOMPARE(window.jobList()->topLevelItem(0)->toolTip(0), QStringLiteral("Finished"));
     QCOMPARE(filesIn(work / "received"), 3);
     QVERIFY(menu.actions().at(0)->menu()->actions().at(0)->isEnabled());
 
