@@ -97,7 +97,9 @@ int main(int argc, char** argv) {
   if (!configurationLock.acquire(workdir.toStdString(), 2000))
     std::fprintf(stderr, "kalvora: another program holds the configuration lock of %s\n",
                  QFile::encodeName(workdir).constData());
-  setHelpFolders(workdir, QString::fromStdString(installedDataFolder()));
+  // Last, the source tree's help/ beside a build folder, for build/kalvora.
+  setHelpFolders(workdir, QString::fromStdString(installedDataFolder()),
+                 QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));
   // Media hold all sorts of files; the job log says what became of each.
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
 
