@@ -92,11 +92,6 @@ void printKeptJob(const KeptJob& kept) {
   if (kept.inUse) std::cout << "  in use by a running Kalvora\n";
 }
 
-// Loads the configuration into `engine`; false (reason printed) when it cannot be used.
-bool prepare(const KeptOptions& o, KalvoraEngine& engine) {
-  return loadCliConfiguration(o.workdir, engine);
-}
-
 // FOLDER must be one that `jobs list` shows.
 bool checkJobFolder(const KeptOptions& o, const KalvoraEngine& engine) {
   if (o.all || IsKalvoraJobFolder(o.folder, engine.settings.tempFolder)) return true;
@@ -110,7 +105,7 @@ int runList(const KeptOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  if (!prepare(o, engine)) return 2;
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   const std::vector<KeptJob> kept = FindKeptJobs(engine.settings.tempFolder);
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
@@ -182,7 +177,7 @@ int runSendAgain(const KeptOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  if (!prepare(o, engine)) return 2;
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   if (!checkJobFolder(o, engine)) return 2;
   std::optional<StationChoice> replacement;
   try {
@@ -248,7 +243,7 @@ int runDiscard(const KeptOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  if (!prepare(o, engine)) return 2;
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   if (!checkJobFolder(o, engine)) return 2;
   std::vector<std::string> folders;
   int removed = 0;
