@@ -267,22 +267,21 @@ void addJobCommands(CLI::App& app, int& exitStatus) {
   static JobOptions importOptions, sendOptions, echoOptions;
   static std::string source, folder, alias;
 
-  CLI::App* import = app.add_subcommand("import", "Read a medium and send it");
-  import->add_option("SOURCE", source, "Root folder of the medium")->required();
-  addJobOptions(import, importOptions);
-  import->add_flag("--no-send", importOptions.noSend,
-                   "Only copy: keep the job folder and print its path");
-  import->callback([&] { exitStatus = runImport(source, importOptions);
-});
+  CLI::App* importCommand = app.add_subcommand("import", "Read a medium and send it");
+  importCommand->add_option("SOURCE", source, "Root folder of the medium")->required();
+  addJobOptions(importCommand, importOptions);
+  importCommand->add_flag("--no-send", importOptions.noSend,
+                          "Only copy: keep the job folder and print its path");
+  importCommand->callback([&] { exitStatus = runImport(source, importOptions); });
 
-CLI::App* send = app.add_subcommand("send", "Send an existing job folder");
-send->add_option("FOLDER", folder, "Job folder, for example one kept by import --no-send")
-    ->required();
-addJobOptions(send, sendOptions);
-send->callback([&] { exitStatus = runSend(folder, sendOptions); });
+  CLI::App* send = app.add_subcommand("send", "Send an existing job folder");
+  send->add_option("FOLDER", folder, "Job folder, for example one kept by import --no-send")
+      ->required();
+  addJobOptions(send, sendOptions);
+  send->callback([&] { exitStatus = runSend(folder, sendOptions); });
 
-CLI::App* echo = app.add_subcommand("echo", "Verify a station with a C-ECHO");
-echo->add_option("ALIAS", alias, "Alias of a configured station");
-addStationOptions(echo, echoOptions);
-echo->callback([&] { exitStatus = runEcho(alias, echoOptions); });
+  CLI::App* echo = app.add_subcommand("echo", "Verify a station with a C-ECHO");
+  echo->add_option("ALIAS", alias, "Alias of a configured station");
+  addStationOptions(echo, echoOptions);
+  echo->callback([&] { exitStatus = runEcho(alias, echoOptions); });
 }
