@@ -5,22 +5,6 @@
 #include "cli/ReportJson.h"
 #include "cli/Terminal.h"
 
-namespace {
-
-std::string dumpJson(const nlohmann::json& value) {
-  // Names on a medium are not always UTF-8; never fail on them.
-  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string withoutCarriageReturns(const std::string& log) {
-  std::string text;
-  for (char c : log)
-    if (c != '\r') text += c;
-  return text;
-}
-
-}  // namespace
-
 JobRunner::JobRunner(KalvoraEngine& engine, JobRunOptions options)
     : engine_(engine), options_(options) {}
 

@@ -29,18 +29,6 @@ struct KeptOptions : JobOptions {
   bool all = false;
 };
 
-std::string dumpJson(const nlohmann::json& value, int indent = -1) {
-  // Names on a medium are not always UTF-8; never fail on them.
-  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string out;
-  for (char c : text)
-    if (c != '\r') out += c;
-  return out;
-}
-
 // Patients of a kept job with their image counts, as the job list counts them.
 std::vector<PatientEntry> patientsOf(const KeptJob& kept) {
   JobList list;

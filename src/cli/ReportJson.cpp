@@ -57,3 +57,14 @@ nlohmann::json toJson(SendEvent event, const SendProgress& p) {
           {"filesSent", p.filesSent},      {"filesRemaining", p.filesRemaining},
           {"filesFailed", p.filesFailed},  {"filesNotAttempted", p.filesNotAttempted}};
 }
+
+std::string dumpJson(const nlohmann::json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r') out += c;
+  return out;
+}
