@@ -17,12 +17,8 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
       ++notCopied_;
       break;
     case ScanEvent::ScanError:
-      // Viewer programs and texts beside the images are expected on a medium; a damaged
-      // image is not.
-      if (p.damagedDicom ||
-          (p.message != "Not a valid dicom file" && p.message != "Not a regular file")) {
-        ++scanErrors_;
-      }
+      // Viewer programs and texts beside the images are expected on a medium.
+      if (!p.notAnImage) ++scanErrors_;
       break;
     case ScanEvent::ScanStopped:
       stopped_ = true;

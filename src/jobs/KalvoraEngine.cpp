@@ -237,8 +237,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       if (folderMade) removeJobFolder(p.jobFolder);
       break;
     case ScanEvent::ScanError:
-      // A damaged image is a file lost, counted as one that was not copied.
-      if (p.damagedDicom) counters_.fileNotCopied();
+      if (p.fileLost) counters_.fileNotCopied();
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       break;
     case ScanEvent::FileAnonymized:

@@ -13,6 +13,7 @@
 
 #include "CompressedFixtures.h"
 #include "DicomFixtures.h"
+#include "ReadFaults.h"
 #include "ScanTestSupport.h"
 #include "TempDir.h"
 #include "TestMainThread.h"
@@ -135,12 +136,43 @@ TEST_F(MediaScanTest, DirectoryObjectsUnderAnyNameAreSkippedAndDamagedImagesTold
     }
     if (report.event == ScanEvent::ScanError) {
       EXPECT_EQ(report.message, "Not a valid dicom file");
-      EXPECT_EQ(report.damagedDicom, report.fileName == "IM2") << report.fileName;
+      EXPECT_EQ(report.fileLost, report.fileName == "IM2") << report.fileName;
+      EXPECT_EQ(report.notAnImage, report.fileName == "README") << report.fileName;
     } else {
-      EXPECT_FALSE(report.damagedDicom);
+      EXPECT_FALSE(report.fileLost);
+      EXPECT_FALSE(report.notAnImage);
     }
   }
   EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1"}));
+}
+
+// A large value is read from the medium after the load; a read of it cut short, or a load that
+// throws, loses that file with its reason and never leaves a copy of it.
+TEST_F(MediaScanTest, AReadCutShortOrALoadThatThrowsLosesTheFileAndSaysWhy) {
+  const std::pair<ReadFault, std::string> faults[] = {
+      {ReadFault::CutInHalf, "Can't read file (I/O suspension or premature end of stream)"},
+      {ReadFault::Throw, "Unknown error in MediaScan::ImportFile()"},
+  };
+  FixtureImage large;
+  large.rows = large.columns = 256;  // 128 KiB of pixels: longer than the read length
+  image("IM2", large);
+  for (const auto& [fault, message] : faults) {
+    SCOPED_TRACE(message);
+    fs::remove_all(job());
+    fs::create_directories(job());
+    armReadFault(fault, 64 * 1024);
+    const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+    armReadFault(ReadFault::None, 0);
+
+    EXPECT_EQ(fileEvents(reports), (Events{{ScanEvent::ScanError, "IM2"}}));
+    for (const ScanProgress& report : reports) {
+      if (report.event != ScanEvent::ScanError) continue;
+      EXPECT_EQ(report.message, message);
+      EXPECT_TRUE(report.fileLost);
+      EXPECT_FALSE(report.notAnImage);
+    }
+    EXPECT_TRUE(folderNames(job()).empty());
+  }
 }
 
 TEST_F(MediaScanTest, EmptyMediumAndMissingParameters) {
@@ -229,6 +261,8 @@ TEST_F(MediaScanTest, LinksPipesAndUnreadableFilesNeverTrapTheWalk) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(fileEvents(reports), expected);
   for (const ScanProgress& report : reports) {
+    // A device node is no image; a file that cannot be read may have been one.
+    EXPECT_EQ(report.notAnImage, report.fileName == "pipe") << report.fileName;
     if (report.fileName == "pipe") {
       EXPECT_EQ(report.message, "Not a regular file");
     }
