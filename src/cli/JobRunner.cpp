@@ -62,7 +62,7 @@ void JobRunner::showReport(const nlohmann::json& report) {
 }
 
 void JobRunner::showProgress() {
-  if (!options_.progressLine) return;
+  if (!options_.progressLine || questionWaiting()) return;
   std::string line = "Copied " + std::to_string(copied_);
   if (notCopied_ + scanErrors_ > 0)
     line += ", not copied " + std::to_string(notCopied_ + scanErrors_);
