@@ -14,6 +14,7 @@
 #include "cli/JobOptions.h"
 #include "cli/JobRunner.h"
 #include "cli/Terminal.h"
+#include "jobs/JobFolders.h"
 #include "jobs/KalvoraEngine.h"
 #include "jobs/QueuedMainThread.h"
 #include "net/StationEcho.h"
@@ -214,6 +215,8 @@ int runSend(const std::string& folder, const JobOptions& o) {
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
   if (!loadCliConfiguration(o.workdir, engine)) return 2;
+  // A job folder of Kalvora's goes where its journal says, as a kept job does.
+  if (IsKalvoraJobFolder(folder, engine.settings.tempFolder)) return sendKeptJobFolder(folder, o);
   try {
     preparePrompts(o, engine, true, prompts);
   } catch (const UsageError& error) {
@@ -225,7 +228,7 @@ int runSend(const std::string& folder, const JobOptions& o) {
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
   if (!engine.AdoptJobFolder(folder)) {
-    std::cerr << "'" << folder << "' is in use by another Kalvora process.\n";
+    std::cerr << "'" << folder << "' cannot be sent.\n";
     return 1;
   }
   engine.StartSending(folder);

@@ -27,6 +27,13 @@ bool isOwnFolder(const std::string& path) {
   return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid();
 }
 
+// Kalvora's journal in the open folder: a plain file of this user, not a link.
+bool holdsJournal(int folderFd) {
+  struct stat info {};
+  return fstatat(folderFd, kJobJournalName, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISREG(info.st_mode) && info.st_uid == geteuid();
+}
+
 // Digits of a time (9 to 14 of them, first not 0), optionally ".N" with N from 2.
 bool isJobFolderName(const std::string& name) {
   const std::size_t dot = name.find('.');
@@ -137,7 +144,12 @@ bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   if (!isJobFolderName(name)) return false;
   const std::string realParent = resolvedPath(parent);
-  return !realParent.empty() && realParent == resolvedPath(resolved);
+  if (realParent.empty() || realParent != resolvedPath(resolved)) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool journal = holdsJournal(fd);
+  close(fd);
+  return journal;
 }
 
 std::string FirstFileInFolder(const std::string& folder) {
@@ -169,6 +181,10 @@ std::vector<std::string> ListJobCopies(const std::string& folder) {
 int DeleteJobFolder(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return 0;
+  if (!holdsJournal(fd)) {
+    close(fd);
+    return -1;
+  }
   int removed = 0;
   forEachEntry(fd, [&](const std::string& name, const struct stat& info) {
     if (S_ISDIR(info.st_mode) || name == kJobJournalName) return true;

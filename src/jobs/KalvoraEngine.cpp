@@ -113,13 +113,14 @@ void KalvoraEngine::StartSending(const std::string& jobFolder) {
 void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
                                  int port, const std::string& jobFolder) {
   if (shutDown_ || stoppedEverything_) return;
+  // Only a folder this process holds is sent: what arrived goes into its journal.
+  JobJournal* journal = journalOf(jobFolder);
+  if (!journal) return;
   SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
   const JobDestination destination{calledAeTitle, host, port};
-  if (JobJournal* journal = journalOf(jobFolder)) {
-    journal->chooseDestination(destination);
-    const auto stored = journal->state().stored.find(destination);
-    if (stored != journal->state().stored.end()) params.storedAlready = stored->second;
-  }
+  journal->chooseDestination(destination);
+  const auto stored = journal->state().stored.find(destination);
+  if (stored != journal->state().stored.end()) params.storedAlready = stored->second;
 
   std::weak_ptr<bool> alive = alive_;
   auto worker = std::make_unique<StoreScu>(
@@ -133,13 +134,11 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
 }
 
 bool KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
-  const bool ours = IsKalvoraJobFolder(jobFolder, settings.tempFolder);
-  bool inUse = false;
-  std::unique_ptr<JobJournal> journal =
-      ours ? JobJournal::open(jobFolder, inUse) : std::make_unique<JobJournal>();
-  if (!journal) return false;
-  if (!ours) foreignFolders_.insert(jobFolder);
-  addJobFromJournal(jobFolder, JobStatus::Pending, "", std::move(journal));
+  if (shutDown_ || IsKalvoraJobFolder(jobFolder, settings.tempFolder) ||
+      jobs_.FindJob(jobFolder) >= 0)
+    return false;
+  foreignFolders_.insert(jobFolder);
+  addJobFromJournal(jobFolder, JobStatus::Pending, "", std::make_unique<JobJournal>());
   return true;
 }
 
@@ -155,11 +154,14 @@ int KalvoraEngine::addJobFromJournal(const std::string& jobFolder, JobStatus sta
 
 int KalvoraEngine::removeJobFolder(const std::string& jobFolder) {
   const auto journal = journals_.find(jobFolder);
-  if (journal == journals_.end()) return DeleteJobFolder(jobFolder);
-  if (foreignFolders_.count(jobFolder) > 0) return -1;
+  if (journal == journals_.end() || foreignFolders_.count(jobFolder) > 0) return -1;
   const int removed = DeleteJobFolder(jobFolder);
   journals_.erase(journal);  // releases the lock once the folder is gone
   return removed;
+}
+
+void KalvoraEngine::releaseIdleJournal(const std::string& jobFolder) {
+  if (foreignFolders_.count(jobFolder) == 0 && !isJobActive(jobFolder)) journals_.erase(jobFolder);
 }
 
 int KalvoraEngine::undeliveredJobCount() const {
@@ -227,6 +229,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       // A folder we did not make may hold anything: it is never sent.
       if (sendAfterScan_ && folderMade) StartSending(p.jobFolder);
+      releaseIdleJournal(p.jobFolder);
       break;
     case ScanEvent::ScanStopped:
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
@@ -319,6 +322,7 @@ void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination
   }
   if (!delivered) {
     jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
+    releaseIdleJournal(jobFolder);
     return;
   }
   failedDestinations_.erase(jobFolder);

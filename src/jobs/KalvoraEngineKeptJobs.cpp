@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "jobs/EngineObserver.h"
 #include "jobs/JobFolders.h"
@@ -26,14 +28,20 @@ bool delivered(const JobJournalState& journal, const std::vector<std::string>& c
 
 }  // namespace
 
-KalvoraEngine::Adoption KalvoraEngine::AdoptKeptJob(const std::string& jobFolder) {
+KalvoraEngine::Adoption KalvoraEngine::AdoptKeptJob(const std::string& jobFolder,
+                                                    std::string* why) {
   if (shutDown_ || !IsKalvoraJobFolder(jobFolder, settings.tempFolder) ||
       jobs_.FindJob(jobFolder) >= 0)
     return Adoption::NotKept;
   const std::time_t leftAt = JobFolderLeftAt(jobFolder);  // before opening may touch the journal
-  bool inUse = false;
-  std::unique_ptr<JobJournal> journal = JobJournal::open(jobFolder, inUse);
-  if (!journal) return inUse ? Adoption::InUse : Adoption::NotKept;
+  int error = 0;
+  std::unique_ptr<JobJournal> journal = JobJournal::open(jobFolder, error);
+  if (!journal) {
+    if (error == EWOULDBLOCK) return Adoption::InUse;
+    if (error == ENOENT) return Adoption::NotKept;  // delivered or discarded just now
+    if (why) *why = std::strerror(error);
+    return Adoption::Failed;
+  }
   const std::vector<std::string> copies = ListJobCopies(jobFolder);
   // Nothing of a patient's that did not arrive: the run before only failed to clean up.
   if (copies.empty() || delivered(journal->state(), copies)) {
@@ -48,18 +56,46 @@ KalvoraEngine::Adoption KalvoraEngine::AdoptKeptJob(const std::string& jobFolder
 std::vector<std::string> KalvoraEngine::RecoverJobFolders() {
   std::vector<std::string> adopted;
   for (const KeptJob& kept : FindKeptJobs(settings.tempFolder)) {
-    if (kept.inUse) continue;
-    if (AdoptKeptJob(kept.jobFolder) == Adoption::Adopted) adopted.push_back(kept.jobFolder);
+    if (kept.inUse || AdoptKeptJob(kept.jobFolder) != Adoption::Adopted) continue;
+    adopted.push_back(kept.jobFolder);
+    // Shown here, free for a command line until it is sent again or discarded here.
+    releaseIdleJournal(kept.jobFolder);
   }
   return adopted;
 }
 
+bool KalvoraEngine::isKeptJob(const std::string& jobFolder) const {
+  const int index = jobs_.FindJob(jobFolder);
+  if (index < 0 || !jobFolderMade(jobFolder) || isJobActive(jobFolder)) return false;
+  const std::string& status = jobs_[index].status;
+  return status == jobStatusText(JobStatus::Pending) || status == jobStatusText(JobStatus::Failed);
+}
+
+JobJournal* KalvoraEngine::holdJournal(const std::string& jobFolder) {
+  if (JobJournal* held = journalOf(jobFolder)) return held;
+  int error = 0;
+  std::unique_ptr<JobJournal> journal = JobJournal::open(jobFolder, error);
+  if (journal) return (journals_[jobFolder] = std::move(journal)).get();
+  if (error == ENOENT) {
+    jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Stopped));
+    appendLog(jobFolder, "Job folder '" + jobFolder +
+                             "' is gone: another Kalvora process has sent or discarded it\r\n");
+  } else if (error == EWOULDBLOCK) {
+    appendLog(jobFolder, "ERROR: Job folder '" + jobFolder +
+                             "' is in use by another Kalvora process; left as it is\r\n");
+  } else {
+    appendLog(jobFolder, "ERROR: Job folder '" + jobFolder + "' cannot be opened (" +
+                             std::strerror(error) + ")\r\n");
+  }
+  jobChanged(jobFolder);
+  return nullptr;
+}
+
 bool KalvoraEngine::ResendJob(const std::string& jobFolder,
                               const std::optional<StationChoice>& replacement) {
-  JobJournal* journal = journalOf(jobFolder);
-  if (shutDown_ || !journal || jobs_.FindJob(jobFolder) < 0 || isJobActive(jobFolder)) return false;
-  struct stat info {};
-  if (lstat(jobFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  if (shutDown_ || stoppedEverything_ || !isKeptJob(jobFolder)) return false;
+  JobJournal* journal = holdJournal(jobFolder);
+  if (!journal) return false;
 
   const std::vector<std::string> copies = ListJobCopies(jobFolder);
   if (replacement) {
@@ -74,7 +110,10 @@ bool KalvoraEngine::ResendJob(const std::string& jobFolder,
   const std::vector<JobDestination> destinations = journal->state().destinations;
   if (destinations.empty()) {
     StartSending(jobFolder);
-    if (runningSends_[jobFolder] == sendsBefore) return false;
+    if (runningSends_[jobFolder] == sendsBefore) {
+      releaseIdleJournal(jobFolder);
+      return false;
+    }
     jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Pending));
     jobChanged(jobFolder);
     return true;
@@ -98,7 +137,7 @@ bool KalvoraEngine::ResendJob(const std::string& jobFolder,
 }
 
 int KalvoraEngine::DiscardJob(const std::string& jobFolder) {
-  if (!journalOf(jobFolder) || foreignFolders_.count(jobFolder) > 0 || isJobActive(jobFolder))
+  if (foreignFolders_.count(jobFolder) > 0 || !isKeptJob(jobFolder) || !holdJournal(jobFolder))
     return -1;
   const int removed = removeJobFolder(jobFolder);
   failedDestinations_.erase(jobFolder);
