@@ -193,12 +193,20 @@ int runImport(const std::string& source, const JobOptions& o) {
   }
   const bool ended = runUntilJobEnds(engine, mainThread, prompts, jobFolder);
   std::string note;
-  if (o.noSend && ended && folderLeft(engine, jobFolder)) note = "Job folder kept: " + jobFolder;
-  const int index = engine.jobs().FindJob(jobFolder);
-  if (ended && folderLeft(engine, jobFolder) && index >= 0 &&
-      engine.jobs()[index].status == jobStatusText(JobStatus::Failed))
-    note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
-           "\nSend it again with: kalvora-cli jobs send " + jobFolder;
+  // A folder left behind holds patients' copies that did not go where they were meant to.
+  if (ended && folderLeft(engine, jobFolder)) {
+    const int index = engine.jobs().FindJob(jobFolder);
+    const bool failed =
+        index >= 0 && engine.jobs()[index].status == jobStatusText(JobStatus::Failed);
+    if (o.noSend)
+      note = "Job folder kept: " + jobFolder;
+    else if (failed)
+      note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
+             "\nSend it again with: kalvora-cli jobs send " + jobFolder;
+    else
+      note = "Nothing was sent; the job folder is kept: " + jobFolder +
+             "\nSend it with: kalvora-cli jobs send " + jobFolder;
+  }
   const int status = runner.finish(jobFolder, true, !o.noSend, note);
   if (!ended) endNow(jobFolder, engine.jobFolderMade(jobFolder));
   engine.Shutdown();

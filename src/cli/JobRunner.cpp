@@ -82,7 +82,8 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
   const bool failed = index >= 0 && jobs[index].status == jobStatusText(JobStatus::Failed);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_ && !failed);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
-  if (sending && sendsFinished_ == 0 && !stopped_ && engine_.jobFolderMade(jobFolder))
+  if (sending && sendsFinished_ == 0 && !stopped_ && !engine_.stoppingEverything() &&
+      engine_.jobFolderMade(jobFolder))
     note += std::string(note.empty() ? "" : "\n") +
             "Nothing was sent: neither the standard destination nor a forward rule applies "
             "to this job (see `kalvora-cli config show`).";

@@ -293,3 +293,24 @@ TEST_F(JobCommands, TheSummarySaysWhichFilesDidNotArrive) {
   EXPECT_EQ(pacs["notAttempted"][0]["reason"], "Peer aborted association");
   EXPECT_EQ(summary["sendErrors"], 2);
 }
+
+// No rule applies to the job: nothing is sent, and the folder with the patient's copies is
+// named with the command that sends it.
+TEST_F(JobCommands, ImportNamesTheKeptFolderWhenNothingWasSent) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  config({"set", "sendToStandardDestination", "0"});
+  config({"set", "useForwardRules", "1"});
+  config({"rules", "add", "16", "32", "SOMEONE-ELSE", "PACS"});  // (0010,0020) Patient ID
+  const CliResult result = kalvora({"import", dir / "medium"});
+  EXPECT_EQ(result.status, 1);
+  const std::size_t kept = result.out.find("Nothing was sent; the job folder is kept: ");
+  ASSERT_NE(kept, std::string::npos) << result.out;
+  const std::size_t start = kept + std::string("Nothing was sent; the job folder is kept: ").size();
+  const std::string folder = result.out.substr(start, result.out.find('\n', start) - start);
+  EXPECT_EQ(filesIn(folder), 2);
+  EXPECT_NE(result.out.find("kalvora-cli jobs send " + folder), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("neither the standard destination nor a forward rule applies"),
+            std::string::npos);
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+}
