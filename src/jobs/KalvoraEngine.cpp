@@ -282,10 +282,6 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFinished:
-      // A send stopped before every file was offered did not finish the job.
-      jobs_.SetJobStatus(p.jobFolder,
-                         jobStatusText(p.stopped && p.filesNotAttempted > 0 ? JobStatus::Stopped
-                                                                            : JobStatus::Finished));
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
       sendEnded(p.jobFolder, destination);
@@ -297,22 +293,20 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
 }
 
 // A job is delivered when every station chosen for it stored every copy of its folder; only
-// then does the folder go. Otherwise it is kept, to be sent again.
+// then does the folder go. Otherwise it is "Failed" and kept, to be sent again, also when its
+// send was stopped.
 void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination& destination) {
   JobJournal* journal = journalOf(jobFolder);
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
-  std::set<JobDestination>& failed = failedDestinations_[jobFolder];
-  if (journal && !journal->state().missingAt(destination, copies).empty())
-    failed.insert(destination);
-  else
-    failed.erase(destination);
-
-  // Sends of one job share its folder: it goes with the last of them.
   int& running = runningSends_[jobFolder];
   if (running > 0) --running;
-  if (!failed.empty()) jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
-  if (running > 0) return;
-  if (!journal) return;  // no job folder of this engine's: not ours to delete
+  if (!journal) return;  // every send holds its job's journal
+  const std::vector<std::string> copies = ListJobCopies(jobFolder);
+  // Sends of one job share its folder: it goes with the last of them.
+  if (running > 0) {
+    if (!journal->state().missingAt(destination, copies).empty())
+      jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
+    return;
+  }
   bool delivered = true;
   for (const JobDestination& chosen : journal->state().destinations) {
     const std::vector<std::string> missing = journal->state().missingAt(chosen, copies);
@@ -325,7 +319,6 @@ void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination
     releaseIdleJournal(jobFolder);
     return;
   }
-  failedDestinations_.erase(jobFolder);
   jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Finished));
   removeJobFolder(jobFolder);
 }

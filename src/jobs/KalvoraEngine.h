@@ -157,6 +157,4 @@ class KalvoraEngine {
   // only, for the job's whole life, for a folder that is not Kalvora's own.
   std::map<std::string, std::unique_ptr<JobJournal>> journals_;
   std::set<std::string> foreignFolders_;
-  // Stations whose send of the job ended with files missing.
-  std::map<std::string, std::set<JobDestination>> failedDestinations_;
 };

@@ -118,7 +118,6 @@ bool KalvoraEngine::ResendJob(const std::string& jobFolder,
     jobChanged(jobFolder);
     return true;
   }
-  failedDestinations_.erase(jobFolder);
   for (const JobDestination& destination : destinations)
     if (!journal->state().missingAt(destination, copies).empty())
       StartSendJob(destination.aeTitle, destination.host, destination.port, jobFolder);
@@ -140,7 +139,6 @@ int KalvoraEngine::DiscardJob(const std::string& jobFolder) {
   if (foreignFolders_.count(jobFolder) > 0 || !isKeptJob(jobFolder) || !holdJournal(jobFolder))
     return -1;
   const int removed = removeJobFolder(jobFolder);
-  failedDestinations_.erase(jobFolder);
   jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Stopped));
   appendLog(jobFolder, "Job folder discarded (" + std::to_string(removed) + " files removed)\r\n");
   jobChanged(jobFolder);
