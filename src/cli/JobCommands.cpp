@@ -251,7 +251,7 @@ int runEcho(const std::string& alias, const JobOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  loadCliConfiguration(o.workdir, engine);
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   StationChoice station;
   const std::string& name = alias.empty() ? o.toAlias : alias;
   if (!name.empty()) {

@@ -143,7 +143,7 @@ TEST_F(JobCommands, EchoVerifiesAStation) {
   EXPECT_EQ(kalvora({"echo", "NOPE"}).status, 2);
 }
 
-TEST_F(JobCommands, ADamagedConfigurationStopsImportAndSendBeforeAnythingIsRead) {
+TEST_F(JobCommands, ADamagedConfigurationStopsEveryCommandBeforeAnythingIsReadOrSent) {
   StoreScpPeer peer(dir / "received");
   useStation(peer.port());
   config({"set", "anonymize", "1"});
@@ -175,6 +175,7 @@ TEST_F(JobCommands, ADamagedConfigurationStopsImportAndSendBeforeAnythingIsRead)
     EXPECT_FALSE(fs::exists(dir / "jobs"));  // the medium was not read
     EXPECT_EQ(kalvora({"send", dir / "kept"}).status, 2);
     EXPECT_TRUE(fs::exists(dir / "kept/IM1"));
+    EXPECT_EQ(kalvora({"echo", "PACS"}).status, 2);
     EXPECT_EQ(filesIn(dir / "received"), 0);
   }
 }
