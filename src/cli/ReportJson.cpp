@@ -52,6 +52,7 @@ nlohmann::json toJson(ScanEvent event, const ScanProgress& p) {
 
 nlohmann::json toJson(SendEvent event, const SendProgress& p) {
   return {{"event", sendEventName(event)}, {"destination", p.destination},
+          {"host", p.destinationHost},     {"port", p.destinationPort},
           {"jobFolder", p.jobFolder},      {"currentFile", p.currentFile},
           {"message", p.message},          {"condition", p.condition.text()},
           {"filesSent", p.filesSent},      {"filesRemaining", p.filesRemaining},

@@ -88,6 +88,8 @@ void StoreScu::Run() {
 
 void StoreScu::runGuarded() {
   progress_.destination = params_.calledAETitle;
+  progress_.destinationHost = params_.peerHost;
+  progress_.destinationPort = params_.peerPort;
   progress_.jobFolder = params_.jobFolder;
   progress_.condition = EC_Normal;
   filesSent_ = 0;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "DicomFixtures.h"
 #include "JobCommandsFixture.h"
@@ -314,4 +315,28 @@ TEST_F(JobCommands, ImportNamesTheKeptFolderWhenNothingWasSent) {
   EXPECT_NE(result.out.find("neither the standard destination nor a forward rule applies"),
             std::string::npos);
   EXPECT_EQ(filesIn(dir / "received"), 0);
+}
+
+// Two rules may send to two stations of the same AE title: the summary tells them apart.
+TEST_F(JobCommands, TheSummaryKeepsStationsOfOneAeTitleApart) {
+  TempDir second;
+  StoreScpPeer first(dir / "received");
+  StoreScpPeer other(second.path());
+  config({"stations", "add", "FIRST", "STORESCP", "127.0.0.1", std::to_string(first.port())});
+  config({"stations", "add", "SECOND", "STORESCP", "127.0.0.1", std::to_string(other.port())});
+  config({"set", "sendToStandardDestination", "0"});
+  config({"set", "useForwardRules", "1"});
+  config({"rules", "add", "16", "32", "P1", "FIRST"});  // (0010,0020) Patient ID
+  config({"rules", "add", "8", "96", "CT", "SECOND"});  // (0008,0060) Modality
+  const CliResult result = kalvora({"import", dir / "medium", "--json"});
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  const nlohmann::json destinations = jsonLines(result.out).back()["destinations"];
+  ASSERT_EQ(destinations.size(), 2u) << destinations;
+  std::set<int> ports;
+  for (const auto& station : destinations) {
+    EXPECT_EQ(station["destination"], "STORESCP");
+    EXPECT_EQ(station["filesSent"], 2);
+    ports.insert(station["port"].get<int>());
+  }
+  EXPECT_EQ(ports, (std::set<int>{first.port(), other.port()}));
 }
