@@ -21,6 +21,10 @@ using std::chrono::milliseconds;
 
 namespace {
 
+// How long a stop command waits for its workers, all together.
+constexpr milliseconds kStopWait{30000};
+constexpr milliseconds kSendStopGrace{2000};
+
 // A root that lists no entry at all (no medium, drive not ready) starts nothing.
 bool hasAnyEntry(const std::string& root) {
   DIR* dir = opendir(root.c_str());
@@ -323,27 +327,41 @@ void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination
   removeJobFolder(jobFolder);
 }
 
-// The waits block the main thread: views repaint on the counters' change before them.
+namespace {
+
+milliseconds timeLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = deadline - std::chrono::steady_clock::now();
+  return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(left));
+}
+
+}  // namespace
+
+// The waits block the main thread: views repaint on the counters' change before them. Every
+// worker is asked at once and all share one wait, so stations that stalled do not add up.
 void KalvoraEngine::StopScans() {
   counters_.scanStopStarted();
   countersChanged(counters_.busy);
-  for (ScanEntry& entry : scanThreads_) {
-    if (entry.worker->waitFor(milliseconds(0))) continue;
-    entry.worker->requestStop();
-    entry.worker->waitFor(milliseconds(30000));
-  }
+  for (ScanEntry& entry : scanThreads_)
+    if (!entry.worker->waitFor(milliseconds(0))) entry.worker->requestStop();
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  for (ScanEntry& entry : scanThreads_) entry.worker->waitFor(timeLeft(deadline));
   counters_.scanStopEnded();
   countersChanged(counters_.busy);
 }
 
+// A send that waits for a station's answer sees no stop request: after a short grace its
+// association is cut. The file in flight is then not stored, and the job is kept, "Failed",
+// to be sent again.
 void KalvoraEngine::StopSends() {
   counters_.sendStopStarted();
   countersChanged(counters_.busy);
-  for (SendEntry& entry : sendThreads_) {
-    if (entry.worker->waitFor(milliseconds(0))) continue;
-    entry.worker->requestStop();
-    if (!entry.worker->waitFor(milliseconds(30000))) entry.worker->abort();
-  }
+  for (SendEntry& entry : sendThreads_)
+    if (!entry.worker->waitFor(milliseconds(0))) entry.worker->requestStop();
+  const auto graceEnd = std::chrono::steady_clock::now() + kSendStopGrace;
+  for (SendEntry& entry : sendThreads_)
+    if (!entry.worker->waitFor(timeLeft(graceEnd))) entry.worker->abort();
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  for (SendEntry& entry : sendThreads_) entry.worker->waitFor(timeLeft(deadline));
   counters_.sendStopEnded();
   countersChanged(counters_.busy);
 }

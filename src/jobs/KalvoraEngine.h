@@ -84,8 +84,11 @@ class KalvoraEngine {
   // Jobs whose files have not all reached their stations (shown "Failed").
   int undeliveredJobCount() const;
 
-  // Stop every running scan (send) and wait for each up to 30 s. Meanwhile the stop button
-  // is disabled and the status icon active; the icon is idle afterwards.
+  // Stop every running scan (send) and wait for them, all together, up to 30 s. A send still
+  // running 2 s after the request (waiting for a station's answer) has its association cut:
+  // its job is kept, "Failed". A worker waiting for the user's answer to a question stops
+  // once it is answered. Meanwhile the stop button is disabled and the status icon active;
+  // the icon is idle afterwards.
   void StopScans();
   void StopSends();
   // For a front end that is about to end (Ctrl-C): asks every scan to stop and cuts every
