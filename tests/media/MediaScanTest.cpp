@@ -15,6 +15,7 @@
 #include "DicomFixtures.h"
 #include "ReadFaults.h"
 #include "ScanTestSupport.h"
+#include "SyncCalls.h"
 #include "TempDir.h"
 #include "TestMainThread.h"
 #include "media/MediaScan.h"
@@ -173,6 +174,30 @@ TEST_F(MediaScanTest, AReadCutShortOrALoadThatThrowsLosesTheFileAndSaysWhy) {
     }
     EXPECT_TRUE(folderNames(job()).empty());
   }
+}
+
+// The disc may go back to the patient once the scan has finished: the copies are on the disk
+// by then, or the scan says they may not be.
+TEST_F(MediaScanTest, TheCopiesReachTheDiskBeforeTheScanFinishes) {
+  image("IM1");
+  takeSyncedFolders();
+  std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+  EXPECT_EQ(takeSyncedFolders(), (std::vector<std::string>{fs::canonical(job()).string()}));
+  EXPECT_EQ(fileEvents(reports), (Events{{ScanEvent::FileCopied, "IM1"}}));
+
+  fs::remove_all(job());
+  fs::create_directories(job());
+  failSyncsWith(EIO);
+  reports = runScan(plainRequest(medium(), job()), prompts_);
+  failSyncsWith(0);
+  EXPECT_EQ(fileEvents(reports),
+            (Events{{ScanEvent::ScanError, job()}, {ScanEvent::FileCopied, "IM1"}}));
+  for (const ScanProgress& report : reports) {
+    if (report.event == ScanEvent::ScanError) {
+      EXPECT_EQ(report.message, "The copies could not be written to the disk (Input/output error)");
+    }
+  }
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanFinished);
 }
 
 TEST_F(MediaScanTest, EmptyMediumAndMissingParameters) {
