@@ -3,12 +3,6 @@
 
 #include "jobs/KalvoraEngine.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
