@@ -9,12 +9,23 @@
 
 namespace {
 
+// The terminal is held to write, never while the user types.
+void say(const std::string& text) {
+  std::lock_guard<std::mutex> terminal(terminalMutex());
+  std::cerr << text << std::flush;
+}
+
 std::string askLine(const std::string& prompt, bool& endOfInput) {
-  std::cerr << prompt << std::flush;
+  say(prompt);
   std::string line;
   endOfInput = !std::getline(std::cin, line);
   return line;
 }
+
+struct QuestionWaiting {
+  QuestionWaiting() { questionWaiting() = true; }
+  ~QuestionWaiting() { questionWaiting() = false; }
+};
 
 std::string secondsText(std::chrono::milliseconds pause) {
   const long long ms = pause.count();
@@ -39,14 +50,12 @@ std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
   }
   if (!interactive) return std::nullopt;
 
-  std::lock_guard<std::mutex> terminal(terminalMutex());
-  std::cerr << "\nChange Patient ID / Accession Number / Patients Name\n"
-            << "  Patient ID:       " << question.patientId << "\n"
-            << "  Accession number: " << question.accessionNumber << "\n"
-            << "  Patients name:    " << question.patientName << "\n"
-            << "  Birthdate:        " << displayBirthDate(question.birthDate) << "\n"
-            << "  Modality:         " << question.modality << "\n"
-            << "(empty answer keeps the current value; end of input cancels)\n";
+  QuestionWaiting waiting;
+  say("\nChange Patient ID / Accession Number / Patients Name\n  Patient ID:       " +
+      question.patientId + "\n  Accession number: " + question.accessionNumber +
+      "\n  Patients name:    " + question.patientName + "\n  Birthdate:        " +
+      displayBirthDate(question.birthDate) + "\n  Modality:         " + question.modality +
+      "\n(empty answer keeps the current value; end of input cancels)\n");
   bool end = false;
   NewPatientDataAnswer answer;
   answer.newPatientId = askLine("New patient ID: ", end);
@@ -94,11 +103,12 @@ std::optional<StationChoice> CliPrompts::chooseStation(const CStationArray& stat
   if (station) return station;
   if (!interactive || stations.GetSize() == 0) return std::nullopt;
 
-  std::lock_guard<std::mutex> terminal(terminalMutex());
-  std::cerr << "\nNo destination is configured. Stations:\n";
+  QuestionWaiting waiting;
+  std::string list = "\nNo destination is configured. Stations:\n";
   for (int i = 0; i < stations.GetSize(); ++i)
-    std::cerr << "  " << i + 1 << ") " << stations[i].alias << " (" << stations[i].aeTitle << " at "
-              << stations[i].host << ":" << stations[i].port << ")\n";
+    list += "  " + std::to_string(i + 1) + ") " + stations[i].alias + " (" + stations[i].aeTitle +
+            " at " + stations[i].host + ":" + std::to_string(stations[i].port) + ")\n";
+  say(list);
   bool end = false;
   const std::string line = askLine("Send to station number (empty cancels): ", end);
   try {

@@ -14,6 +14,7 @@
 #include "cli/JobOptions.h"
 #include "cli/JobRunner.h"
 #include "cli/Terminal.h"
+#include "jobs/JobFolders.h"
 #include "jobs/KalvoraEngine.h"
 #include "jobs/QueuedMainThread.h"
 #include "net/StationEcho.h"
@@ -192,12 +193,20 @@ int runImport(const std::string& source, const JobOptions& o) {
   }
   const bool ended = runUntilJobEnds(engine, mainThread, prompts, jobFolder);
   std::string note;
-  if (o.noSend && ended && folderLeft(engine, jobFolder)) note = "Job folder kept: " + jobFolder;
-  const int index = engine.jobs().FindJob(jobFolder);
-  if (ended && folderLeft(engine, jobFolder) && index >= 0 &&
-      engine.jobs()[index].status == jobStatusText(JobStatus::Failed))
-    note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
-           "\nSend it again with: kalvora-cli jobs send " + jobFolder;
+  // A folder left behind holds patients' copies that did not go where they were meant to.
+  if (ended && folderLeft(engine, jobFolder)) {
+    const int index = engine.jobs().FindJob(jobFolder);
+    const bool failed =
+        index >= 0 && engine.jobs()[index].status == jobStatusText(JobStatus::Failed);
+    if (o.noSend)
+      note = "Job folder kept: " + jobFolder;
+    else if (failed)
+      note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
+             "\nSend it again with: kalvora-cli jobs send " + jobFolder;
+    else
+      note = "Nothing was sent; the job folder is kept: " + jobFolder +
+             "\nSend it with: kalvora-cli jobs send " + jobFolder;
+  }
   const int status = runner.finish(jobFolder, true, !o.noSend, note);
   if (!ended) endNow(jobFolder, engine.jobFolderMade(jobFolder));
   engine.Shutdown();
@@ -214,6 +223,8 @@ int runSend(const std::string& folder, const JobOptions& o) {
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
   if (!loadCliConfiguration(o.workdir, engine)) return 2;
+  // A job folder of Kalvora's goes where its journal says, as a kept job does.
+  if (IsKalvoraJobFolder(folder, engine.settings.tempFolder)) return sendKeptJobFolder(folder, o);
   try {
     preparePrompts(o, engine, true, prompts);
   } catch (const UsageError& error) {
@@ -225,7 +236,7 @@ int runSend(const std::string& folder, const JobOptions& o) {
   JobRunner runner(engine, {o.json, !o.json && stdoutIsTerminal()});
   engine.setObserver(&runner);
   if (!engine.AdoptJobFolder(folder)) {
-    std::cerr << "'" << folder << "' is in use by another Kalvora process.\n";
+    std::cerr << "'" << folder << "' cannot be sent.\n";
     return 1;
   }
   engine.StartSending(folder);
@@ -240,7 +251,7 @@ int runEcho(const std::string& alias, const JobOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  loadCliConfiguration(o.workdir, engine);
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   StationChoice station;
   const std::string& name = alias.empty() ? o.toAlias : alias;
   if (!name.empty()) {
@@ -267,22 +278,21 @@ void addJobCommands(CLI::App& app, int& exitStatus) {
   static JobOptions importOptions, sendOptions, echoOptions;
   static std::string source, folder, alias;
 
-  CLI::App* import = app.add_subcommand("import", "Read a medium and send it");
-  import->add_option("SOURCE", source, "Root folder of the medium")->required();
-  addJobOptions(import, importOptions);
-  import->add_flag("--no-send", importOptions.noSend,
-                   "Only copy: keep the job folder and print its path");
-  import->callback([&] { exitStatus = runImport(source, importOptions);
-});
+  CLI::App* importCommand = app.add_subcommand("import", "Read a medium and send it");
+  importCommand->add_option("SOURCE", source, "Root folder of the medium")->required();
+  addJobOptions(importCommand, importOptions);
+  importCommand->add_flag("--no-send", importOptions.noSend,
+                          "Only copy: keep the job folder and print its path");
+  importCommand->callback([&] { exitStatus = runImport(source, importOptions); });
 
-CLI::App* send = app.add_subcommand("send", "Send an existing job folder");
-send->add_option("FOLDER", folder, "Job folder, for example one kept by import --no-send")
-    ->required();
-addJobOptions(send, sendOptions);
-send->callback([&] { exitStatus = runSend(folder, sendOptions); });
+  CLI::App* send = app.add_subcommand("send", "Send an existing job folder");
+  send->add_option("FOLDER", folder, "Job folder, for example one kept by import --no-send")
+      ->required();
+  addJobOptions(send, sendOptions);
+  send->callback([&] { exitStatus = runSend(folder, sendOptions); });
 
-CLI::App* echo = app.add_subcommand("echo", "Verify a station with a C-ECHO");
-echo->add_option("ALIAS", alias, "Alias of a configured station");
-addStationOptions(echo, echoOptions);
-echo->callback([&] { exitStatus = runEcho(alias, echoOptions); });
+  CLI::App* echo = app.add_subcommand("echo", "Verify a station with a C-ECHO");
+  echo->add_option("ALIAS", alias, "Alias of a configured station");
+  addStationOptions(echo, echoOptions);
+  echo->callback([&] { exitStatus = runEcho(alias, echoOptions); });
 }

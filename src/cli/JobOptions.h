@@ -40,6 +40,10 @@ void addStationOptions(CLI::App* command, JobOptions& o);
 // The station given on the command line, if any; a UsageError for an unknown alias.
 std::optional<StationChoice> stationFromOptions(const JobOptions& o, const KalvoraEngine& engine);
 
+// `kalvora-cli jobs send FOLDER` with these options: sends a job folder of Kalvora's again,
+// only what is missing, to the destinations its journal records (or the station given).
+int sendKeptJobFolder(const std::string& folder, const JobOptions& options);
+
 // Before any worker starts, so that every worker inherits the blocked signals: Ctrl-C and
 // SIGTERM are then taken by the main loop only.
 void holdInterrupts();

@@ -5,22 +5,6 @@
 #include "cli/ReportJson.h"
 #include "cli/Terminal.h"
 
-namespace {
-
-std::string dumpJson(const nlohmann::json& value) {
-  // Names on a medium are not always UTF-8; never fail on them.
-  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string withoutCarriageReturns(const std::string& log) {
-  std::string text;
-  for (char c : log)
-    if (c != '\r') text += c;
-  return text;
-}
-
-}  // namespace
-
 JobRunner::JobRunner(KalvoraEngine& engine, JobRunOptions options)
     : engine_(engine), options_(options) {}
 
@@ -33,12 +17,8 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
       ++notCopied_;
       break;
     case ScanEvent::ScanError:
-      // Viewer programs and texts beside the images are expected on a medium; a damaged
-      // image is not.
-      if (p.damagedDicom ||
-          (p.message != "Not a valid dicom file" && p.message != "Not a regular file")) {
-        ++scanErrors_;
-      }
+      // Viewer programs and texts beside the images are expected on a medium.
+      if (!p.notAnImage) ++scanErrors_;
       break;
     case ScanEvent::ScanStopped:
       stopped_ = true;
@@ -53,7 +33,7 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
 }
 
 void JobRunner::sendReported(SendEvent event, const SendProgress& p) {
-  Destination& destination = destinations_[p.destination];
+  Destination& destination = destinations_[{p.destination, p.destinationHost, p.destinationPort}];
   switch (event) {
     case SendEvent::FileSent:
       ++destination.sent;
@@ -82,12 +62,12 @@ void JobRunner::showReport(const nlohmann::json& report) {
 }
 
 void JobRunner::showProgress() {
-  if (!options_.progressLine) return;
+  if (!options_.progressLine || questionWaiting()) return;
   std::string line = "Copied " + std::to_string(copied_);
   if (notCopied_ + scanErrors_ > 0)
     line += ", not copied " + std::to_string(notCopied_ + scanErrors_);
-  for (const auto& [aeTitle, d] : destinations_) {
-    line += " | " + aeTitle + ": sent " + std::to_string(d.sent);
+  for (const auto& [station, d] : destinations_) {
+    line += " | " + station.aeTitle + ": sent " + std::to_string(d.sent);
     if (d.failed > 0) line += ", failed " + std::to_string(d.failed);
   }
   std::unique_lock<std::mutex> terminal(terminalMutex(), std::try_to_lock);
@@ -102,7 +82,8 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
   const bool failed = index >= 0 && jobs[index].status == jobStatusText(JobStatus::Failed);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_ && !failed);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
-  if (sending && sendsFinished_ == 0 && !stopped_ && engine_.jobFolderMade(jobFolder))
+  if (sending && sendsFinished_ == 0 && !stopped_ && !engine_.stoppingEverything() &&
+      engine_.jobFolderMade(jobFolder))
     note += std::string(note.empty() ? "" : "\n") +
             "Nothing was sent: neither the standard destination nor a forward rule applies "
             "to this job (see `kalvora-cli config show`).";
@@ -140,12 +121,12 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
 // Per destination: how many files were stored, failed and never attempted, and which.
 void JobRunner::printSendSummary() const {
   constexpr std::size_t kNamed = 10;
-  for (const auto& [aeTitle, d] : destinations_) {
+  for (const auto& [station, d] : destinations_) {
     if (!d.finished) continue;
     const SendProgress& p = d.last;
-    std::cout << "To " << aeTitle << ": sent " << p.filesSent << ", failed " << p.filesFailed
-              << ", not attempted " << p.filesNotAttempted << " (of " << p.transfers.size()
-              << " files)\n";
+    std::cout << "To " << station.aeTitle << " at " << station.host << ":" << station.port
+              << ": sent " << p.filesSent << ", failed " << p.filesFailed << ", not attempted "
+              << p.filesNotAttempted << " (of " << p.transfers.size() << " files)\n";
     std::size_t named = 0;
     for (const FileTransfer& t : p.transfers) {
       if (t.outcome == FileTransfer::Outcome::Stored) continue;
@@ -161,7 +142,7 @@ void JobRunner::printSendSummary() const {
 
 nlohmann::json JobRunner::sendSummaryJson() const {
   nlohmann::json summary = nlohmann::json::array();
-  for (const auto& [aeTitle, d] : destinations_) {
+  for (const auto& [station, d] : destinations_) {
     if (!d.finished) continue;
     nlohmann::json failed = nlohmann::json::array();
     nlohmann::json notAttempted = nlohmann::json::array();
@@ -170,7 +151,9 @@ nlohmann::json JobRunner::sendSummaryJson() const {
       if (t.outcome == FileTransfer::Outcome::Failed) failed.push_back(file);
       if (t.outcome == FileTransfer::Outcome::NotAttempted) notAttempted.push_back(file);
     }
-    summary.push_back({{"destination", aeTitle},
+    summary.push_back({{"destination", station.aeTitle},
+                       {"host", station.host},
+                       {"port", station.port},
                        {"files", d.last.transfers.size()},
                        {"filesSent", d.last.filesSent},
                        {"filesFailed", d.last.filesFailed},

@@ -49,5 +49,6 @@ class JobRunner : public EngineObserver {
   int expectedFiles_ = -1;
   bool allSendsComplete_ = true;
   int sendsFinished_ = 0;
-  std::map<std::string, Destination> destinations_;
+  // Per station: two stations (two rules) may share an AE title.
+  std::map<JobDestination, Destination> destinations_;
 };

@@ -29,18 +29,6 @@ struct KeptOptions : JobOptions {
   bool all = false;
 };
 
-std::string dumpJson(const nlohmann::json& value, int indent = -1) {
-  // Names on a medium are not always UTF-8; never fail on them.
-  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string out;
-  for (char c : text)
-    if (c != '\r') out += c;
-  return out;
-}
-
 // Patients of a kept job with their image counts, as the job list counts them.
 std::vector<PatientEntry> patientsOf(const KeptJob& kept) {
   JobList list;
@@ -92,11 +80,6 @@ void printKeptJob(const KeptJob& kept) {
   if (kept.inUse) std::cout << "  in use by a running Kalvora\n";
 }
 
-// Loads the configuration into `engine`; false (reason printed) when it cannot be used.
-bool prepare(const KeptOptions& o, KalvoraEngine& engine) {
-  return loadCliConfiguration(o.workdir, engine);
-}
-
 // FOLDER must be one that `jobs list` shows.
 bool checkJobFolder(const KeptOptions& o, const KalvoraEngine& engine) {
   if (o.all || IsKalvoraJobFolder(o.folder, engine.settings.tempFolder)) return true;
@@ -110,7 +93,7 @@ int runList(const KeptOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  if (!prepare(o, engine)) return 2;
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   const std::vector<KeptJob> kept = FindKeptJobs(engine.settings.tempFolder);
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
@@ -137,6 +120,14 @@ class ReportPrinter : public EngineObserver {
   bool json_;
 };
 
+// What reached the stations is all that was copied, not all that is on the medium.
+void sayReadingUnfinished(const KeptJob& kept) {
+  const std::string medium =
+      kept.journal.sourceRoot.empty() ? "the medium" : kept.journal.sourceRoot;
+  std::cerr << "The reading of " << medium << " did not finish for '" << kept.jobFolder
+            << "': the medium may hold more than was copied. Read the medium again.\n";
+}
+
 bool folderExists(const std::string& folder) {
   struct stat info {};
   return lstat(folder.c_str(), &info) == 0;
@@ -145,7 +136,7 @@ bool folderExists(const std::string& folder) {
 // The folders the command works on: FOLDER, or (--all) every kept job no process works on.
 // Adopts each into `engine`; prints why one cannot be worked on. False when one named by
 // hand could not be.
-bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<std::string>& adopted,
+bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<KeptJob>& adopted,
                int& removedAtAdoption) {
   std::vector<KeptJob> candidates;
   if (o.all)
@@ -154,13 +145,18 @@ bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<std::str
     candidates.push_back(ReadKeptJob(o.folder));
   bool allTaken = true;
   for (const KeptJob& kept : candidates) {
-    switch (engine.AdoptKeptJob(kept.jobFolder)) {
+    std::string why;
+    switch (engine.AdoptKeptJob(kept.jobFolder, &why)) {
       case KalvoraEngine::Adoption::Adopted:
-        adopted.push_back(kept.jobFolder);
+        adopted.push_back(kept);
         break;
       case KalvoraEngine::Adoption::InUse:
         std::cerr << "'" << kept.jobFolder << "' is in use by a running Kalvora; left as it is.\n";
         allTaken = allTaken && o.all;
+        break;
+      case KalvoraEngine::Adoption::Failed:
+        std::cerr << "'" << kept.jobFolder << "' cannot be opened as a job (" << why << ").\n";
+        allTaken = false;
         break;
       case KalvoraEngine::Adoption::NotKept:
         if (folderExists(kept.jobFolder)) {
@@ -171,6 +167,10 @@ bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<std::str
         // Nothing in it had still to go anywhere: it has been removed.
         removedAtAdoption += static_cast<int>(kept.copies.size());
         std::cout << "'" << kept.jobFolder << "' had nothing left to send; removed.\n";
+        if (!kept.journal.readingFinished) {
+          sayReadingUnfinished(kept);
+          allTaken = false;
+        }
         break;
     }
   }
@@ -182,7 +182,7 @@ int runSendAgain(const KeptOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  if (!prepare(o, engine)) return 2;
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   if (!checkJobFolder(o, engine)) return 2;
   std::optional<StationChoice> replacement;
   try {
@@ -199,19 +199,19 @@ int runSendAgain(const KeptOptions& o) {
   ReportPrinter printer(o.json);
   engine.setObserver(&printer);
 
-  std::vector<std::string> folders;
+  std::vector<KeptJob> adopted;
   int removed = 0;
-  bool ok = adoptJobs(o, engine, folders, removed);
-  for (const std::string& folder : folders) {
-    if (!engine.ResendJob(folder, replacement)) {
-      std::cerr << "'" << folder << "' has no station to go to: give --to ALIAS, or "
+  bool ok = adoptJobs(o, engine, adopted, removed);
+  for (const KeptJob& job : adopted) {
+    if (!engine.ResendJob(job.jobFolder, replacement)) {
+      std::cerr << "'" << job.jobFolder << "' has no station to go to: give --to ALIAS, or "
                 << "--ae AE --host HOST --port PORT.\n";
       ok = false;
     }
   }
   const bool ended = runEngineUntil(engine, mainThread, prompts, [&] {
-    for (const std::string& folder : folders)
-      if (engine.isJobActive(folder)) return false;
+    for (const KeptJob& job : adopted)
+      if (engine.isJobActive(job.jobFolder)) return false;
     return true;
   });
   if (!ended) {
@@ -223,22 +223,26 @@ int runSendAgain(const KeptOptions& o) {
   }
 
   const JobList& jobs = engine.jobs();
-  for (const std::string& folder : folders) {
+  for (const KeptJob& kept : adopted) {
+    const std::string& folder = kept.jobFolder;
     const ImportJob& job = jobs[jobs.FindJob(folder)];
     const bool delivered = job.status == jobStatusText(JobStatus::Finished);
-    ok = ok && delivered;
+    const bool complete = delivered && kept.journal.readingFinished;
+    ok = ok && complete;
     if (o.json) {
       std::cout << dumpJson({{"event", "Summary"},
                              {"jobFolder", folder},
                              {"status", job.status},
                              {"patients", jobs.PatientsText(jobs.FindJob(folder))},
                              {"log", job.log},
-                             {"delivered", delivered}})
+                             {"delivered", delivered},
+                             {"readingFinished", kept.journal.readingFinished}})
                 << std::endl;
       continue;
     }
     std::cout << "Job " << folder << " (" << job.status << ")\n" << withoutCarriageReturns(job.log);
     if (!delivered) std::cout << "The job folder is kept.\n";
+    if (delivered && !kept.journal.readingFinished) sayReadingUnfinished(kept);
   }
   engine.Shutdown();
   return ok ? 0 : 1;
@@ -248,23 +252,34 @@ int runDiscard(const KeptOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
-  if (!prepare(o, engine)) return 2;
+  if (!loadCliConfiguration(o.workdir, engine)) return 2;
   if (!checkJobFolder(o, engine)) return 2;
-  std::vector<std::string> folders;
+  std::vector<KeptJob> kept;
   int removed = 0;
-  bool ok = adoptJobs(o, engine, folders, removed);
-  for (const std::string& folder : folders) {
-    const int files = engine.DiscardJob(folder);
+  bool ok = adoptJobs(o, engine, kept, removed);
+  for (const KeptJob& job : kept) {
+    const int files = engine.DiscardJob(job.jobFolder);
     if (files < 0) {
       ok = false;
       continue;
     }
     removed += files;
-    std::cout << "Discarded '" << folder << "': " << files << " files removed.\n";
+    std::cout << "Discarded '" << job.jobFolder << "': " << files << " files removed.\n";
   }
   if (o.all) std::cout << removed << " files removed in all.\n";
   return ok ? 0 : 1;
 }
+
+}  // namespace
+
+int sendKeptJobFolder(const std::string& folder, const JobOptions& options) {
+  KeptOptions kept;
+  static_cast<JobOptions&>(kept) = options;
+  kept.folder = folder;
+  return runSendAgain(kept);
+}
+
+namespace {
 
 void addFolderChoice(CLI::App* command, KeptOptions& o, const std::string& what) {
   auto* folder = command->add_option("FOLDER", o.folder, "Job folder " + what);

@@ -52,8 +52,20 @@ nlohmann::json toJson(ScanEvent event, const ScanProgress& p) {
 
 nlohmann::json toJson(SendEvent event, const SendProgress& p) {
   return {{"event", sendEventName(event)}, {"destination", p.destination},
+          {"host", p.destinationHost},     {"port", p.destinationPort},
           {"jobFolder", p.jobFolder},      {"currentFile", p.currentFile},
           {"message", p.message},          {"condition", p.condition.text()},
           {"filesSent", p.filesSent},      {"filesRemaining", p.filesRemaining},
           {"filesFailed", p.filesFailed},  {"filesNotAttempted", p.filesNotAttempted}};
+}
+
+std::string dumpJson(const nlohmann::json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r') out += c;
+  return out;
 }

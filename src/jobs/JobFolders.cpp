@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FileSystemPaths.h"
 #include "platform/PrivateFolder.h"
 #include "platform/UserFolders.h"
 #include "workers/JobFolderEntries.h"
@@ -26,15 +27,11 @@ bool isOwnFolder(const std::string& path) {
   return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid();
 }
 
-std::string withoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-std::string realPath(const std::string& path) {
-  const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr),
-                                                         &std::free);
-  return real ? real.get() : "";
+// Kalvora's journal in the open folder: a plain file of this user, not a link.
+bool holdsJournal(int folderFd) {
+  struct stat info {};
+  return fstatat(folderFd, kJobJournalName, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISREG(info.st_mode) && info.st_uid == geteuid();
 }
 
 // Digits of a time (9 to 14 of them, first not 0), optionally ".N" with N from 2.
@@ -50,25 +47,6 @@ bool isJobFolderName(const std::string& name) {
 }
 
 std::string systemText(int error) { return std::strerror(error); }
-
-// A level made here is private whatever the umask; levels that were there stay as they are.
-// Returns 0 or the errno of a level that could not be made.
-int makePrivateFolder(const std::string& path) {
-  if (mkdir(path.c_str(), kPrivate) != 0) return errno == EEXIST ? 0 : errno;
-  if (isOwnFolder(path)) chmod(path.c_str(), kPrivate);
-  return 0;
-}
-
-// Like CreateFolderChain; returns 0 or the errno of the last level that could not be made.
-int createFolderChain(const std::string& path) {
-  int error = 0;
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    error = makePrivateFolder(path.substr(0, slash));
-  }
-  error = makePrivateFolder(path);
-  return error;
-}
 
 template <typename Visit>
 void forEachEntry(int folderFd, Visit visit) {
@@ -101,7 +79,7 @@ std::string MakeJobFolderName(const std::string& tempFolder, std::time_t now) {
 }
 
 bool CreateFolderChain(const std::string& path) {
-  createFolderChain(path);
+  makePrivateFolders(path);
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
 }
@@ -125,7 +103,7 @@ JobFolder CreateJobFolder(const std::string& tempFolder, std::time_t now,
   result.path = candidate;
   if (!result.error.empty()) return result;
 
-  const int chainError = createFolderChain(resolved);
+  const int chainError = makePrivateFolders(resolved);
   struct stat info {};
   if (chainError != 0 && stat(resolved.c_str(), &info) != 0) {
     result.error =
@@ -165,8 +143,13 @@ bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder
   const std::string parent =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   if (!isJobFolderName(name)) return false;
-  const std::string realParent = realPath(parent);
-  return !realParent.empty() && realParent == realPath(resolved);
+  const std::string realParent = resolvedPath(parent);
+  if (realParent.empty() || realParent != resolvedPath(resolved)) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool journal = holdsJournal(fd);
+  close(fd);
+  return journal;
 }
 
 std::string FirstFileInFolder(const std::string& folder) {
@@ -198,6 +181,10 @@ std::vector<std::string> ListJobCopies(const std::string& folder) {
 int DeleteJobFolder(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return 0;
+  if (!holdsJournal(fd)) {
+    close(fd);
+    return -1;
+  }
   int removed = 0;
   forEachEntry(fd, [&](const std::string& name, const struct stat& info) {
     if (S_ISDIR(info.st_mode) || name == kJobJournalName) return true;

@@ -37,7 +37,8 @@ JobFolder CreateJobFolder(const std::string& tempFolder, std::time_t now = std::
 
 // True only for a folder that job folders are made as: this user's own folder (not a
 // link) directly below the resolved `tempFolder`, named as MakeJobFolderName names one,
-// with or without a ".N" suffix. Nothing else may ever be deleted as a job folder.
+// with or without a ".N" suffix, that holds Kalvora's journal (made with the job folder).
+// Nothing else may ever be deleted as a job folder.
 bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder);
 
 // Bare name of the first plain file in `folder` that is a copy (not Kalvora's own), or an
@@ -50,5 +51,6 @@ std::vector<std::string> ListJobCopies(const std::string& folder);
 
 // Deletes the plain files of the folder, then the folder if it is empty. Subfolders and
 // anything that cannot be deleted stay; links are removed, never followed. Returns how many
-// copies (as ListJobCopies counts them) were removed.
+// copies (as ListJobCopies counts them) were removed; -1, with nothing deleted, for a folder
+// without Kalvora's journal: not a job folder of Kalvora's.
 int DeleteJobFolder(const std::string& folder);

@@ -180,17 +180,26 @@ JobJournal::~JobJournal() {
   if (fd_ >= 0) close(fd_);  // releases the lock
 }
 
+namespace {
+
+// Another process may look at the folder for a moment (listing kept jobs) or hold it.
+bool lockWithin(int fd, int attempts) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  errno = EWOULDBLOCK;
+  return false;
+}
+
+}  // namespace
+
 std::unique_ptr<JobJournal> JobJournal::create(const std::string& folder) {
   const std::string path = journalPath(folder);
   const int fd = ::open(path.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0600);
   if (fd < 0) return nullptr;
-  // Another process may look at the new folder for a moment (listing kept jobs).
-  bool locked = false;
-  for (int attempt = 0; attempt < 200 && !locked; ++attempt) {
-    locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (!locked) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (!locked || !stillAtPath(fd, path)) {
+  if (!lockWithin(fd, 200) || !stillAtPath(fd, path)) {
     close(fd);
     return nullptr;
   }
@@ -199,26 +208,22 @@ std::unique_ptr<JobJournal> JobJournal::create(const std::string& folder) {
   return journal;
 }
 
-std::unique_ptr<JobJournal> JobJournal::open(const std::string& folder, bool& inUse) {
-  inUse = false;
+std::unique_ptr<JobJournal> JobJournal::open(const std::string& folder, int& error) {
+  error = 0;
   const std::string path = journalPath(folder);
-  int fd = ::open(path.c_str(), kOpenFlags);
-  bool made = false;
-  if (fd < 0 && errno == ENOENT) {
-    fd = ::open(path.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0600);
-    made = fd >= 0;
-  }
+  const int fd = ::open(path.c_str(), kOpenFlags);
   if (fd < 0) {
-    inUse = errno == EEXIST;  // made by another process just now
+    error = errno;
     return nullptr;
   }
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    inUse = errno == EWOULDBLOCK;
+  if (!lockWithin(fd, 50)) {
+    error = errno;
     close(fd);
     return nullptr;
   }
+  // Unlinked meanwhile: its folder was delivered or discarded by the process that held it.
   if (!stillAtPath(fd, path)) {
-    inUse = true;
+    error = ENOENT;
     close(fd);
     return nullptr;
   }
@@ -234,7 +239,6 @@ std::unique_ptr<JobJournal> JobJournal::open(const std::string& folder, bool& in
     if (ftruncate(fd, lastEnd == std::string::npos ? 0 : static_cast<off_t>(lastEnd + 1)) != 0)
       journal->writable_ = false;
   }
-  if (made) journal->append({kFormatLine, "1"});
   return journal;
 }
 

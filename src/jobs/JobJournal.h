@@ -34,8 +34,9 @@ struct JobJournalState {
 
 // The journal of one job folder: a hidden file of appended lines, private to the user, so
 // that a job sent in part, or left by a crash, is resent only where it has not gone. A line
-// cut short by a kill is ignored. The open journal holds a lock on the folder: while it is
-// held, no other process adopts, sends or deletes the folder.
+// cut short by a kill is ignored. It is made with its job folder, and only a folder that holds
+// one is Kalvora's. The open journal holds a lock on the folder: while it is held, no other
+// process adopts, sends or deletes the folder.
 class JobJournal {
  public:
   // Kept in memory only: for a folder that is not a job folder of Kalvora's.
@@ -47,9 +48,11 @@ class JobJournal {
   // For a job folder just made: creates its journal, which must not exist, and locks it.
   // Null when that fails (another process took the folder first).
   static std::unique_ptr<JobJournal> create(const std::string& folder);
-  // For a kept folder: opens its journal (made when missing) and locks it. Null when that
-  // fails; `inUse` tells whether another process holds the folder.
-  static std::unique_ptr<JobJournal> open(const std::string& folder, bool& inUse);
+  // For a kept folder: opens its journal and locks it, waiting a moment for a process that
+  // only looks at it. Never makes one. Null when that fails; `error` then tells why:
+  // EWOULDBLOCK while another process holds the folder, ENOENT when the folder has no journal
+  // (any more), or the system's reason.
+  static std::unique_ptr<JobJournal> open(const std::string& folder, int& error);
   // Reads a folder's journal without taking its lock.
   static JobJournalState read(const std::string& folder);
   // Whether some process holds the folder's lock now.

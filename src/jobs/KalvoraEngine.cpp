@@ -21,6 +21,10 @@ using std::chrono::milliseconds;
 
 namespace {
 
+// How long a stop command waits for its workers, all together.
+constexpr milliseconds kStopWait{30000};
+constexpr milliseconds kSendStopGrace{2000};
+
 // A root that lists no entry at all (no medium, drive not ready) starts nothing.
 bool hasAnyEntry(const std::string& root) {
   DIR* dir = opendir(root.c_str());
@@ -113,13 +117,14 @@ void KalvoraEngine::StartSending(const std::string& jobFolder) {
 void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
                                  int port, const std::string& jobFolder) {
   if (shutDown_ || stoppedEverything_) return;
+  // Only a folder this process holds is sent: what arrived goes into its journal.
+  JobJournal* journal = journalOf(jobFolder);
+  if (!journal) return;
   SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
   const JobDestination destination{calledAeTitle, host, port};
-  if (JobJournal* journal = journalOf(jobFolder)) {
-    journal->chooseDestination(destination);
-    const auto stored = journal->state().stored.find(destination);
-    if (stored != journal->state().stored.end()) params.storedAlready = stored->second;
-  }
+  journal->chooseDestination(destination);
+  const auto stored = journal->state().stored.find(destination);
+  if (stored != journal->state().stored.end()) params.storedAlready = stored->second;
 
   std::weak_ptr<bool> alive = alive_;
   auto worker = std::make_unique<StoreScu>(
@@ -133,13 +138,11 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
 }
 
 bool KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
-  const bool ours = IsKalvoraJobFolder(jobFolder, settings.tempFolder);
-  bool inUse = false;
-  std::unique_ptr<JobJournal> journal =
-      ours ? JobJournal::open(jobFolder, inUse) : std::make_unique<JobJournal>();
-  if (!journal) return false;
-  if (!ours) foreignFolders_.insert(jobFolder);
-  addJobFromJournal(jobFolder, JobStatus::Pending, "", std::move(journal));
+  if (shutDown_ || IsKalvoraJobFolder(jobFolder, settings.tempFolder) ||
+      jobs_.FindJob(jobFolder) >= 0)
+    return false;
+  foreignFolders_.insert(jobFolder);
+  addJobFromJournal(jobFolder, JobStatus::Pending, "", std::make_unique<JobJournal>());
   return true;
 }
 
@@ -155,11 +158,14 @@ int KalvoraEngine::addJobFromJournal(const std::string& jobFolder, JobStatus sta
 
 int KalvoraEngine::removeJobFolder(const std::string& jobFolder) {
   const auto journal = journals_.find(jobFolder);
-  if (journal == journals_.end()) return DeleteJobFolder(jobFolder);
-  if (foreignFolders_.count(jobFolder) > 0) return -1;
+  if (journal == journals_.end() || foreignFolders_.count(jobFolder) > 0) return -1;
   const int removed = DeleteJobFolder(jobFolder);
   journals_.erase(journal);  // releases the lock once the folder is gone
   return removed;
+}
+
+void KalvoraEngine::releaseIdleJournal(const std::string& jobFolder) {
+  if (foreignFolders_.count(jobFolder) == 0 && !isJobActive(jobFolder)) journals_.erase(jobFolder);
 }
 
 int KalvoraEngine::undeliveredJobCount() const {
@@ -227,6 +233,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       // A folder we did not make may hold anything: it is never sent.
       if (sendAfterScan_ && folderMade) StartSending(p.jobFolder);
+      releaseIdleJournal(p.jobFolder);
       break;
     case ScanEvent::ScanStopped:
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
@@ -237,8 +244,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       if (folderMade) removeJobFolder(p.jobFolder);
       break;
     case ScanEvent::ScanError:
-      // A damaged image is a file lost, counted as one that was not copied.
-      if (p.damagedDicom) counters_.fileNotCopied();
+      if (p.fileLost) counters_.fileNotCopied();
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       break;
     case ScanEvent::FileAnonymized:
@@ -280,10 +286,6 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       break;
     case SendEvent::SendFinished:
-      // A send stopped before every file was offered did not finish the job.
-      jobs_.SetJobStatus(p.jobFolder,
-                         jobStatusText(p.stopped && p.filesNotAttempted > 0 ? JobStatus::Stopped
-                                                                            : JobStatus::Finished));
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
       sendEnded(p.jobFolder, destination);
@@ -295,22 +297,20 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
 }
 
 // A job is delivered when every station chosen for it stored every copy of its folder; only
-// then does the folder go. Otherwise it is kept, to be sent again.
+// then does the folder go. Otherwise it is "Failed" and kept, to be sent again, also when its
+// send was stopped.
 void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination& destination) {
   JobJournal* journal = journalOf(jobFolder);
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
-  std::set<JobDestination>& failed = failedDestinations_[jobFolder];
-  if (journal && !journal->state().missingAt(destination, copies).empty())
-    failed.insert(destination);
-  else
-    failed.erase(destination);
-
-  // Sends of one job share its folder: it goes with the last of them.
   int& running = runningSends_[jobFolder];
   if (running > 0) --running;
-  if (!failed.empty()) jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
-  if (running > 0) return;
-  if (!journal) return;  // no job folder of this engine's: not ours to delete
+  if (!journal) return;  // every send holds its job's journal
+  const std::vector<std::string> copies = ListJobCopies(jobFolder);
+  // Sends of one job share its folder: it goes with the last of them.
+  if (running > 0) {
+    if (!journal->state().missingAt(destination, copies).empty())
+      jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
+    return;
+  }
   bool delivered = true;
   for (const JobDestination& chosen : journal->state().destinations) {
     const std::vector<std::string> missing = journal->state().missingAt(chosen, copies);
@@ -320,34 +320,48 @@ void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination
   }
   if (!delivered) {
     jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
+    releaseIdleJournal(jobFolder);
     return;
   }
-  failedDestinations_.erase(jobFolder);
   jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Finished));
   removeJobFolder(jobFolder);
 }
 
-// The waits block the main thread: views repaint on the counters' change before them.
+namespace {
+
+milliseconds timeLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = deadline - std::chrono::steady_clock::now();
+  return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(left));
+}
+
+}  // namespace
+
+// The waits block the main thread: views repaint on the counters' change before them. Every
+// worker is asked at once and all share one wait, so stations that stalled do not add up.
 void KalvoraEngine::StopScans() {
   counters_.scanStopStarted();
   countersChanged(counters_.busy);
-  for (ScanEntry& entry : scanThreads_) {
-    if (entry.worker->waitFor(milliseconds(0))) continue;
-    entry.worker->requestStop();
-    entry.worker->waitFor(milliseconds(30000));
-  }
+  for (ScanEntry& entry : scanThreads_)
+    if (!entry.worker->waitFor(milliseconds(0))) entry.worker->requestStop();
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  for (ScanEntry& entry : scanThreads_) entry.worker->waitFor(timeLeft(deadline));
   counters_.scanStopEnded();
   countersChanged(counters_.busy);
 }
 
+// A send that waits for a station's answer sees no stop request: after a short grace its
+// association is cut. The file in flight is then not stored, and the job is kept, "Failed",
+// to be sent again.
 void KalvoraEngine::StopSends() {
   counters_.sendStopStarted();
   countersChanged(counters_.busy);
-  for (SendEntry& entry : sendThreads_) {
-    if (entry.worker->waitFor(milliseconds(0))) continue;
-    entry.worker->requestStop();
-    if (!entry.worker->waitFor(milliseconds(30000))) entry.worker->abort();
-  }
+  for (SendEntry& entry : sendThreads_)
+    if (!entry.worker->waitFor(milliseconds(0))) entry.worker->requestStop();
+  const auto graceEnd = std::chrono::steady_clock::now() + kSendStopGrace;
+  for (SendEntry& entry : sendThreads_)
+    if (!entry.worker->waitFor(timeLeft(graceEnd))) entry.worker->abort();
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  for (SendEntry& entry : sendThreads_) entry.worker->waitFor(timeLeft(deadline));
   counters_.sendStopEnded();
   countersChanged(counters_.busy);
 }

@@ -49,41 +49,52 @@ class KalvoraEngine {
   void StartSending(const std::string& jobFolder);
   void StartSendJob(const std::string& calledAeTitle, const std::string& host, int port,
                     const std::string& jobFolder);
-  // Makes an existing folder a Pending job, to send it with StartSending. Its folder is
-  // deleted after sending only when it is a job folder Kalvora made (IsKalvoraJobFolder)
-  // and every file reached every destination. False when another process works on it.
+  // Makes a folder that is no job folder of Kalvora's (IsKalvoraJobFolder) a Pending job, to
+  // send it with StartSending; it is never deleted. False for a job folder of Kalvora's:
+  // those are adopted with AdoptKeptJob.
   bool AdoptJobFolder(const std::string& jobFolder);
 
-  enum class Adoption { Adopted, InUse, NotKept };
-  // Makes a job folder left below the temporary folder a "Failed" job that can be sent
+  // InUse: another process works on it. NotKept: it is no job folder of Kalvora's, is listed
+  // already, or held nothing that had still to go anywhere and was deleted. Failed: its
+  // journal could not be opened.
+  enum class Adoption { Adopted, InUse, NotKept, Failed };
+  // Makes a job folder of Kalvora's below the temporary folder a "Failed" job that can be sent
   // again or discarded; its log tells when it was left and what is missing where. A folder
-  // with no copy, or whose copies all reached every station, is deleted (NotKept), as is
-  // anything that is no job folder of Kalvora's left alone (NotKept).
-  Adoption AdoptKeptJob(const std::string& jobFolder);
+  // with no copy, or whose copies all reached every station, is deleted. The adopted folder
+  // stays held (no other process takes it) until its job has run (ResendJob, DiscardJob).
+  // With Failed, `why` gets the system's reason.
+  Adoption AdoptKeptJob(const std::string& jobFolder, std::string* why = nullptr);
   // AdoptKeptJob for every job folder below the temporary folder that no process works on
-  // (left by a crash, a kill or an undelivered job); returns the folders adopted.
+  // (left by a crash, a kill or an undelivered job), each left free again for others until
+  // it is sent or discarded here; returns the folders adopted.
   std::vector<std::string> RecoverJobFolders();
-  // Sends a job that is not running again: to each station chosen for it, only the files
-  // it has not stored. With `replacement`, that station takes the place of those still
-  // missing files. A job never sent chooses its destinations now (StartSending). A job
-  // with nothing missing is finished at once and its folder deleted. False when the job
-  // cannot be sent (unknown, running, no folder) or has no station to go to.
+  // Sends a kept job (Pending or Failed, not running) again: to each station chosen for it,
+  // only the files it has not stored. With `replacement`, that station takes the place of
+  // those still missing files. A job never sent chooses its destinations now
+  // (StartSending). A job with nothing missing is finished at once and its folder deleted.
+  // The folder is taken again first: one that another process works on is left (its log
+  // says so), one that another process delivered or discarded meanwhile makes the job
+  // "Stopped" with a line saying it is gone. False when nothing was sent or finished.
   bool ResendJob(const std::string& jobFolder,
                  const std::optional<StationChoice>& replacement = std::nullopt);
-  // Deletes the folder of a job that is not running, when it is a job folder Kalvora made;
-  // the job shows "Stopped". Returns how many copies were removed, or -1 when nothing may
-  // be deleted.
+  // Deletes the folder of a kept job (Pending or Failed, not running) of Kalvora's, taken
+  // again first as for ResendJob; the job shows "Stopped" and its log says it was discarded.
+  // Returns how many copies were removed, or -1 when nothing may be deleted.
   int DiscardJob(const std::string& jobFolder);
   // Jobs whose files have not all reached their stations (shown "Failed").
   int undeliveredJobCount() const;
 
-  // Stop every running scan (send) and wait for each up to 30 s. Meanwhile the stop button
-  // is disabled and the status icon active; the icon is idle afterwards.
+  // Stop every running scan (send) and wait for them, all together, up to 30 s. A send still
+  // running 2 s after the request (waiting for a station's answer) has its association cut:
+  // its job is kept, "Failed". A worker waiting for the user's answer to a question stops
+  // once it is answered. Meanwhile the stop button is disabled and the status icon active;
+  // the icon is idle afterwards.
   void StopScans();
   void StopSends();
   // For a front end that is about to end (Ctrl-C): asks every scan to stop and cuts every
   // send's association at once, without waiting, and starts no new scan or send.
   void StopEverythingNow();
+  bool stoppingEverything() const { return stoppedEverything_; }
   // Stops and joins every worker. Deletes the folders of jobs still copying; keeps those
   // of jobs pending, sending or failed, to be found again at the next start. Never hangs:
   // a send stalled on the network is aborted.
@@ -114,9 +125,17 @@ class KalvoraEngine {
   void countersChanged(bool busyBefore);
   void sendEnded(const std::string& jobFolder, const JobDestination& destination);
   JobJournal* journalOf(const std::string& jobFolder) const;
+  // The journal of a kept job, its folder taken again when this process does not hold it;
+  // null when it cannot be (the job's log says why).
+  JobJournal* holdJournal(const std::string& jobFolder);
+  // Lets other processes have the folder once no scan or send of this process works on it.
+  void releaseIdleJournal(const std::string& jobFolder);
+  // Pending or Failed: its folder is kept, and nothing runs on it.
+  bool isKeptJob(const std::string& jobFolder) const;
   // A new job folder with its journal held, or the folder's error.
   JobFolder makeJobFolder(std::time_t now);
-  // The job's folder goes (when Kalvora made it) and its lock with it.
+  // The job's folder goes, and its lock with it; only one this process holds by its journal
+  // (-1 otherwise).
   int removeJobFolder(const std::string& jobFolder);
   int addJobFromJournal(const std::string& jobFolder, JobStatus status, const std::string& log,
                         std::unique_ptr<JobJournal> journal);
@@ -137,10 +156,8 @@ class KalvoraEngine {
   std::set<std::string> scanning_;
   std::set<std::string> unmadeFolders_;
   std::map<std::string, int> runningSends_;
-  // The journal (and lock) of every job whose folder is there; in memory only for a folder
-  // that is not Kalvora's own.
+  // The journal, and so the lock, of every job folder this process works on now; in memory
+  // only, for the job's whole life, for a folder that is not Kalvora's own.
   std::map<std::string, std::unique_ptr<JobJournal>> journals_;
   std::set<std::string> foreignFolders_;
-  // Stations whose send of the job ended with files missing.
-  std::map<std::string, std::set<JobDestination>> failedDestinations_;
 };

@@ -1,37 +1,14 @@
-// Job folders that outlive their run: found at start, sent again, discarded.
-
 #include "jobs/KeptJobs.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 
-#include "jobs/EngineObserver.h"
 #include "jobs/JobFolders.h"
-#include "jobs/JobLog.h"
-#include "jobs/KalvoraEngine.h"
 #include "platform/PrivateFolder.h"
 
 namespace {
-
-// The newest change of the folder or anything in it: when its job last did something.
-std::time_t lastChange(const std::string& folder) {
-  std::time_t newest = 0;
-  struct stat info {};
-  if (lstat(folder.c_str(), &info) == 0) newest = info.st_mtime;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return newest;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "..") continue;
-    if (lstat((folder + "/" + name).c_str(), &info) == 0) newest = std::max(newest, info.st_mtime);
-  }
-  closedir(dir);
-  return newest;
-}
 
 std::vector<std::string> sortedEntryNames(const std::string& folder) {
   std::vector<std::string> names;
@@ -46,19 +23,27 @@ std::vector<std::string> sortedEntryNames(const std::string& folder) {
   return names;
 }
 
-bool delivered(const JobJournalState& journal, const std::vector<std::string>& copies) {
-  if (journal.destinations.empty()) return false;
-  for (const JobDestination& destination : journal.destinations)
-    if (!journal.missingAt(destination, copies).empty()) return false;
-  return true;
-}
-
 }  // namespace
+
+std::time_t JobFolderLeftAt(const std::string& folder) {
+  std::time_t newest = 0;
+  struct stat info {};
+  if (lstat(folder.c_str(), &info) == 0) newest = info.st_mtime;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return newest;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "..") continue;
+    if (lstat((folder + "/" + name).c_str(), &info) == 0) newest = std::max(newest, info.st_mtime);
+  }
+  closedir(dir);
+  return newest;
+}
 
 KeptJob ReadKeptJob(const std::string& jobFolder) {
   KeptJob job;
   job.jobFolder = jobFolder;
-  job.leftAt = lastChange(jobFolder);
+  job.leftAt = JobFolderLeftAt(jobFolder);
   job.copies = ListJobCopies(jobFolder);
   job.journal = JobJournal::read(jobFolder);
   job.inUse = JobJournal::isLocked(jobFolder);
@@ -76,86 +61,4 @@ std::vector<KeptJob> FindKeptJobs(const std::string& tempFolder) {
     if (IsKalvoraJobFolder(folder, tempFolder)) kept.push_back(ReadKeptJob(folder));
   }
   return kept;
-}
-
-KalvoraEngine::Adoption KalvoraEngine::AdoptKeptJob(const std::string& jobFolder) {
-  if (shutDown_ || !IsKalvoraJobFolder(jobFolder, settings.tempFolder) ||
-      jobs_.FindJob(jobFolder) >= 0)
-    return Adoption::NotKept;
-  const std::time_t leftAt = lastChange(jobFolder);  // before opening may touch the journal
-  bool inUse = false;
-  std::unique_ptr<JobJournal> journal = JobJournal::open(jobFolder, inUse);
-  if (!journal) return inUse ? Adoption::InUse : Adoption::NotKept;
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
-  // Nothing of a patient's that did not arrive: the run before only failed to clean up.
-  if (copies.empty() || delivered(journal->state(), copies)) {
-    DeleteJobFolder(jobFolder);
-    return Adoption::NotKept;
-  }
-  const std::string log = foundJobLog(jobFolder, leftAt, copies, journal->state());
-  addJobFromJournal(jobFolder, JobStatus::Failed, log, std::move(journal));
-  return Adoption::Adopted;
-}
-
-std::vector<std::string> KalvoraEngine::RecoverJobFolders() {
-  std::vector<std::string> adopted;
-  for (const KeptJob& kept : FindKeptJobs(settings.tempFolder)) {
-    if (kept.inUse) continue;
-    if (AdoptKeptJob(kept.jobFolder) == Adoption::Adopted) adopted.push_back(kept.jobFolder);
-  }
-  return adopted;
-}
-
-bool KalvoraEngine::ResendJob(const std::string& jobFolder,
-                              const std::optional<StationChoice>& replacement) {
-  JobJournal* journal = journalOf(jobFolder);
-  if (shutDown_ || !journal || jobs_.FindJob(jobFolder) < 0 || isJobActive(jobFolder)) return false;
-  struct stat info {};
-  if (lstat(jobFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
-  if (replacement) {
-    const JobDestination chosen{replacement->aeTitle, replacement->host, replacement->port};
-    const std::vector<JobDestination> before = journal->state().destinations;
-    for (const JobDestination& destination : before)
-      if (!(destination == chosen) && !journal->state().missingAt(destination, copies).empty())
-        journal->withdrawDestination(destination);
-    journal->chooseDestination(chosen);
-  }
-  const int sendsBefore = runningSends_[jobFolder];
-  const std::vector<JobDestination> destinations = journal->state().destinations;
-  if (destinations.empty()) {
-    StartSending(jobFolder);
-    if (runningSends_[jobFolder] == sendsBefore) return false;
-    jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Pending));
-    jobChanged(jobFolder);
-    return true;
-  }
-  failedDestinations_.erase(jobFolder);
-  for (const JobDestination& destination : destinations)
-    if (!journal->state().missingAt(destination, copies).empty())
-      StartSendJob(destination.aeTitle, destination.host, destination.port, jobFolder);
-  if (runningSends_[jobFolder] > sendsBefore) {
-    // Copied and about to be sent, until the first send reports.
-    jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Pending));
-    jobChanged(jobFolder);
-    return true;
-  }
-
-  // Everything arrived already (the run before ended before it could clean up).
-  jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Finished));
-  removeJobFolder(jobFolder);
-  jobChanged(jobFolder);
-  return true;
-}
-
-int KalvoraEngine::DiscardJob(const std::string& jobFolder) {
-  if (!journalOf(jobFolder) || foreignFolders_.count(jobFolder) > 0 || isJobActive(jobFolder))
-    return -1;
-  const int removed = removeJobFolder(jobFolder);
-  failedDestinations_.erase(jobFolder);
-  jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Stopped));
-  appendLog(jobFolder, "Job folder discarded (" + std::to_string(removed) + " files removed)\r\n");
-  jobChanged(jobFolder);
-  return removed;
 }

@@ -23,3 +23,6 @@ std::vector<KeptJob> FindKeptJobs(const std::string& tempFolder);
 
 // The same for one folder.
 KeptJob ReadKeptJob(const std::string& jobFolder);
+
+// The newest change of the folder or anything in it: when its job last did something.
+std::time_t JobFolderLeftAt(const std::string& folder);

@@ -16,6 +16,7 @@
 namespace {
 
 const char* const kUnknown = "Unknown";
+const char* const kNotDicom = "Not a valid dicom file";
 const std::vector<std::string> kNoExclusions;
 
 bool read(DcmDataset& dataset, const DcmTagKey& tag, std::string& value) {
@@ -58,7 +59,7 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
   try {
     switch (load.outcome) {
       case Outcome::Excluded:
-      case Outcome::Failed:
+      case Outcome::Stopped:
         return false;
       case Outcome::Dicomdir:
         reportFile(ScanEvent::ScanSkipped, name, "File 'DICOMDIR' skipped.");
@@ -66,13 +67,17 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
       case Outcome::Unreadable:
         reportFile(ScanEvent::ScanError, name, load.error);
         return false;
+      case Outcome::NotAFile:
+        reportNotAnImage(name, load.error);
+        return false;
       case Outcome::NotDicom:
-        reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
+        reportNotAnImage(name, kNotDicom);
         return false;
       case Outcome::DamagedDicom:
-        progress_.damagedDicom = true;
-        reportFile(ScanEvent::ScanError, name, "Not a valid dicom file");
-        progress_.damagedDicom = false;
+        reportFileLost(name, load.error.empty() ? kNotDicom : load.error);
+        return false;
+      case Outcome::Failed:
+        reportFileLost(name, load.error);
         return false;
       case Outcome::Loaded:
         break;
@@ -104,8 +109,24 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     stopSeen();
     return true;
   } catch (...) {
+    try {
+      reportFileLost(name, kUnknownImportError);
+    } catch (...) {
+    }
     return false;
   }
+}
+
+void MediaScan::reportFileLost(const std::string& name, const std::string& message) {
+  progress_.fileLost = true;
+  reportFile(ScanEvent::ScanError, name, message);
+  progress_.fileLost = false;
+}
+
+void MediaScan::reportNotAnImage(const std::string& name, const std::string& message) {
+  progress_.notAnImage = true;
+  reportFile(ScanEvent::ScanError, name, message);
+  progress_.notAnImage = false;
 }
 
 void MediaScan::anonymize(DcmDataset& dataset, const std::string& patientId) {

@@ -150,8 +150,20 @@ OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::strin
   OFCondition result = file ? writeThrough(copy, file) : systemError(errno);
   if (writer.error != 0) result = systemError(writer.error);
   if (result.bad()) return result;  // never named: nothing to clean up
+  // Starts writing it to the disk now, beside the next copies: the flush at the scan's end
+  // (SyncJobFolder) then has little left to wait for.
+  sync_file_range(target.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
   if (const int error = target.publish(name, firstSuffix, claimedSuffix)) return systemError(error);
   if (!target.pathStillOurs())
     return makeOFCondition(0, 0, OF_error, "The copy was replaced in the job folder");
+  return result;
+}
+
+int SyncJobFolder(const std::string& jobFolder) {
+  const int fd = open(jobFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  // One flush for the whole job: a flush per copy would cost the copy stage far more.
+  const int result = syncfs(fd) == 0 ? 0 : errno;
+  close(fd);
   return result;
 }

@@ -51,3 +51,7 @@ CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error);
 // the system's reason where there is one ("No space left on device"), and nothing is left.
 OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::string& name,
                      unsigned firstSuffix = 1, unsigned* claimedSuffix = nullptr);
+
+// Makes every copy written to `jobFolder` so far durable, with one flush of its file system.
+// Returns 0 or the errno of the failure.
+int SyncJobFolder(const std::string& jobFolder);

@@ -9,6 +9,8 @@
 
 namespace {
 
+const char* const kNotAFile = "Not a regular file";
+
 std::string unreadable(int error) {
   return std::string("Can't read file (") + std::strerror(error) + ")";
 }
@@ -24,28 +26,28 @@ MediaFile::~MediaFile() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool MediaFile::open(const std::string& path, std::string& error) {
+MediaFile::Opened MediaFile::open(const std::string& path, std::string& error) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
     error = unreadable(errno);
-    return false;
+    return Opened::Unreadable;
   }
   if (!S_ISREG(info.st_mode)) {
-    error = "Not a regular file";
-    return false;
+    error = kNotAFile;
+    return Opened::NotAFile;
   }
   fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd_ < 0) {
     error = unreadable(errno);
-    return false;
+    return Opened::Unreadable;
   }
   // The entry may have changed since the check; trust only what was opened.
   if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = "Not a regular file";
-    return false;
+    error = kNotAFile;
+    return Opened::NotAFile;
   }
   loadPath_ = procFdAvailable() ? "/proc/self/fd/" + std::to_string(fd_) : path;
-  return true;
+  return Opened::Yes;
 }
 
 bool MediaFile::hasDicomPrefix() const {

@@ -11,8 +11,9 @@ class MediaFile {
   MediaFile(const MediaFile&) = delete;
   MediaFile& operator=(const MediaFile&) = delete;
 
-  // False with a message for the scan report when the file cannot be read.
-  bool open(const std::string& path, std::string& error);
+  enum class Opened { Yes, NotAFile, Unreadable };
+  // Anything but Yes comes with a message for the scan report.
+  Opened open(const std::string& path, std::string& error);
   // The name to load from: the very file that was checked, not whatever the path names now.
   const std::string& loadPath() const { return loadPath_; }
   // "DICM" after the 128-byte preamble: the file claims to be DICOM.

@@ -47,15 +47,24 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
       return load;
     }
     MediaFile source;
-    if (!source.open(path, load.error)) {
-      load.outcome = Outcome::Unreadable;
-      return load;
+    switch (source.open(path, load.error)) {
+      case MediaFile::Opened::Yes:
+        break;
+      case MediaFile::Opened::NotAFile:
+        load.outcome = Outcome::NotAFile;
+        return load;
+      case MediaFile::Opened::Unreadable:
+        load.outcome = Outcome::Unreadable;
+        return load;
     }
     auto file = std::make_unique<DcmFileFormat>();
     // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
     const OFCondition loaded = stop ? loadDicomFileGuarded(*file, source.loadPath(), *stop)
                                     : loadDicomFileGuarded(*file, source.loadPath());
-    if (stop && stop->load()) return load;  // Failed: given up, nothing to report
+    if (stop && stop->load()) {
+      load.outcome = Outcome::Stopped;
+      return load;
+    }
     if (loaded != EC_Normal) {
       load.outcome = source.hasDicomPrefix() ? Outcome::DamagedDicom : Outcome::NotDicom;
       return load;
@@ -65,14 +74,24 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
       load.outcome = Outcome::Dicomdir;
       return load;
     }
-    // Values longer than the read length come from the medium now, while it is open.
-    file->getDataset()->loadAllDataIntoMemory();
-    if (stop && stop->load()) return load;
+    // Values longer than the read length come from the medium now, while it is open. A read
+    // cut short (a scratched disc) leaves a value half filled that would be written as whole.
+    const OFCondition values = file->getDataset()->loadAllDataIntoMemory();
+    if (stop && stop->load()) {
+      load.outcome = Outcome::Stopped;
+      return load;
+    }
+    if (values.bad()) {
+      load.outcome = Outcome::DamagedDicom;
+      load.error = std::string("Can't read file (") + values.text() + ")";
+      return load;
+    }
     load.file = std::move(file);
     load.outcome = Outcome::Loaded;
   } catch (...) {
     load.file.reset();
     load.outcome = Outcome::Failed;
+    load.error = kUnknownImportError;
   }
   return load;
 }

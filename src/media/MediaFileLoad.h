@@ -7,23 +7,37 @@
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+// Why a file was lost when its import threw.
+inline constexpr const char* kUnknownImportError = "Unknown error in MediaScan::ImportFile()";
+
 // The reading half of the import pass for one file of a medium: everything up to a data
 // set in memory. It touches nothing of the scan, so the scan can read the next file while
 // it writes the current one.
 struct MediaFileLoad {
-  // DamagedDicom: "DICM" at 128, but not loadable (truncated, damaged): unlike a program or a
-  // text beside the images, a file lost.
-  enum class Outcome { Excluded, Dicomdir, Unreadable, NotDicom, DamagedDicom, Loaded, Failed };
+  // NotAFile, NotDicom: a device node, a program or a text beside the images. DamagedDicom:
+  // "DICM" at 128, but not loadable (truncated, damaged), or a value of it could not be read
+  // whole: a file lost. Stopped: given up on a stop request. Failed: the load threw.
+  enum class Outcome {
+    Excluded,
+    Dicomdir,
+    Unreadable,
+    NotAFile,
+    NotDicom,
+    DamagedDicom,
+    Loaded,
+    Stopped,
+    Failed
+  };
 
   std::string path;
   std::string name;
   Outcome outcome = Outcome::Failed;
-  std::string error;  // for Unreadable
+  std::string error;  // for Unreadable, NotAFile and Failed; for DamagedDicom when not loaded
   std::unique_ptr<DcmFileFormat> file;
 };
 
 // Never throws; `excluded` is empty when extension filtering is off. With `stop`, a long
-// read gives up (Failed) soon after it is set.
+// read gives up (Stopped) soon after it is set.
 MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
                             const std::vector<std::string>& excluded,
                             const std::atomic<bool>* stop = nullptr);

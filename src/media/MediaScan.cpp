@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "media/JobFolderCopy.h"
 #include "workers/MainThreadPoster.h"
 
 namespace {
@@ -112,6 +113,14 @@ void MediaScan::Scan() {
       report(ScanEvent::ScanSkipped, "Media contains no data or no valid media present");
     }
     finishPending();
+    // Once the scan has finished, the disc may go back to the patient: the copies must be on
+    // the disk by then, not only named.
+    if (!stopRequested_ && request_.jobFolderError.empty() && filesSaved_ > 0) {
+      if (const int error = SyncJobFolder(request_.jobFolder))
+        reportFile(ScanEvent::ScanError, request_.jobFolder,
+                   std::string("The copies could not be written to the disk (") +
+                       std::strerror(error) + ")");
+    }
   } catch (...) {
     try {
       report(ScanEvent::ScanError, "Unknown error in MediaScan::Scan()");

@@ -54,6 +54,9 @@ class MediaScan {
   void Notify();
   void report(ScanEvent event, const std::string& message);
   void reportFile(ScanEvent event, const std::string& name, const std::string& message);
+  // A ScanError with fileLost (notAnImage) set.
+  void reportFileLost(const std::string& name, const std::string& message);
+  void reportNotAnImage(const std::string& name, const std::string& message);
   bool stopSeen();
   // The walk reads the next file while the previous one is written: starts reading this
   // one, then finishes the one before.

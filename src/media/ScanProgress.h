@@ -14,9 +14,12 @@ struct ScanProgress {
   std::string patientName;  // of the last file handled, as written
   std::string patientId;    // of the last file handled, as written
   std::string message;
-  // With a ScanError: the file is DICOM ("DICM" at 128) but could not be loaded, so an image
-  // of the medium is lost (a program or a text beside the images is not).
-  bool damagedDicom = false;
+  // With a ScanError: a file of the medium is lost, counted as not copied: a DICOM file ("DICM"
+  // at 128) that could not be loaded or read whole, or one whose import failed unexpectedly.
+  bool fileLost = false;
+  // With a ScanError: the entry is no image (a program or a text beside the images, a device
+  // node). Such entries are expected on a medium; nothing was lost.
+  bool notAnImage = false;
   int32_t filesSeen = 0;
   int32_t filesSaved = 0;
 };

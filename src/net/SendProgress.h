@@ -13,6 +13,9 @@
 struct SendProgress {
   SendEvent event = SendStarted;
   std::string destination;  // called AE title
+  // Where the station is: two stations may share an AE title.
+  std::string destinationHost;
+  int destinationPort = 0;
   std::string jobFolder;
   // Bare file name while the folder is read, full path while files are sent.
   std::string currentFile;

@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr auto kNoticePause = std::chrono::milliseconds(500);
+constexpr const char* kSendingStopped = "Sending stopped";
 
 // A station may take tens of seconds to take in and store a large image before it answers;
 // one that has not moved for a minute has stopped. A longer time-out still counts.
@@ -87,6 +88,8 @@ void StoreScu::Run() {
 
 void StoreScu::runGuarded() {
   progress_.destination = params_.calledAETitle;
+  progress_.destinationHost = params_.peerHost;
+  progress_.destinationPort = params_.peerPort;
   progress_.jobFolder = params_.jobFolder;
   progress_.condition = EC_Normal;
   filesSent_ = 0;
@@ -205,15 +208,18 @@ OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue) {
     progress_.currentFile = transfer.path;
     progress_.warning.clear();
     condition = StoreFile(association_.association(), transfer);
+    // Our own cut makes the store fail as if the station had gone: it is told as ours.
+    const bool cutByUs = condition.bad() && aborted_;
     // A write to a station that died fails as a send, a read as an abort: the same end.
-    if (condition.bad() && association_.peerGone()) condition = DUL_PEERABORTEDASSOCIATION;
+    if (condition.bad() && !cutByUs && association_.peerGone())
+      condition = DUL_PEERABORTEDASSOCIATION;
     progress_.condition = condition;
     if (condition.bad()) {
       transfer.outcome = FileTransfer::Outcome::Failed;
-      transfer.reason = condition.text();
+      transfer.reason = cutByUs ? kSendingStopped : condition.text();
       ++filesFailed_;
       progress_.event = FileFailed;
-      progress_.message = condition.text();
+      progress_.message = transfer.reason;
     } else {
       transfer.outcome = FileTransfer::Outcome::Stored;
       ++filesSent_;
@@ -228,7 +234,7 @@ OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue) {
 
 // The last report: every file of the folder with its outcome.
 void StoreScu::finish() {
-  if (stopSeen_ || aborted_) endReason_ = "Sending stopped";
+  if (stopSeen_ || aborted_) endReason_ = kSendingStopped;
   for (FileTransfer& transfer : transfers_) {
     if (transfer.outcome == FileTransfer::Outcome::NotAttempted && transfer.reason.empty())
       transfer.reason = endReason_;

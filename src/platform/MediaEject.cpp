@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/DeviceKind.h"
+#include "platform/FileSystemPaths.h"
 #include "platform/MountTable.h"
 
 extern char** environ;
@@ -29,8 +30,7 @@ bool findMount(const std::string& mountPoint, MountEntry& found) {
 
 void EjectMedia(const std::string& root) {
   try {
-    std::string mountPoint = root;
-    while (mountPoint.size() > 1 && mountPoint.back() == '/') mountPoint.pop_back();
+    const std::string mountPoint = withoutTrailingSlashes(root);
     MountEntry mount;
     if (mountPoint.empty() || !findMount(mountPoint, mount) ||
         classifyDevice(mount.source) == DeviceKind::Ignored)

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FileSystemPaths.h"
+
 namespace {
 
 constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
@@ -20,10 +22,8 @@ std::string parentOf(const std::string& path) {
 }
 
 std::optional<std::string> whyParentsAreNotSafe(const std::string& folder) {
-  const std::unique_ptr<char, decltype(&std::free)> real(realpath(folder.c_str(), nullptr),
-                                                         &std::free);
-  if (!real) return std::string("it cannot be checked (") + std::strerror(errno) + ")";
-  std::string path = real.get();
+  std::string path = resolvedPath(folder);
+  if (path.empty()) return std::string("it cannot be checked (") + std::strerror(errno) + ")";
   while (path != "/") {
     path = parentOf(path);
     struct stat info {};
@@ -40,9 +40,7 @@ std::optional<std::string> whyParentsAreNotSafe(const std::string& folder) {
 }  // namespace
 
 std::optional<std::string> whyFolderIsNotPrivate(const std::string& path) {
-  // A trailing '/' would make lstat follow a link.
-  std::string folder = path;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  const std::string folder = withoutTrailingSlashes(path);
   struct stat info {};
   if (lstat(folder.c_str(), &info) != 0)
     return std::string("it cannot be checked (") + std::strerror(errno) + ")";

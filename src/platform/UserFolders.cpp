@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/FileSystemPaths.h"
+
 namespace {
 
 std::string homeFolder() {
@@ -22,17 +24,6 @@ std::string xdgFolder(const char* variable, const char* fallbackBelowHome) {
   return homeFolder() + "/" + fallbackBelowHome;
 }
 
-// mkdir -p with mode 0700 for every folder it makes.
-void createPrivateFolders(const std::string& path) {
-  std::string partial;
-  for (size_t next = 0; next != std::string::npos;) {
-    const size_t slash = path.find('/', next + 1);
-    partial = path.substr(0, slash);
-    next = slash;
-    if (!partial.empty()) mkdir(partial.c_str(), 0700);
-  }
-}
-
 }  // namespace
 
 std::string defaultTempFolder() {
@@ -42,10 +33,9 @@ std::string defaultTempFolder() {
 }
 
 std::string defaultWorkingFolder() {
-  std::string config = xdgFolder("XDG_CONFIG_HOME", ".config");
-  while (config.size() > 1 && config.back() == '/') config.pop_back();
+  const std::string config = withoutTrailingSlashes(xdgFolder("XDG_CONFIG_HOME", ".config"));
   const std::string folder = (config == "/" ? "" : config) + "/kalvora";
-  createPrivateFolders(folder);
+  makePrivateFolders(folder);
   return folder;
 }
 

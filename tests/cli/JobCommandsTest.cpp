@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "DicomFixtures.h"
 #include "JobCommandsFixture.h"
@@ -143,7 +144,7 @@ TEST_F(JobCommands, EchoVerifiesAStation) {
   EXPECT_EQ(kalvora({"echo", "NOPE"}).status, 2);
 }
 
-TEST_F(JobCommands, ADamagedConfigurationStopsImportAndSendBeforeAnythingIsRead) {
+TEST_F(JobCommands, ADamagedConfigurationStopsEveryCommandBeforeAnythingIsReadOrSent) {
   StoreScpPeer peer(dir / "received");
   useStation(peer.port());
   config({"set", "anonymize", "1"});
@@ -175,6 +176,7 @@ TEST_F(JobCommands, ADamagedConfigurationStopsImportAndSendBeforeAnythingIsRead)
     EXPECT_FALSE(fs::exists(dir / "jobs"));  // the medium was not read
     EXPECT_EQ(kalvora({"send", dir / "kept"}).status, 2);
     EXPECT_TRUE(fs::exists(dir / "kept/IM1"));
+    EXPECT_EQ(kalvora({"echo", "PACS"}).status, 2);
     EXPECT_EQ(filesIn(dir / "received"), 0);
   }
 }
@@ -292,4 +294,49 @@ TEST_F(JobCommands, TheSummarySaysWhichFilesDidNotArrive) {
   EXPECT_EQ(pacs["filesNotAttempted"], 1);
   EXPECT_EQ(pacs["notAttempted"][0]["reason"], "Peer aborted association");
   EXPECT_EQ(summary["sendErrors"], 2);
+}
+
+// No rule applies to the job: nothing is sent, and the folder with the patient's copies is
+// named with the command that sends it.
+TEST_F(JobCommands, ImportNamesTheKeptFolderWhenNothingWasSent) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  config({"set", "sendToStandardDestination", "0"});
+  config({"set", "useForwardRules", "1"});
+  config({"rules", "add", "16", "32", "SOMEONE-ELSE", "PACS"});  // (0010,0020) Patient ID
+  const CliResult result = kalvora({"import", dir / "medium"});
+  EXPECT_EQ(result.status, 1);
+  const std::size_t kept = result.out.find("Nothing was sent; the job folder is kept: ");
+  ASSERT_NE(kept, std::string::npos) << result.out;
+  const std::size_t start = kept + std::string("Nothing was sent; the job folder is kept: ").size();
+  const std::string folder = result.out.substr(start, result.out.find('\n', start) - start);
+  EXPECT_EQ(filesIn(folder), 2);
+  EXPECT_NE(result.out.find("kalvora-cli jobs send " + folder), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("neither the standard destination nor a forward rule applies"),
+            std::string::npos);
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+}
+
+// Two rules may send to two stations of the same AE title: the summary tells them apart.
+TEST_F(JobCommands, TheSummaryKeepsStationsOfOneAeTitleApart) {
+  TempDir second;
+  StoreScpPeer first(dir / "received");
+  StoreScpPeer other(second.path());
+  config({"stations", "add", "FIRST", "STORESCP", "127.0.0.1", std::to_string(first.port())});
+  config({"stations", "add", "SECOND", "STORESCP", "127.0.0.1", std::to_string(other.port())});
+  config({"set", "sendToStandardDestination", "0"});
+  config({"set", "useForwardRules", "1"});
+  config({"rules", "add", "16", "32", "P1", "FIRST"});  // (0010,0020) Patient ID
+  config({"rules", "add", "8", "96", "CT", "SECOND"});  // (0008,0060) Modality
+  const CliResult result = kalvora({"import", dir / "medium", "--json"});
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  const nlohmann::json destinations = jsonLines(result.out).back()["destinations"];
+  ASSERT_EQ(destinations.size(), 2u) << destinations;
+  std::set<int> ports;
+  for (const auto& station : destinations) {
+    EXPECT_EQ(station["destination"], "STORESCP");
+    EXPECT_EQ(station["filesSent"], 2);
+    ports.insert(station["port"].get<int>());
+  }
+  EXPECT_EQ(ports, (std::set<int>{first.port(), other.port()}));
 }

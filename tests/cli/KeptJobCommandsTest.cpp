@@ -11,6 +11,7 @@
 #include "CliRun.h"
 #include "DicomFixtures.h"
 #include "JobCommandsFixture.h"
+#include "OtherUser.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 #include "jobs/JobJournal.h"
@@ -113,8 +114,8 @@ TEST_F(KeptJobCommands, AFailedImportIsListedSentAgainAndDiscarded) {
 TEST_F(KeptJobCommands, AJobInUseByAnotherKalvoraIsLeftAlone) {
   useStation(freeLoopbackPort());
   const std::string folder = importToADownStation();
-  bool inUse = false;
-  auto otherProcess = JobJournal::open(folder, inUse);  // stands for the tray application
+  int error = 0;
+  auto otherProcess = JobJournal::open(folder, error);  // a process working on it
   ASSERT_TRUE(otherProcess);
 
   EXPECT_EQ(keptJobs()[0]["inUse"], true);
@@ -127,7 +128,8 @@ TEST_F(KeptJobCommands, AJobInUseByAnotherKalvoraIsLeftAlone) {
 }
 
 // Killed at any moment of an import, Kalvora leaves no patient data that `jobs list` does
-// not show, no copy cut short under a name, and `jobs send` delivers every copy.
+// not show, no copy cut short under a name, and `jobs send` delivers every copy; when the
+// medium was not read to its end, it says so and fails.
 TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
   constexpr int kFiles = 12;
   writeMedium(kFiles, 256);
@@ -172,9 +174,14 @@ TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
 
     int listedCopies = 0;
     std::set<std::string> listedFolders;
+    bool readToTheEnd = true;
     for (const auto& job : keptJobs()) {
       listedFolders.insert(job["jobFolder"].get<std::string>());
       listedCopies += job["files"].get<int>();
+      readToTheEnd = readToTheEnd && job["readingFinished"].get<bool>();
+    }
+    if (point.event == nullptr) {
+      EXPECT_FALSE(readToTheEnd);  // killed writing the first copy
     }
     for (const auto& entry : fs::recursive_directory_iterator(dir / "jobs")) {
       if (!entry.is_regular_file()) continue;
@@ -185,8 +192,75 @@ TEST_F(KeptJobCommands, KillingAnImportAtAnyMomentLosesNothingAndHidesNothing) {
     }
 
     const CliResult resent = kalvora({"jobs", "send", "--all"});
-    EXPECT_EQ(resent.status, 0) << resent.out << resent.err;
+    EXPECT_EQ(resent.status, readToTheEnd ? 0 : 1) << resent.out << resent.err;
+    EXPECT_EQ(contains(resent.err, "did not finish"), !readToTheEnd) << resent.err;
     EXPECT_TRUE(fs::is_empty(dir / "jobs"));
     EXPECT_EQ(filesIn(dir / "received"), listedFolders.empty() ? kFiles : listedCopies);
+  }
+}
+
+// A folder the user keeps below the temporary folder, named like a job folder, holds no
+// journal: no command lists, sends as a job, discards or marks it.
+TEST_F(KeptJobCommands, AFolderOfTheUsersOwnBelowTheTemporaryFolderIsNeverTouched) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  const std::string own = dir / "jobs/202301011";
+  fs::create_directories(own);
+  fs::permissions(dir / "jobs", fs::perms::owner_all);
+  writeFileBytes(own + "/notes.txt", "mine");
+  writeFixtureImage(own + "/IM1");
+
+  EXPECT_TRUE(keptJobs().empty());
+  EXPECT_EQ(kalvora({"jobs", "send", "--all"}).status, 0);
+  EXPECT_EQ(kalvora({"jobs", "discard", "--all"}).status, 0);
+  EXPECT_EQ(kalvora({"jobs", "discard", own}).status, 2);
+  kalvora({"send", own});  // sent as any folder of the user's (the text fails)
+  EXPECT_EQ(filesIn(dir / "received"), 1);
+  EXPECT_EQ(readFileBytes(own + "/notes.txt"), "mine");
+  EXPECT_TRUE(fs::exists(own + "/IM1"));
+  EXPECT_FALSE(fs::exists(own + "/.kalvora-job"));
+}
+
+// `send` on a kept job folder does what `jobs send` does: the missing files go to the
+// stations the job was meant for, not to whatever is configured now.
+TEST_F(KeptJobCommands, SendOnAKeptJobFolderGoesWhereTheJobWasMeantToGo) {
+  const int port = freeLoopbackPort();
+  useStation(port);
+  const std::string folder = importToADownStation();
+  TempDir elsewhere;
+  StoreScpPeer other(elsewhere.path(), {}, "OTHER");
+  config({"stations", "add", "OTHER", "OTHER", "127.0.0.1", std::to_string(other.port())});
+  config({"set", "standardDestination", "1"});
+
+  StoreScpPeer meant(dir / "received", {}, "STORESCP", port);
+  const CliResult sent = kalvora({"send", folder});
+  EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_EQ(filesIn(elsewhere.path()), 0);
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+// Run as another user, so that a journal it may not write is refused even where the tests run
+// as root: the system's reason is given, not "in use".
+TEST_F(KeptJobCommands, AJobFolderThatCannotBeOpenedSaysWhy) {
+  if (const std::string why = whyNoOtherUser(true); !why.empty()) GTEST_SKIP() << why;
+  if (runCliAsNobody("/", {"--version"}).status != 0)
+    GTEST_SKIP() << "nobody cannot run " << KALVORA_CLI_EXECUTABLE;
+  useStation(freeLoopbackPort());
+  const std::string folder = importToADownStation();
+  fs::permissions(dir.path(), fs::perms(0755));
+  giveToNobody(dir / "work");
+  giveToNobody(dir / "jobs");
+  fs::permissions(folder + "/.kalvora-job", fs::perms::owner_read);
+
+  for (const char* command : {"send", "jobs send"}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> args = {"send", folder};
+    if (std::string(command) == "jobs send") args.insert(args.begin(), "jobs");
+    const CliResult result = runCliAsNobody(dir.path(), withWorkdir(args));
+    EXPECT_EQ(result.status, 1) << result.out << result.err;
+    EXPECT_TRUE(contains(result.err, "(Permission denied)")) << result.err;
+    EXPECT_FALSE(contains(result.err, "in use")) << result.err;
+    EXPECT_EQ(filesIn(folder), 2);
   }
 }

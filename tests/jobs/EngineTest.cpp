@@ -401,3 +401,43 @@ TEST_F(EngineTest, SendErrorsCountEachFileNotStoredOnce) {
   EXPECT_EQ(engine.counters().sendFiles, 0);
   EXPECT_EQ(engine.counters().sendErrors, 20);  // the store that failed and the 19 behind it
 }
+
+// Two stations that took a file in and stopped answering: one stop cuts both after a short
+// grace, instead of waiting half a minute for each. The files in flight are told as stopped by
+// us, and the job is kept to be sent again.
+TEST_F(EngineTest, StoppingSendsToStalledStationsCutsThemAllAfterOneShortWait) {
+  writeMedium(3);
+  TempDir scratch;
+  std::vector<std::string> arrived;
+  std::vector<std::unique_ptr<StoreScpPeer>> stations;
+  for (const char* name : {"FIRST", "SECOND"}) {
+    arrived.push_back(scratch / name);
+    fs::create_directories(scratch / (std::string(name) + "-received"));
+    stations.push_back(std::make_unique<StoreScpPeer>(
+        scratch / (std::string(name) + "-received"),
+        std::vector<std::string>{"--exec-on-reception", "touch '" + arrived.back() + "'; sleep 300",
+                                 "--exec-sync"},
+        name));
+    addStation(name, *stations.back());
+  }
+  engine.settings.sendToStandardDestination = 0;
+  engine.settings.useForwardRules = 1;
+  engine.rules.Add({0x10, 0x20, "P1", "FIRST"});
+  engine.rules.Add({0x08, 0x60, "CT", "SECOND"});
+  engine.settings.timeoutMs = 100000;
+  engine.settings.verbose = 1;
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(mainThread.runUntil([&] { return exists(arrived[0]) && exists(arrived[1]); }));
+
+  const auto start = std::chrono::steady_clock::now();
+  engine.StopSends();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(engine.jobs()[0].status, "Failed");
+  EXPECT_EQ(filesIn(jobFolder), 4);  // three copies and the journal
+  const std::string& log = engine.jobs()[0].log;
+  for (const char* name : {"FIRST", "SECOND"})
+    EXPECT_NE(log.find("' not sended to " + std::string(name) + " [Sending stopped]"),
+              std::string::npos)
+        << log;
+}

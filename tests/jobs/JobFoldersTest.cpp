@@ -28,6 +28,9 @@ std::time_t localTime(int year, int month, int day, int hour, int minute, int se
   return std::mktime(&local);
 }
 
+// What makes a folder Kalvora's: the journal made with it.
+void giveJournal(const std::string& folder) { writeFileBytes(folder + "/.kalvora-job", ""); }
+
 mode_t modeOf(const std::string& path) {
   struct stat info {};
   EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
@@ -75,9 +78,7 @@ TEST(JobFoldersTest, CollidingNamesGetASuffixAndEveryFolderIsPrivate) {
     for (const std::string& folder : {first, second, third}) EXPECT_EQ(modeOf(folder), 0700u);
     EXPECT_EQ(modeOf(c.madeAbove), 0700u);
     EXPECT_EQ(modeOf(tempFolder), 0700u);
-    DeleteJobFolder(first);
-    DeleteJobFolder(second);
-    DeleteJobFolder(third);
+    for (const std::string& folder : {first, second, third}) fs::remove_all(folder);
   }
   umask(previous);
 
@@ -126,6 +127,7 @@ TEST(JobFoldersTest, DeleteJobFolderRemovesFilesNeverWhatLinksPointTo) {
   TempDir temp;
   const std::string job = temp / "job";
   fs::create_directory(job);
+  giveJournal(job);
   writeFileBytes(job + "/IM1", "x");
   writeFileBytes(job + "/IM1.2", "x");
   writeFileBytes(temp / "outside", "keep");
@@ -136,6 +138,7 @@ TEST(JobFoldersTest, DeleteJobFolderRemovesFilesNeverWhatLinksPointTo) {
 
   // A subfolder stays, and so does the folder around it.
   fs::create_directories(job + "/sub");
+  giveJournal(job);
   writeFileBytes(job + "/IM1", "x");
   DeleteJobFolder(job);
   EXPECT_FALSE(fs::exists(job + "/IM1"));
@@ -143,10 +146,17 @@ TEST(JobFoldersTest, DeleteJobFolderRemovesFilesNeverWhatLinksPointTo) {
 
   // A link in place of the folder is not followed.
   fs::create_directory(temp / "target");
+  giveJournal(temp / "target");
   writeFileBytes(temp / "target/IM1", "x");
   fs::create_directory_symlink(temp / "target", temp / "linked-job");
   DeleteJobFolder(temp / "linked-job");
   EXPECT_TRUE(fs::exists(temp / "target/IM1"));
+
+  // Without Kalvora's journal it is the user's own folder: nothing goes.
+  fs::create_directory(temp / "own");
+  writeFileBytes(temp / "own/notes.txt", "mine");
+  EXPECT_EQ(DeleteJobFolder(temp / "own"), -1);
+  EXPECT_EQ(readFileBytes(temp / "own/notes.txt"), "mine");
 
   DeleteJobFolder(temp / "missing");  // nothing to do, nothing thrown
 }
@@ -256,6 +266,9 @@ TEST(JobFoldersTest, OnlyAFolderKalvoraMadeCountsAsAJobFolder) {
   const std::time_t when = localTime(2005, 3, 9, 14, 5, 7);
   const std::string job = CreateJobFolder(temp, when).path;
   const std::string second = CreateJobFolder(temp, when).path;
+  const std::string unmarked = CreateJobFolder(temp, when).path;  // no journal: not Kalvora's
+  giveJournal(job);
+  giveJournal(second);
   fs::create_directories(base / "archive");
   fs::create_directories(temp + "/archive");
   fs::create_directories(base / "2005391457");  // a job folder's name elsewhere
@@ -269,6 +282,7 @@ TEST(JobFoldersTest, OnlyAFolderKalvoraMadeCountsAsAJobFolder) {
   const Case cases[] = {
       {job, temp, true},
       {second, temp, true},
+      {unmarked, temp, false},
       {job + "/", temp + "/", true},
       {base / "temp/../temp/2005391457", temp, true},
       {base / "archive", temp, false},

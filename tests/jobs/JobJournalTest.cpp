@@ -1,7 +1,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
 
 #include "TempDir.h"
 #include "jobs/JobJournal.h"
@@ -37,10 +44,10 @@ TEST(JobJournal, RecordsSurviveALineCutShortByAKill) {
   }
   appendRaw(folder / ".kalvora-job", "stored\tPACS\t127.0.0.1\t104\tIM");  // the kill
   {
-    bool inUse = true;
-    auto journal = JobJournal::open(folder.path(), inUse);
+    int error = -1;
+    auto journal = JobJournal::open(folder.path(), error);
     ASSERT_TRUE(journal);
-    EXPECT_FALSE(inUse);
+    EXPECT_EQ(error, 0);
     EXPECT_EQ(journal->state().stored.at(kPacs), (std::set<std::string>{oddName}));
     journal->recordStored(kPacs, "IM2");
     journal->withdrawDestination(kViewer);
@@ -68,11 +75,36 @@ TEST(JobJournal, AFolderHeldByOneProcessCannotBeTakenByAnother) {
   ASSERT_TRUE(holder);
   EXPECT_TRUE(JobJournal::isLocked(folder.path()));
   EXPECT_FALSE(JobJournal::create(folder.path()));
-  bool inUse = false;
-  EXPECT_FALSE(JobJournal::open(folder.path(), inUse));
-  EXPECT_TRUE(inUse);
+  int error = 0;
+  EXPECT_FALSE(JobJournal::open(folder.path(), error));
+  EXPECT_EQ(error, EWOULDBLOCK);
 
   holder.reset();
   EXPECT_FALSE(JobJournal::isLocked(folder.path()));
-  EXPECT_TRUE(JobJournal::open(folder.path(), inUse));
+  EXPECT_TRUE(JobJournal::open(folder.path(), error));
+}
+
+// A folder without a journal is none of Kalvora's: opening it makes none.
+TEST(JobJournal, AFolderWithoutAJournalIsNeverGivenOne) {
+  TempDir folder;
+  int error = 0;
+  EXPECT_FALSE(JobJournal::open(folder.path(), error));
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_FALSE(std::filesystem::exists(folder / ".kalvora-job"));
+}
+
+// A process that only looks whether the folder is held (listing kept jobs) holds it a moment:
+// taking the folder then waits for it instead of taking it for one in use.
+TEST(JobJournal, AProcessThatOnlyLooksDoesNotKeepOthersOut) {
+  TempDir folder;
+  JobJournal::create(folder.path()).reset();
+  const int looking = open((folder / ".kalvora-job").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(looking, LOCK_SH), 0);
+  std::thread lookedAt([looking] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    close(looking);
+  });
+  int error = 0;
+  EXPECT_TRUE(JobJournal::open(folder.path(), error)) << std::strerror(error);
+  lookedAt.join();
 }

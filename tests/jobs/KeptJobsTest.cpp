@@ -209,20 +209,24 @@ TEST_F(KeptJobs, AFolderLeftByAKillIsFoundResentWithoutItsCutCopyAndDiscarded) {
   EXPECT_EQ(run.engine.undeliveredJobCount(), 0);
 }
 
-// Only job folders nobody works on are taken; one that holds nothing is tidied away.
+// Only job folders nobody works on are taken; one that holds nothing is tidied away. A folder
+// without Kalvora's journal is the user's own, whatever its name: never touched.
 TEST_F(KeptJobs, RecoveryTakesOnlyJobFoldersNoOneWorksOn) {
   const std::string temp = tempFolder();
-  for (const char* name : {"20261231235901", "20261231235902", "20261231235903", "notes"}) {
+  for (const char* name :
+       {"20261231235901", "20261231235902", "20261231235903", "202301011", "notes"}) {
     fs::create_directories(temp + "/" + name);
     fs::permissions(temp + "/" + name, fs::perms::owner_all);
   }
   fs::permissions(temp, fs::perms::owner_all);
   writeFixtureImage(temp + "/20261231235901/IM1");  // left by a crash
+  JobJournal::create(temp + "/20261231235901").reset();
   writeFixtureImage(temp + "/20261231235902/IM1");  // another process works on it
   auto otherProcess = JobJournal::create(temp + "/20261231235902");
   ASSERT_TRUE(otherProcess);
-  writeFixtureImage(temp + "/notes/IM1");  // not a job folder: never touched
-  // 20261231235903 holds nothing
+  JobJournal::create(temp + "/20261231235903").reset();  // holds nothing
+  writeFixtureImage(temp + "/202301011/IM1");            // the user's own folder
+  writeFixtureImage(temp + "/notes/IM1");                // not named as a job folder
 
   ApplicationRun run(temp);
   EXPECT_EQ(run.engine.RecoverJobFolders(), (std::vector<std::string>{temp + "/20261231235901"}));
@@ -230,9 +234,60 @@ TEST_F(KeptJobs, RecoveryTakesOnlyJobFoldersNoOneWorksOn) {
   EXPECT_EQ(run.engine.DiscardJob(temp + "/20261231235902"), -1);
   EXPECT_TRUE(fs::exists(temp + "/20261231235902/IM1"));
   EXPECT_FALSE(fs::exists(temp + "/20261231235903"));
+  EXPECT_TRUE(fs::exists(temp + "/202301011/IM1"));
+  EXPECT_FALSE(fs::exists(temp + "/202301011/.kalvora-job"));
   EXPECT_TRUE(fs::exists(temp + "/notes/IM1"));
+}
 
-  // A second run meanwhile finds the first one's job in use.
-  ApplicationRun second(temp);
-  EXPECT_TRUE(second.engine.RecoverJobFolders().empty());
+// The tray shows kept jobs without holding them: a command line may send or discard them
+// meanwhile, never while the other works on one, and the tray then shows them gone.
+TEST_F(KeptJobs, AKeptJobShownByOneProcessIsFreeForAnotherUntilItRunsThere) {
+  fs::create_directories(work / "received");
+  StoreScpPeer peer(work / "received");
+  const JobDestination station{"STORESCP", "127.0.0.1", peer.port()};
+  std::vector<std::string> folders;
+  for (const char* name : {"20261231235901", "20261231235902"}) {
+    folders.push_back(tempFolder() + "/" + name);
+    fs::create_directories(folders.back());
+    fs::permissions(tempFolder(), fs::perms::owner_all);
+    fs::permissions(folders.back(), fs::perms::owner_all);
+    writeFixtureImage(folders.back() + "/IM1");
+    writeFixtureImage(folders.back() + "/IM2");
+    auto journal = JobJournal::create(folders.back());
+    journal->recordReadingFinished();
+    journal->chooseDestination(station);
+  }
+  const std::string& sent = folders[0];
+  const std::string& discarded = folders[1];
+
+  ApplicationRun tray(tempFolder());
+  EXPECT_EQ(tray.engine.RecoverJobFolders(), folders);
+  EXPECT_FALSE(JobJournal::isLocked(sent));
+  EXPECT_FALSE(JobJournal::isLocked(discarded));
+
+  ApplicationRun commandLine(tempFolder());
+  ASSERT_EQ(commandLine.engine.AdoptKeptJob(sent), KalvoraEngine::Adoption::Adopted);
+  EXPECT_FALSE(tray.engine.ResendJob(sent));  // the command line holds it
+  EXPECT_TRUE(contains(tray.job(sent).log, "is in use by another Kalvora process"));
+  EXPECT_EQ(tray.job(sent).status, "Failed");
+  ASSERT_TRUE(commandLine.engine.ResendJob(sent));
+  ASSERT_TRUE(commandLine.waitUntilIdle(sent));
+  EXPECT_EQ(commandLine.job(sent).status, "Finished");
+  EXPECT_EQ(filesIn(work / "received"), 2);
+
+  ASSERT_EQ(commandLine.engine.AdoptKeptJob(discarded), KalvoraEngine::Adoption::Adopted);
+  EXPECT_EQ(tray.engine.DiscardJob(discarded), -1);
+  EXPECT_EQ(commandLine.engine.DiscardJob(discarded), 2);
+
+  // Gone meanwhile: shown so, never sent or counted again.
+  EXPECT_FALSE(tray.engine.ResendJob(sent));
+  EXPECT_EQ(tray.engine.DiscardJob(discarded), -1);
+  for (const std::string& folder : folders) {
+    EXPECT_EQ(tray.job(folder).status, "Stopped");
+    EXPECT_TRUE(
+        contains(tray.job(folder).log, "is gone: another Kalvora process has sent or discarded it"))
+        << tray.job(folder).log;
+  }
+  EXPECT_EQ(tray.engine.undeliveredJobCount(), 0);
+  EXPECT_EQ(filesIn(work / "received"), 2);
 }

@@ -13,7 +13,9 @@
 
 #include "CompressedFixtures.h"
 #include "DicomFixtures.h"
+#include "ReadFaults.h"
 #include "ScanTestSupport.h"
+#include "SyncCalls.h"
 #include "TempDir.h"
 #include "TestMainThread.h"
 #include "media/MediaScan.h"
@@ -135,12 +137,67 @@ TEST_F(MediaScanTest, DirectoryObjectsUnderAnyNameAreSkippedAndDamagedImagesTold
     }
     if (report.event == ScanEvent::ScanError) {
       EXPECT_EQ(report.message, "Not a valid dicom file");
-      EXPECT_EQ(report.damagedDicom, report.fileName == "IM2") << report.fileName;
+      EXPECT_EQ(report.fileLost, report.fileName == "IM2") << report.fileName;
+      EXPECT_EQ(report.notAnImage, report.fileName == "README") << report.fileName;
     } else {
-      EXPECT_FALSE(report.damagedDicom);
+      EXPECT_FALSE(report.fileLost);
+      EXPECT_FALSE(report.notAnImage);
     }
   }
   EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1"}));
+}
+
+// A large value is read from the medium after the load; a read of it cut short, or a load that
+// throws, loses that file with its reason and never leaves a copy of it.
+TEST_F(MediaScanTest, AReadCutShortOrALoadThatThrowsLosesTheFileAndSaysWhy) {
+  const std::pair<ReadFault, std::string> faults[] = {
+      {ReadFault::CutInHalf, "Can't read file (I/O suspension or premature end of stream)"},
+      {ReadFault::Throw, "Unknown error in MediaScan::ImportFile()"},
+  };
+  FixtureImage large;
+  large.rows = large.columns = 256;  // 128 KiB of pixels: longer than the read length
+  image("IM2", large);
+  for (const auto& [fault, message] : faults) {
+    SCOPED_TRACE(message);
+    fs::remove_all(job());
+    fs::create_directories(job());
+    armReadFault(fault, 64 * 1024);
+    const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+    armReadFault(ReadFault::None, 0);
+
+    EXPECT_EQ(fileEvents(reports), (Events{{ScanEvent::ScanError, "IM2"}}));
+    for (const ScanProgress& report : reports) {
+      if (report.event != ScanEvent::ScanError) continue;
+      EXPECT_EQ(report.message, message);
+      EXPECT_TRUE(report.fileLost);
+      EXPECT_FALSE(report.notAnImage);
+    }
+    EXPECT_TRUE(folderNames(job()).empty());
+  }
+}
+
+// The disc may go back to the patient once the scan has finished: the copies are on the disk
+// by then, or the scan says they may not be.
+TEST_F(MediaScanTest, TheCopiesReachTheDiskBeforeTheScanFinishes) {
+  image("IM1");
+  takeSyncedFolders();
+  std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+  EXPECT_EQ(takeSyncedFolders(), (std::vector<std::string>{fs::canonical(job()).string()}));
+  EXPECT_EQ(fileEvents(reports), (Events{{ScanEvent::FileCopied, "IM1"}}));
+
+  fs::remove_all(job());
+  fs::create_directories(job());
+  failSyncsWith(EIO);
+  reports = runScan(plainRequest(medium(), job()), prompts_);
+  failSyncsWith(0);
+  EXPECT_EQ(fileEvents(reports),
+            (Events{{ScanEvent::ScanError, job()}, {ScanEvent::FileCopied, "IM1"}}));
+  for (const ScanProgress& report : reports) {
+    if (report.event == ScanEvent::ScanError) {
+      EXPECT_EQ(report.message, "The copies could not be written to the disk (Input/output error)");
+    }
+  }
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanFinished);
 }
 
 TEST_F(MediaScanTest, EmptyMediumAndMissingParameters) {
@@ -229,6 +286,8 @@ TEST_F(MediaScanTest, LinksPipesAndUnreadableFilesNeverTrapTheWalk) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(fileEvents(reports), expected);
   for (const ScanProgress& report : reports) {
+    // A device node is no image; a file that cannot be read may have been one.
+    EXPECT_EQ(report.notAnImage, report.fileName == "pipe") << report.fileName;
     if (report.fileName == "pipe") {
       EXPECT_EQ(report.message, "Not a regular file");
     }

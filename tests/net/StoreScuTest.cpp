@@ -373,29 +373,40 @@ TEST(StoreScuTimeout, SilentStationFailsTheRequestAfterTheTimeout) {
   EXPECT_FALSE(echo.ok);
 }
 
-// Shutdown with a stalled station: the abort frees the worker long before the time-out.
+// Shutdown with a stalled station: the abort frees the worker long before the time-out. The
+// file in flight fails as stopped by us, not as lost by the station.
 TEST(StoreScu, AbortFromAnotherThreadEndsAStalledStore) {
-  TempDir job, received;
-  writeImages(job, 2);
-  StoreScpPeer peer(received.path(), {"--sleep-during", "300"});
+  TempDir job, received, scratch;
+  writeImages(job, 3);
+  const std::string arrived = scratch / "arrived";
+  StoreScpPeer peer(received.path(),
+                    {"--exec-on-reception", "touch '" + arrived + "'; sleep 300", "--exec-sync"});
   ScriptedPrompts prompts;
 
   const auto start = std::chrono::steady_clock::now();
   const SendRun run =
-      runSendJob(loopbackParams(job.path(), peer.port()), prompts, {}, [](StoreScu& job) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      runSendJob(loopbackParams(job.path(), peer.port()), prompts, {}, [&](StoreScu& job) {
+        // The station took a file in and stopped answering: a store is in flight now.
+        while (!fs::exists(arrived) && secondsSince(start) < 60)
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
         job.abort();
       });
 
   EXPECT_TRUE(run.finished());
   EXPECT_LT(secondsSince(start), 30);
-  EXPECT_EQ(run.count(FileSent), 0);
-  EXPECT_LE(run.count(FileFailed), 1);
+  EXPECT_LE(run.count(FileSent), 1);
+  EXPECT_EQ(run.messages(FileFailed), (Texts{"Sending stopped"}));
   EXPECT_TRUE(prompts.retryQuestions.empty());
   // Our own cut is told as ours, never as the station's.
   EXPECT_EQ(run.messages(SendFailed), (Texts{"Association aborted: sending was stopped"}));
   EXPECT_TRUE(run.last().stopped);
-  EXPECT_EQ(run.last().filesFailed + run.last().filesNotAttempted, 2);
+  EXPECT_EQ(run.last().filesFailed, 1);
+  EXPECT_EQ(run.last().filesSent + run.last().filesNotAttempted, 2);
+  for (const FileTransfer& transfer : run.last().transfers) {
+    if (transfer.outcome != FileTransfer::Outcome::Stored) {
+      EXPECT_EQ(transfer.reason, "Sending stopped") << transfer.path;
+    }
+  }
 }
 
 TEST(StoreScu, CompressedFilesAreConvertedAndStored) {

@@ -53,19 +53,25 @@ TEST(UserFolders, WorkingFolderFollowsXdgConfigHomeAndIsCreatedPrivate) {
       {"empty", "", "@/home/.config/kalvora"},
       {"relative: invalid", "relative/config", "@/home/.config/kalvora"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir temp;
-    const auto expand = [&](std::string text) {
-      if (text.rfind('@', 0) == 0) text.replace(0, 1, temp.path());
-      return text;
-    };
-    ScopedEnv home("HOME", temp / "home");
-    ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg ? std::optional<std::string>(expand(*c.xdg)) : c.xdg);
-    const std::string folder = defaultWorkingFolder();
-    EXPECT_EQ(folder, expand(c.expected));
-    EXPECT_EQ(modeOf(folder), 0700u);
-    EXPECT_EQ(modeOf(std::filesystem::path(folder).parent_path()), 0700u);
+  // A umask that takes the owner's own bits must not leave a folder the next level cannot go in.
+  for (const auto& [mask, maskText] :
+       {std::pair<mode_t, const char*>{022, "022"}, {0277, "0277"}}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + ", umask " + maskText);
+      TempDir temp;
+      const auto expand = [&](std::string text) {
+        if (text.rfind('@', 0) == 0) text.replace(0, 1, temp.path());
+        return text;
+      };
+      ScopedEnv home("HOME", temp / "home");
+      ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg ? std::optional<std::string>(expand(*c.xdg)) : c.xdg);
+      const mode_t before = umask(mask);
+      const std::string folder = defaultWorkingFolder();
+      umask(before);
+      EXPECT_EQ(folder, expand(c.expected));
+      EXPECT_EQ(modeOf(folder), 0700u);
+      EXPECT_EQ(modeOf(std::filesystem::path(folder).parent_path()), 0700u);
+    }
   }
 }
 
