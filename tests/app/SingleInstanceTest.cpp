@@ -65,6 +65,7 @@ class SingleInstanceTest : public QObject {
 
     SingleInstance inProcess(QString::fromStdString(runtime.path()));
     QVERIFY(!inProcess.acquire());
+    std::filesystem::create_directories(runtime / "work");
 
     for (int start = 0; start < 2; ++start) {
       std::unique_ptr<QProcess> second(startKalvora(runtime, runtime / "work"));
@@ -142,6 +143,45 @@ class SingleInstanceTest : public QObject {
                strsignal(signal));
       QVERIFY(std::filesystem::exists(runtime / "work/rules.dat"));
     }
+  }
+
+  // Help, version and mistakes are answered before a display is needed; Qt's own options
+  // pass. A --workdir that is not there is refused, not made.
+  void theCommandLineIsReadWithoutADisplay() {
+    TempDir scratch;
+    const QString missing = QString::fromStdString(scratch / "missing");
+    const struct {
+      QStringList args;
+      int status;
+      const char* printed;  // on stdout for status 0, else on stderr
+    } cases[] = {
+        {{QStringLiteral("--help-all")}, 0, "--platform <platformName[:options]>"},
+        {{QStringLiteral("--version")}, 0, "Kalvora 2.1 RC5"},
+        {{QStringLiteral("-h")}, 0, "--workdir <DIR>"},
+        {{QStringLiteral("--bogus")}, 1, "kalvora: Unknown option 'bogus'."},
+        {{QStringLiteral("-reverse"), QStringLiteral("-session"), QStringLiteral("id1"),
+          QStringLiteral("--bogus")},
+         1,
+         "kalvora: Unknown option 'bogus'."},
+        {{QStringLiteral("--workdir"), missing}, 1, "kalvora: --workdir: Directory does not exist"},
+    };
+    for (const auto& c : cases) {
+      QProcess kalvora;
+      QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+      environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(scratch.path()));
+      kalvora.setProcessEnvironment(environment);
+      kalvora.start(QStringLiteral(KALVORA_GUI_EXECUTABLE), c.args);
+      QVERIFY(kalvora.waitForFinished(20000));
+      const QString what = c.args.join(QLatin1Char(' '));
+      QVERIFY2(kalvora.exitStatus() == QProcess::NormalExit, qPrintable(what));
+      QVERIFY2(kalvora.exitCode() == c.status, qPrintable(what));
+      const QByteArray printed =
+          c.status == 0 ? kalvora.readAllStandardOutput() : kalvora.readAllStandardError();
+      QVERIFY2(printed.contains(c.printed), qPrintable(what + QStringLiteral(": ") + printed));
+    }
+    QVERIFY(!std::filesystem::exists(missing.toStdString()));
   }
 
   // Once the exit has begun a second signal is no longer the application's to handle: the
