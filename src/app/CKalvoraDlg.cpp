@@ -2,8 +2,11 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/CAboutBox.h"
@@ -30,6 +33,20 @@ int runOptionsDialog(KalvoraEngine& engine, QWidget* parent) {
 
 Configuration configurationOf(const KalvoraEngine& engine) {
   return {engine.settings, engine.filters, engine.rules, engine.stations};
+}
+
+// A position saved on a screen that is gone (a projector, a docking station) would put the
+// window where no one sees it: then it goes to the nearest place on the primary screen.
+QPoint positionOnAScreen(const QPoint& saved, const QSize& size) {
+  const QRect wanted(saved, size);
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().contains(wanted.center())) return saved;
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary) return saved;
+  const QRect area = primary->availableGeometry();
+  return {
+      std::clamp(saved.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())),
+      std::clamp(saved.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height()))};
 }
 
 enum class KeptJobAction { SendAgain, Discard };
@@ -150,7 +167,7 @@ void CKalvoraDlg::initialise() {
     // Without a tray the window is the only way back to the application: on the taskbar.
     setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
   }
-  move(engine_.settings.windowX, engine_.settings.windowY);
+  move(positionOnAScreen({engine_.settings.windowX, engine_.settings.windowY}, sizeHint()));
   placed_ = true;
   runAutorunCheck();
   applyStayOnTop();

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -558,6 +559,37 @@ class MainWindowTest : public QObject {
         QVERIFY(
             boxes.texts[0].contains(QStringLiteral("enable the autorun feature in desktop now?")));
       QCOMPARE(enables, c.enables);
+    }
+  }
+
+  // A saved position on a screen that is no longer there brings the window back onto one.
+  void aPositionOffEveryScreenIsBroughtBack() {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+      int x, y;
+      bool kept;
+    } cases[] = {{screen.left() + 40, screen.top() + 50, true},
+                 {screen.right() + 4000, screen.bottom() + 3000, false},
+                 {screen.left() - 3000, screen.top() + 20, false}};
+    for (const auto& c : cases) {
+      TempDir work;
+      Configuration config;
+      config.settings.windowX = c.x;
+      config.settings.windowY = c.y;
+      QVERIFY(!saveConfiguration(work.path(), config));
+      MessageBoxRecorder boxes;
+      QtMainThreadPoster mainThread;
+      GuiPrompts prompts;
+      KalvoraEngine engine(mainThread, prompts);
+      CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
+      noAutomountSetting(window);
+      window.initialise();
+      QVERIFY(window.isVisible());
+      if (c.kept)
+        QCOMPARE(window.pos(), QPoint(c.x, c.y));
+      else
+        QVERIFY2(screen.contains(window.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2").arg(window.x()).arg(window.y())));
     }
   }
 
