@@ -1,8 +1,12 @@
 #include "app/CKalvoraDlg.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/CAboutBox.h"
@@ -29,6 +33,49 @@ int runOptionsDialog(KalvoraEngine& engine, QWidget* parent) {
 
 Configuration configurationOf(const KalvoraEngine& engine) {
   return {engine.settings, engine.filters, engine.rules, engine.stations};
+}
+
+// A position saved on a screen that is gone (a projector, a docking station) would put the
+// window where no one sees it: then it goes to the nearest place on the primary screen.
+QPoint positionOnAScreen(const QPoint& saved, const QSize& size) {
+  const QRect wanted(saved, size);
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().contains(wanted.center())) return saved;
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary) return saved;
+  const QRect area = primary->availableGeometry();
+  return {
+      std::clamp(saved.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())),
+      std::clamp(saved.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height()))};
+}
+
+enum class KeptJobAction { SendAgain, Discard };
+
+// Why the engine refused to act on a kept job, as far as can be seen from here: a command
+// line may have sent or discarded it, or may be working on it now.
+QString keptJobProblem(const KalvoraEngine& engine, const std::string& folder,
+                       KeptJobAction action) {
+  const int index = engine.jobs().FindJob(folder);
+  const QString job =
+      index < 0 ? QStringLiteral("This job")
+                : QStringLiteral("Job %1").arg(QString::fromStdString(engine.jobs()[index].number));
+  const QString path = QString::fromStdString(folder);
+  if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
+    return QStringLiteral(
+               "%1: its folder %2 is gone. It was sent or discarded elsewhere, for "
+               "example with kalvora-cli.")
+        .arg(job, path);
+  if (engine.isJobActive(folder))
+    return QStringLiteral("%1 is still working. Try again when it has ended.").arg(job);
+  if (action == KeptJobAction::SendAgain)
+    return QStringLiteral(
+               "%1 was not sent again: no station was chosen for it, or another "
+               "program (for example kalvora-cli) is working on its folder %2.")
+        .arg(job, path);
+  return QStringLiteral(
+             "%1 was not discarded: another program (for example kalvora-cli) is "
+             "working on its folder %2. Try again when it has finished.")
+      .arg(job, path);
 }
 
 }  // namespace
@@ -115,8 +162,12 @@ void CKalvoraDlg::initialise() {
 
   visible_ = engine_.settings.startMinimized == 0;
   trayAdded_ = tray_->AddTrayIcon();
-  if (!trayAdded_) visible_ = true;
-  move(engine_.settings.windowX, engine_.settings.windowY);
+  if (!trayAdded_) {
+    visible_ = true;
+    // Without a tray the window is the only way back to the application: on the taskbar.
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
+  }
+  move(positionOnAScreen({engine_.settings.windowX, engine_.settings.windowY}, sizeHint()));
   placed_ = true;
   runAutorunCheck();
   applyStayOnTop();
@@ -183,12 +234,17 @@ void CKalvoraDlg::toggleExpanded() {
   ui_->expandButton->setIcon(expanded_ ? Icons::collapse() : Icons::expand());
 }
 
+void CKalvoraDlg::setDialogOpen(bool open) {
+  dialogOpen_ = open;
+  tray_->refreshMenu();
+}
+
 void CKalvoraDlg::runAbout() {
   if (dialogOpen_) return;
-  dialogOpen_ = true;
+  setDialogOpen(true);
   CAboutBox about(this);
   about.exec();
-  dialogOpen_ = false;
+  setDialogOpen(false);
 }
 
 void CKalvoraDlg::runOptions() {
@@ -197,9 +253,9 @@ void CKalvoraDlg::runOptions() {
     return;
   }
   if (dialogOpen_) return;
-  dialogOpen_ = true;
+  setDialogOpen(true);
   const int result = runOptionsDialog(engine_, this);
-  dialogOpen_ = false;
+  setDialogOpen(false);  // also shows what the dialog changed of the stations
   applyStayOnTop();
   if (result == -1) MessageBoxes::show(this, QStringLiteral("Dialog box could not be created!"));
   tray_->UpdateTrayTip();
@@ -207,34 +263,49 @@ void CKalvoraDlg::runOptions() {
 
 void CKalvoraDlg::runManualStart() {
   if (dialogOpen_) return;
-  dialogOpen_ = true;
+  setDialogOpen(true);
   CSelectMediaDialog select(opticalMedia_ ? opticalMedia_() : std::vector<std::string>(), this);
   const int result = select.exec();
-  dialogOpen_ = false;
+  setDialogOpen(false);
   if (result == QDialog::Accepted) engine_.StartScan(select.selectedRoot());
 }
 
 void CKalvoraDlg::runStatus() {
   if (ui_->jobList->selectedItems().isEmpty()) return;
   CStatusDlg status(engine_.jobs(), ui_->jobList, this);
-  status.setKeptJobActions({[this](const std::string& folder) { engine_.ResendJob(folder); },
-                            [this](const std::string& folder) { engine_.DiscardJob(folder); }});
+  // The folders are taken by value: the engine's work may add jobs while it runs.
+  status.setKeptJobActions({[this](std::string folder) {
+                              if (engine_.ResendJob(folder)) return QString();
+                              return keptJobProblem(engine_, folder, KeptJobAction::SendAgain);
+                            },
+                            [this](std::string folder) {
+                              if (engine_.DiscardJob(folder) >= 0) return QString();
+                              return keptJobProblem(engine_, folder, KeptJobAction::Discard);
+                            }});
   status.exec();
 }
 
-void CKalvoraDlg::stopScans() { engine_.StopScans(); }
+// A worker waiting on a question cannot stop until it is answered.
+void CKalvoraDlg::stopScans() {
+  prompts_.cancelWhile(GuiPrompts::QuestionKind::NewPatientData, [this] { engine_.StopScans(); });
+}
 
-void CKalvoraDlg::stopSends() { engine_.StopSends(); }
+void CKalvoraDlg::stopSends() {
+  prompts_.cancelWhile(GuiPrompts::QuestionKind::RetryAssociation, [this] { engine_.StopSends(); });
+}
 
-bool CKalvoraDlg::PrepareExit(bool interactive) {
-  tray_->RemoveTrayIcon();
+std::optional<std::string> CKalvoraDlg::saveConfigurationNow() {
   // A hidden window learns of its moves only when shown again.
   if (placed_) {
     engine_.settings.windowX = x();
     engine_.settings.windowY = y();
   }
-  const std::optional<std::string> problem =
-      saveConfiguration(workingFolder_.toStdString(), configurationOf(engine_));
+  return saveConfiguration(workingFolder_.toStdString(), configurationOf(engine_));
+}
+
+bool CKalvoraDlg::PrepareExit(bool interactive) {
+  tray_->RemoveTrayIcon();
+  const std::optional<std::string> problem = saveConfigurationNow();
   if (!problem) return true;
   if (!interactive) {
     std::cerr << *problem << "\n";
@@ -242,8 +313,14 @@ bool CKalvoraDlg::PrepareExit(bool interactive) {
   }
   MessageBoxes::show(this, QString::fromStdString(*problem), MessageBoxes::Icon::Error);
   // The application stays, so the user can make room and exit again.
-  if (trayAdded_) tray_->AddTrayIcon();
+  tray_->AddTrayIcon();
   return false;
+}
+
+void CKalvoraDlg::commitSessionData() {
+  if (exiting_) return;
+  if (const std::optional<std::string> problem = saveConfigurationNow())
+    std::cerr << *problem << "\n";
 }
 
 void CKalvoraDlg::exitApplication() {
@@ -285,14 +362,16 @@ void CKalvoraDlg::setJobRow(int index) {
     row = new QTreeWidgetItem;
     ui_->jobList->addTopLevelItem(row);
   }
+  const QString patients = QString::fromStdString(jobs.PatientsText(index));
   row->setText(0, QString::fromStdString(jobs[index].number));
-  row->setText(1, QString::fromStdString(jobs.PatientsText(index)));
+  row->setText(1, patients);
   row->setData(0, Qt::UserRole, index);
   // A job whose files did not all arrive stands out until it is sent again or discarded.
   const bool failed = jobs[index].status == jobStatusText(JobStatus::Failed);
   row->setIcon(0, failed ? Icons::status(StatusIcon::Error) : QIcon());
   row->setToolTip(0, QString::fromStdString(jobs[index].status));
-  row->setToolTip(1, QString::fromStdString(jobs[index].status));
+  // The column is narrow: the whole list of patients.
+  row->setToolTip(1, patients);
   tray_->UpdateTrayTip();
 }
 
@@ -322,4 +401,7 @@ void CKalvoraDlg::countersChanged() {
   ui_->statusGroup->repaint();
 }
 
-void CKalvoraDlg::busyChanged(bool /*busy*/) { tray_->AnimateTray(); }
+void CKalvoraDlg::busyChanged(bool /*busy*/) {
+  tray_->AnimateTray();
+  tray_->refreshMenu();
+}

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   void exitApplication();
   // Session end and termination signals: the same without questions to the user.
   void exitWithoutQuestions();
+  // The session manager asks for the data to be saved (the session may end, or it takes a
+  // checkpoint): the configuration is saved, and Kalvora goes on.
+  void commitSessionData();
 
   KalvoraTray& tray() { return *tray_; }
   QTreeWidget* jobList() const;
@@ -96,6 +100,10 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   void moveEvent(QMoveEvent* event) override;
 
  private:
+  // Saves the four files as the application stands; the problem, if any.
+  std::optional<std::string> saveConfigurationNow();
+  // The tray menu greys its commands while a dialog runs.
+  void setDialogOpen(bool open);
   void runAutorunCheck();
   void setJobRow(int index);
   void showStatusIcon(QLabel* label, StatusIcon state);

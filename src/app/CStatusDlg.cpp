@@ -115,8 +115,12 @@ void CStatusDlg::showKeptJobButtons(const ImportJob* job) {
 void CStatusDlg::sendAgain() {
   const ImportJob* job = jobAtRow(selectionMark());
   if (!job || !keptJobActions_.sendAgain) return;
-  keptJobActions_.sendAgain(job->jobFolder);
+  // A copy: asking for a station runs the event loop, and jobs added meanwhile move the
+  // job list in memory.
+  const std::string folder = job->jobFolder;
+  const QString problem = keptJobActions_.sendAgain(folder);
   Refresh();
+  if (!problem.isEmpty()) MessageBoxes::show(this, problem);
 }
 
 void CStatusDlg::discard() {
@@ -127,8 +131,9 @@ void CStatusDlg::discard() {
                                                    "the files that did not reach their "
                                                    "stations.")))
     return;
-  keptJobActions_.discard(folder);
+  const QString problem = keptJobActions_.discard(folder);
   Refresh();
+  if (!problem.isEmpty()) MessageBoxes::show(this, problem);
 }
 
 void CStatusDlg::showPrevious() {

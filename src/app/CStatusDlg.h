@@ -26,10 +26,10 @@ class CStatusDlg : public KalvoraDialog {
   ~CStatusDlg() override;
 
   // What "Send again" and "Discard" do with the folder of a "Failed" job; without them the
-  // buttons stay hidden.
+  // buttons stay hidden. Each returns why it could not act (shown to the user), or nothing.
   struct KeptJobActions {
-    std::function<void(const std::string& jobFolder)> sendAgain;
-    std::function<void(const std::string& jobFolder)> discard;
+    std::function<QString(const std::string& jobFolder)> sendAgain;
+    std::function<QString(const std::string& jobFolder)> discard;
   };
   void setKeptJobActions(KeptJobActions actions);
 

@@ -12,6 +12,7 @@
 #include "media/dialogs/CQueryNewPatientIDDlg.h"
 
 struct GuiPrompts::Question {
+  QuestionKind kind = QuestionKind::NewPatientData;
   std::condition_variable done;
   bool answered = false;
   bool accepted = false;
@@ -39,11 +40,14 @@ bool GuiPrompts::cancelled() const {
 }
 
 std::shared_ptr<GuiPrompts::Question> GuiPrompts::ask(
-    std::function<QWidget*(const std::shared_ptr<Question>&)> show) {
+    QuestionKind kind, std::function<QWidget*(const std::shared_ptr<Question>&)> show) {
   auto question = std::make_shared<Question>();
+  question->kind = kind;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (cancelled_) return question;  // unanswered counts as cancelled
+    // Unanswered counts as cancelled.
+    if (cancelled_ || std::find(stopping_.begin(), stopping_.end(), kind) != stopping_.end())
+      return question;
     open_.push_back(question);
   }
   QMetaObject::invokeMethod(
@@ -70,39 +74,61 @@ void GuiPrompts::answer(const std::shared_ptr<Question>& question, bool accepted
   question->done.notify_all();
 }
 
-void GuiPrompts::cancelAll() {
-  std::vector<std::shared_ptr<Question>> open;
+void GuiPrompts::cancelOpen(const std::function<bool(const Question&)>& cancels) {
+  std::vector<std::shared_ptr<Question>> cancelled;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    cancelled_ = true;
-    open.swap(open_);
-    for (const auto& question : open) {
+    auto kept = std::stable_partition(open_.begin(), open_.end(),
+                                      [&](const auto& question) { return !cancels(*question); });
+    cancelled.assign(kept, open_.end());
+    open_.erase(kept, open_.end());
+    for (const auto& question : cancelled) {
       question->answered = true;
       question->accepted = false;
       question->done.notify_all();
     }
   }
-  for (const auto& question : open)
+  for (const auto& question : cancelled)
     if (question->window) question->window->close();
+}
+
+void GuiPrompts::cancelAll() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+  }
+  cancelOpen([](const Question&) { return true; });
   for (const QPointer<QWidget>& dialog : stationChoices_)
     if (dialog) dialog->close();
 }
 
+void GuiPrompts::cancelWhile(QuestionKind kind, const std::function<void()>& stop) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_.push_back(kind);
+  }
+  cancelOpen([kind](const Question& question) { return question.kind == kind; });
+  stop();
+  std::lock_guard<std::mutex> lock(mutex_);
+  stopping_.erase(std::find(stopping_.begin(), stopping_.end(), kind));
+}
+
 std::optional<NewPatientDataAnswer> GuiPrompts::askNewPatientData(
     const NewPatientDataQuestion& asked) {
-  const auto question = ask([this, asked](const std::shared_ptr<Question>& question) {
-    auto* dialog = new CQueryNewPatientIDDlg(asked);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::finished, this, [this, question, dialog](int result) {
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!question->answered) question->patientData = dialog->answer();
-      }
-      answer(question, result == QDialog::Accepted);
-    });
-    bringToFront(dialog);
-    return static_cast<QWidget*>(dialog);
-  });
+  const auto question =
+      ask(QuestionKind::NewPatientData, [this, asked](const std::shared_ptr<Question>& question) {
+        auto* dialog = new CQueryNewPatientIDDlg(asked);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QDialog::finished, this, [this, question, dialog](int result) {
+          {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!question->answered) question->patientData = dialog->answer();
+          }
+          answer(question, result == QDialog::Accepted);
+        });
+        bringToFront(dialog);
+        return static_cast<QWidget*>(dialog);
+      });
   std::lock_guard<std::mutex> lock(mutex_);
   if (!question->accepted) return std::nullopt;
   return question->patientData;
@@ -110,17 +136,18 @@ std::optional<NewPatientDataAnswer> GuiPrompts::askNewPatientData(
 
 bool GuiPrompts::askRetryAssociation(const AssociationRetryQuestion& asked) {
   const QString text = QString::fromStdString(asked.text);
-  const auto question = ask([this, text](const std::shared_ptr<Question>& question) {
-    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProductName), text,
-                                QMessageBox::Yes | QMessageBox::No);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setObjectName(QStringLiteral("retryQuestion"));
-    connect(box, &QMessageBox::finished, this, [this, question, box](int) {
-      answer(question, box->clickedButton() == box->button(QMessageBox::Yes));
-    });
-    bringToFront(box);
-    return static_cast<QWidget*>(box);
-  });
+  const auto question =
+      ask(QuestionKind::RetryAssociation, [this, text](const std::shared_ptr<Question>& question) {
+        auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProductName), text,
+                                    QMessageBox::Yes | QMessageBox::No);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setObjectName(QStringLiteral("retryQuestion"));
+        connect(box, &QMessageBox::finished, this, [this, question, box](int) {
+          answer(question, box->clickedButton() == box->button(QMessageBox::Yes));
+        });
+        bringToFront(box);
+        return static_cast<QWidget*>(box);
+      });
   std::lock_guard<std::mutex> lock(mutex_);
   return question->accepted;
 }

@@ -33,15 +33,26 @@ class GuiPrompts : public QObject, public UserPrompts {
   void cancelAll();
   bool cancelled() const;
 
+  // Scans ask for new patient data, sends whether to retry an association.
+  enum class QuestionKind { NewPatientData, RetryAssociation };
+  // Main thread: runs `stop` while every question of `kind`, open now or asked meanwhile, is
+  // answered "cancel", so that a worker waiting on one can see its stop request. Questions
+  // asked afterwards are shown as usual.
+  void cancelWhile(QuestionKind kind, const std::function<void()>& stop);
+
  private:
   struct Question;
   // Worker side: nothing when the question was cancelled before it could be shown.
-  std::shared_ptr<Question> ask(std::function<QWidget*(const std::shared_ptr<Question>&)> show);
+  std::shared_ptr<Question> ask(QuestionKind kind,
+                                std::function<QWidget*(const std::shared_ptr<Question>&)> show);
   void answer(const std::shared_ptr<Question>& question, bool accepted);
+  // Answers the questions `cancels` picks as cancelled and closes their windows.
+  void cancelOpen(const std::function<bool(const Question&)>& cancels);
 
   QPointer<QWidget> mainWindow_;
   mutable std::mutex mutex_;
   bool cancelled_ = false;
+  std::vector<QuestionKind> stopping_;  // kinds cancelled while a stop runs
   std::vector<std::shared_ptr<Question>> open_;
   std::vector<QPointer<QWidget>> stationChoices_;
 };

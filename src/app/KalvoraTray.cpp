@@ -1,5 +1,7 @@
 #include "app/KalvoraTray.h"
 
+#include <QApplication>
+
 #include "app/Icons.h"
 #include "config/ProductVersion.h"
 #include "jobs/KalvoraEngine.h"
@@ -15,13 +17,41 @@ constexpr int kTipLength = 63;
 
 KalvoraTray::KalvoraTray(KalvoraEngine& engine, std::function<bool()> dialogOpen, QObject* parent)
     : QObject(parent), engine_(engine), dialogOpen_(std::move(dialogOpen)) {
+  stationsMenu_.setTitle(QStringLiteral("Standard Destination"));
+  menu_.addMenu(&stationsMenu_);
+  menu_.addSeparator();
+  info_ = menu_.addAction(QStringLiteral("Info"), this, &KalvoraTray::infoRequested);
+  manualStart_ = menu_.addAction(QStringLiteral("Start reading a media manually"), this,
+                                 &KalvoraTray::manualStartRequested);
+  options_ = menu_.addAction(QStringLiteral("Options"), this, &KalvoraTray::optionsRequested);
+  QAction* open = menu_.addAction(QStringLiteral("Open"), this, &KalvoraTray::openRequested);
+  menu_.setDefaultAction(open);
+  menu_.addSeparator();
+  menu_.addAction(QStringLiteral("Exit"), this, &KalvoraTray::exitRequested);
   icon_.setContextMenu(&menu_);
-  connect(&menu_, &QMenu::aboutToShow, this, [this] { fillMenu(menu_); });
-  connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-    if (why == QSystemTrayIcon::DoubleClick) Q_EMIT toggleRequested();
-  });
+  connect(&icon_, &QSystemTrayIcon::activated, this, &KalvoraTray::activated);
   connect(&timer_, &QTimer::timeout, this, &KalvoraTray::AnimateTray);
   timer_.start(200);
+}
+
+void KalvoraTray::activated(QSystemTrayIcon::ActivationReason reason) {
+  // A double click toggles the window, a single click does nothing. Some trays send two
+  // Triggers, some a Trigger and a DoubleClick: either counts once.
+  const int interval = QApplication::doubleClickInterval();
+  const auto within = [interval](const QElapsedTimer& since) {
+    return since.isValid() && since.elapsed() <= interval;
+  };
+  if (reason == QSystemTrayIcon::Trigger) {
+    if (!within(lastTrigger_)) {
+      lastTrigger_.start();
+      return;
+    }
+  } else if (reason != QSystemTrayIcon::DoubleClick || within(lastToggle_)) {
+    return;
+  }
+  lastTrigger_.invalidate();
+  lastToggle_.start();
+  Q_EMIT toggleRequested();
 }
 
 bool KalvoraTray::AddTrayIcon() {
@@ -29,9 +59,9 @@ bool KalvoraTray::AddTrayIcon() {
   shownIcon_ = QStringLiteral("frame0");
   icon_.setToolTip(
       QStringLiteral("%1 %2").arg(QLatin1String(kProductName), QLatin1String(kProductVersion)));
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  refreshMenu();
   icon_.show();
-  return true;
+  return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void KalvoraTray::RemoveTrayIcon() { icon_.hide(); }
@@ -72,12 +102,12 @@ void KalvoraTray::AnimateTray() {
   icon_.setIcon(busy ? Icons::trayFrame(animationIndex_) : Icons::trayIdle());
 }
 
-void KalvoraTray::fillMenu(QMenu& menu) {
-  menu.clear();
+void KalvoraTray::refreshMenu() {
   const bool busy = engine_.counters().busy;
-  QMenu* stations = menu.addMenu(QStringLiteral("Standard Destination"));
+  stationsMenu_.clear();
   for (int index = 0; index < engine_.stations.GetSize(); ++index) {
-    QAction* station = stations->addAction(QString::fromStdString(engine_.stations[index].alias));
+    QAction* station =
+        stationsMenu_.addAction(QString::fromStdString(engine_.stations[index].alias));
     const int commandId = kFirstStationCommand + index;
     station->setData(commandId);
     station->setCheckable(true);
@@ -86,24 +116,18 @@ void KalvoraTray::fillMenu(QMenu& menu) {
     connect(station, &QAction::triggered, this,
             [this, commandId] { chooseStandardDestination(commandId); });
   }
-  stations->menuAction()->setEnabled(engine_.stations.GetSize() > 0);
+  stationsMenu_.menuAction()->setEnabled(engine_.stations.GetSize() > 0);
 
-  menu.addSeparator();
   const bool dialogOpen = dialogOpen_ && dialogOpen_();
-  QAction* info = menu.addAction(QStringLiteral("Info"), this, &KalvoraTray::infoRequested);
-  QAction* manual = menu.addAction(QStringLiteral("Start reading a media manually"), this,
-                                   &KalvoraTray::manualStartRequested);
-  QAction* options =
-      menu.addAction(QStringLiteral("Options"), this, &KalvoraTray::optionsRequested);
-  for (QAction* action : {info, manual, options}) action->setEnabled(!dialogOpen);
-  QAction* open = menu.addAction(QStringLiteral("Open"), this, &KalvoraTray::openRequested);
-  menu.setDefaultAction(open);
-  menu.addSeparator();
-  menu.addAction(QStringLiteral("Exit"), this, &KalvoraTray::exitRequested);
+  for (QAction* action : {info_, manualStart_, options_}) action->setEnabled(!dialogOpen);
 }
 
 void KalvoraTray::chooseStandardDestination(int commandId) {
   // Only the first 31 stations can be chosen here; later entries are shown but do nothing.
   if (commandId < kFirstStationCommand || commandId > kLastStationCommand) return;
   engine_.settings.standardDestination = commandId - kFirstStationCommand;
+  // In place: the action that was just triggered must outlive its signal.
+  for (QAction* station : stationsMenu_.actions())
+    station->setChecked(station->data().toInt() - kFirstStationCommand ==
+                        engine_.settings.standardDestination);
 }

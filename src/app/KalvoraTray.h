@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
@@ -18,14 +19,18 @@ class KalvoraTray : public QObject {
   // `dialogOpen` tells whether one of the main window's dialogs runs.
   KalvoraTray(KalvoraEngine& engine, std::function<bool()> dialogOpen, QObject* parent = nullptr);
 
-  // False where the desktop has no tray.
+  // Shows the icon; false where the desktop has no tray (now). The icon stays asked for, so
+  // that a tray that starts later still shows it.
   bool AddTrayIcon();
   void RemoveTrayIcon();
   void UpdateTrayTip();
   void AnimateTray();
 
-  // Fills `menu` as the right button shows it.
-  void fillMenu(QMenu& menu);
+  // Fills the menu again from the busy flag, the stations, the standard destination and the
+  // dialog-open flag; called whenever one of them changes. A menu shown by the desktop
+  // (D-Bus) does not reliably show changes made as it opens.
+  void refreshMenu();
+  QMenu& menu() { return menu_; }
   // Ids 200 to 230 choose the station at id - 200 as standard destination.
   void chooseStandardDestination(int commandId);
 
@@ -45,11 +50,20 @@ class KalvoraTray : public QObject {
   void toggleRequested();
 
  private:
+  void activated(QSystemTrayIcon::ActivationReason reason);
+
   KalvoraEngine& engine_;
   std::function<bool()> dialogOpen_;
   QSystemTrayIcon icon_;
   QMenu menu_;
+  QMenu stationsMenu_;
+  QAction* info_ = nullptr;
+  QAction* manualStart_ = nullptr;
+  QAction* options_ = nullptr;
   QTimer timer_;
   int animationIndex_ = -1;
   QString shownIcon_;
+  // Trays that report a left click as Trigger and never send DoubleClick.
+  QElapsedTimer lastTrigger_;
+  QElapsedTimer lastToggle_;
 };

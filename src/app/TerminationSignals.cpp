@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr int kHandled[] = {SIGTERM, SIGINT, SIGHUP};
+
 int signalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int) {
@@ -31,11 +33,20 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
   action.sa_handler = onTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  for (int handled : kHandled) {
+    struct sigaction before {};
+    sigaction(handled, nullptr, &before);
+    // Ignored when we were started (nohup, a background job): it stays ignored.
+    if (before.sa_handler != SIG_IGN) sigaction(handled, &action, nullptr);
+  }
 }
 
-TerminationSignals::~TerminationSignals() {
-  signal(SIGTERM, SIG_DFL);
-  signal(SIGINT, SIG_DFL);
+TerminationSignals::~TerminationSignals() { restoreDefaults(); }
+
+void TerminationSignals::restoreDefaults() {
+  for (int handled : kHandled) {
+    struct sigaction now {};
+    sigaction(handled, nullptr, &now);
+    if (now.sa_handler == onTerminationSignal) signal(handled, SIG_DFL);
+  }
 }

@@ -5,13 +5,17 @@
 
 #include <memory>
 
-// SIGTERM and SIGINT become a signal on the event loop, where the application can
-// save its configuration and end in order.
+// SIGTERM, SIGINT and SIGHUP (the session's end) become a signal on the event loop, where
+// the application can save its configuration and end in order.
 class TerminationSignals : public QObject {
   Q_OBJECT
  public:
   explicit TerminationSignals(QObject* parent = nullptr);
   ~TerminationSignals() override;
+
+  // Once the exit has begun (the configuration saved): a further signal ends the process
+  // at once, whatever the shutdown still waits for.
+  void restoreDefaults();
 
  Q_SIGNALS:
   void terminationRequested();

@@ -1,21 +1,19 @@
 #include <dcmtk/oflog/oflog.h>
-#include <sys/stat.h>
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDir>
 #include <QSessionManager>
 
 #include <cstdio>
-#include <cstring>
-#include <initializer_list>
 
 #include "app/CKalvoraDlg.h"
+#include "app/CommandLine.h"
 #include "app/GuiPrompts.h"
 #include "app/Icons.h"
 #include "app/QtMainThreadPoster.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "config/ConfigurationLock.h"
 #include "config/ProductVersion.h"
 #include "help/HelpFiles.h"
 #include "jobs/KalvoraEngine.h"
@@ -23,55 +21,16 @@
 #include "platform/OpticalMounts.h"
 #include "platform/UserFolders.h"
 
-namespace {
-
-struct Options {
-  QCommandLineParser parser;
-  QCommandLineOption version{QStringLiteral("version"),
-                             QStringLiteral("Prints the product and version.")};
-  QCommandLineOption workdir{QStringLiteral("workdir"),
-                             QStringLiteral("Folder with the configuration files (default: "
-                                            "~/.config/kalvora)."),
-                             QStringLiteral("DIR")};
-  Options() {
-    parser.setApplicationDescription(
-        QStringLiteral("Imports patient media into DICOM stations; lives in the tray."));
-    parser.addHelpOption();
-    parser.addOption(version);
-    parser.addOption(workdir);
-  }
-};
-
-bool hasArgument(int argc, char** argv, std::initializer_list<const char*> names) {
-  for (int i = 1; i < argc; ++i)
-    for (const char* name : names)
-      if (std::strcmp(argv[i], name) == 0) return true;
-  return false;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  Options options;
-  // Answered before any window system is needed, so they work without a desktop.
-  if (hasArgument(argc, argv, {"--version"})) {
-    std::printf("%s\n", productVersionText().c_str());
-    return 0;
-  }
-  if (hasArgument(argc, argv, {"--help", "-h", "-?"})) {
-    std::printf("%s", options.parser.helpText()
-                          .replace(QStringLiteral("<executable_name>"), QStringLiteral("kalvora"))
-                          .toLocal8Bit()
-                          .constData());
-    return 0;
-  }
+  // Answered before any window system is needed, so it works without a desktop.
+  const CommandLine commandLine = readCommandLine(argc, argv);
+  if (commandLine.exitStatus) return *commandLine.exitStatus;
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(kProductName));
   QApplication::setApplicationVersion(QString::fromLatin1(kProductVersion));
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(Icons::application());
-  options.parser.process(app);
 
   // From here on a termination signal ends Kalvora in order (once its window runs).
   TerminationSignals termination;
@@ -81,16 +40,18 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  const QString workdir =
-      QDir(options.parser.isSet(options.workdir) ? options.parser.value(options.workdir)
-                                                 : QString::fromStdString(defaultWorkingFolder()))
-          .absolutePath();
-  // The configuration is the user's alone.
-  if (!QDir(workdir).exists()) {
-    QDir().mkpath(workdir);
-    chmod(QFile::encodeName(workdir).constData(), 0700);
-  }
-  setHelpFolders(workdir, QString::fromStdString(installedDataFolder()));
+  const QString workdir = commandLine.workdir.isEmpty()
+                              ? QString::fromStdString(defaultWorkingFolder())
+                              : commandLine.workdir;
+  // From before the configuration is read until it is written back: kalvora-cli must not
+  // change it meanwhile (the exit would write over its change).
+  ConfigurationLock configurationLock;
+  if (!configurationLock.acquire(workdir.toStdString(), 2000))
+    std::fprintf(stderr, "kalvora: another program holds the configuration lock of %s\n",
+                 QFile::encodeName(workdir).constData());
+  // Last, the source tree's help/ beside a build folder, for build/kalvora.
+  setHelpFolders(workdir, QString::fromStdString(installedDataFolder()),
+                 QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));
   // Media hold all sorts of files; the job log says what became of each.
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
 
@@ -113,8 +74,17 @@ int main(int argc, char** argv) {
                      &CKalvoraDlg::showRequestedByAnotherStart);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      &CKalvoraDlg::exitWithoutQuestions);
+    // The configuration is saved by then: a second Ctrl-C or SIGTERM must end the process
+    // even when the shutdown waits for a worker.
+    QObject::connect(&window, &CKalvoraDlg::exitRequested, &termination,
+                     &TerminationSignals::restoreDefaults);
+    // Also sent for checkpoints: save, do not quit. The session's end quits the application
+    // (below) or sends SIGTERM or SIGHUP.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager&) { window.exitWithoutQuestions(); });
+                     [&window](QSessionManager&) { window.commitSessionData(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
+      if (!window.exiting()) window.exitWithoutQuestions();
+    });
     window.setOpticalMediaSource([] { return opticalMountPoints(); });
     // The watcher calls from its own thread; the window takes it on the event loop.
     MediaArrivalWatcher watcher([&window](const MediaArrival& arrival) {

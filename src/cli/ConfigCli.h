@@ -16,7 +16,8 @@ class App;
 }
 
 // Shared by the `config` subcommands. Exit statuses: 0 done, 1 a file could not be read
-// or written (nothing changed), 2 usage error or a value the dialogs would reject.
+// or written, or the tray application runs with the folder (nothing changed), 2 usage error
+// or a value the dialogs would reject.
 
 struct ConfigCliOptions {
   std::string workDir;  // empty: the per-user working folder
@@ -24,9 +25,10 @@ struct ConfigCliOptions {
 using ConfigCliOptionsPtr = std::shared_ptr<ConfigCliOptions>;
 
 // Applies `change` to the configuration loaded as the application starts and saves all
-// four files as it saves at exit. A missing file is a fresh start, not an error; a file
-// that cannot be read completely stops the change, so saving cannot drop what it held.
-// `change` returns the message of a rejection, which leaves every file untouched.
+// four files as it saves at exit; refused while the tray application runs with the folder. A
+// missing file is a fresh start, not an error; a file that cannot be read completely stops the
+// change, so saving cannot drop what it held. `change` returns the message of a rejection, which
+// leaves every file untouched.
 using ConfigChange = std::function<std::optional<std::string>(Configuration&)>;
 int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change);
 

@@ -4,6 +4,7 @@
 #include "cli/CliConfiguration.h"
 #include "cli/ConfigCli.h"
 #include "config/ConfigFiles.h"
+#include "config/ConfigurationLock.h"
 
 namespace {
 
@@ -58,6 +59,16 @@ int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
 
 int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change) {
   const std::string folder = workingFolder(options.workDir);
+  // Held until the files are written, so that a tray application starting now reads them after.
+  ConfigurationLock lock;
+  if (!lock.acquireUnlessHeld(folder)) {
+    std::cerr << "Nothing was changed: the tray application (kalvora) runs with the working "
+                 "folder "
+              << folder
+              << " and writes its own copy of the configuration over it when it exits. Close "
+                 "it first (tray menu Exit), or change the configuration there.\n";
+    return 1;
+  }
   Configuration config;
   const std::vector<std::string> messages =
       loadConfiguration(folder, config, MissingFile::Skip).messages;

@@ -12,9 +12,10 @@ QStringList& folders() {
 
 }  // namespace
 
-void setHelpFolders(const QString& workingFolder, const QString& installedDataFolder) {
+void setHelpFolders(const QString& workingFolder, const QString& installedDataFolder,
+                    const QString& aboveExecutableFolder) {
   folders().clear();
-  for (const QString& folder : {workingFolder, installedDataFolder})
+  for (const QString& folder : {workingFolder, installedDataFolder, aboveExecutableFolder})
     if (!folder.isEmpty()) folders().append(QDir(folder).filePath(QStringLiteral("help")));
 }
 

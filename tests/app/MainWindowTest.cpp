@@ -1,7 +1,9 @@
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -22,6 +24,7 @@
 #include "app/KalvoraTray.h"
 #include "app/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
+#include "config/dialogs/CStationsErrorDlg.h"
 #include "jobs/JobJournal.h"
 #include "jobs/KalvoraEngine.h"
 #include "media/dialogs/CQueryNewPatientIDDlg.h"
@@ -53,6 +56,21 @@ int filesIn(const std::string& folder) {
   for (const auto& entry : fs::recursive_directory_iterator(folder))
     count += entry.is_regular_file() ? 1 : 0;
   return count;
+}
+
+// A job folder an earlier run read completely and did not deliver to `destinations`.
+std::string keepJobFolder(const TempDir& work, const char* name,
+                          const std::vector<JobDestination>& destinations) {
+  const std::string folder = work / "jobs/" + name;
+  fs::create_directories(folder);
+  fs::permissions(work / "jobs", fs::perms::owner_all);
+  fs::permissions(folder, fs::perms::owner_all);
+  writeFixtureImage(folder + "/IM1");
+  writeFixtureImage(folder + "/IM2");
+  auto journal = JobJournal::create(folder);
+  journal->recordReadingFinished();
+  for (const JobDestination& destination : destinations) journal->chooseDestination(destination);
+  return folder;
 }
 
 }  // namespace
@@ -90,6 +108,8 @@ class MainWindowTest : public QObject {
     GuiPrompts prompts;
     KalvoraEngine engine(mainThread, prompts);
     CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    // Whatever fails, no worker is left waiting on a question.
+    const std::shared_ptr<void> cancelAtEnd(nullptr, [&](void*) { prompts.cancelAll(); });
     noAutomountSetting(window);
     window.initialise();
     QVERIFY(boxes.texts.isEmpty());
@@ -115,8 +135,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.jobList()->topLevelItem(0)->text(0), QStringLiteral("1"));
     QVERIFY(stopScans->isEnabled());
     QVERIFY(!stopSends->isEnabled());
-    QMenu menu;
-    window.tray().fillMenu(menu);
+    // The menu follows the busy flag without being opened.
+    QMenu& menu = window.tray().menu();
     QMenu* destinations = menu.actions().at(0)->menu();
     QCOMPARE(destinations->actions().size(), 1);
     QVERIFY(destinations->actions().at(0)->isChecked());
@@ -135,8 +155,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(labelText(&window, "sendErrors"), QStringLiteral("-"));
     QVERIFY(!stopScans->isEnabled() && !stopSends->isEnabled());
     QCOMPARE(window.jobList()->topLevelItem(0)->text(1), QStringLiteral("Doe John"));
+    QCOMPARE(window.jobList()->topLevelItem(0)->toolTip(1), QStringLiteral("Doe John"));
+    QCOMPARE(window.jobList()->topLevelItem(0)->toolTip(0), QStringLiteral("Finished"));
     QCOMPARE(filesIn(work / "received"), 3);
-    window.tray().fillMenu(menu);
     QVERIFY(menu.actions().at(0)->menu()->actions().at(0)->isEnabled());
 
     // The status window shows the job's log and patients.
@@ -172,17 +193,8 @@ class MainWindowTest : public QObject {
     config.settings.timeoutMs = 5000;
     QVERIFY(!saveConfiguration(work / "config", config));
     std::vector<std::string> folders;
-    for (const char* name : {"20261231235901", "20261231235902"}) {
-      folders.push_back(work / "jobs/" + name);
-      fs::create_directories(folders.back());
-      fs::permissions(work / "jobs", fs::perms::owner_all);
-      fs::permissions(folders.back(), fs::perms::owner_all);
-      writeFixtureImage(folders.back() + "/IM1");
-      writeFixtureImage(folders.back() + "/IM2");
-      auto journal = JobJournal::create(folders.back());
-      journal->recordReadingFinished();
-      journal->chooseDestination(station);
-    }
+    for (const char* name : {"20261231235901", "20261231235902"})
+      folders.push_back(keepJobFolder(work, name, {station}));
     MessageBoxRecorder boxes(false);
     QtMainThreadPoster mainThread;
     GuiPrompts prompts;
@@ -225,6 +237,165 @@ class MainWindowTest : public QObject {
     QCOMPARE(inStatusWindow(1, "discardButton"), QStringLiteral("Failed -> Stopped"));
     QVERIFY(!fs::exists(folders[1]));
     QVERIFY(!window.tray().toolTip().contains(QStringLiteral("not delivered")));
+  }
+
+  // A job never sent: "Send again" asks for a station, and jobs that arrive meanwhile do not
+  // change which job is sent.
+  void sendingAgainAsksForAStationWhileOtherJobsArrive() {
+    TempDir work;
+    fs::create_directories(work / "config");
+    fs::create_directories(work / "received");
+    fs::create_directories(work / "medium");
+    writeFixtureImage(work / "medium/IM1");
+    StoreScpPeer peer(work / "received");
+    Configuration config;
+    config.settings.tempFolder = work / "jobs";
+    config.settings.startMinimized = 1;
+    config.settings.timeoutMs = 5000;
+    config.settings.sendToStandardDestination = 0;  // and no rules: the user chooses
+    config.stations.Add({"PACS", peer.aeTitle(), "127.0.0.1", peer.port()});
+    QVERIFY(!saveConfiguration(work / "config", config));
+    const std::string kept = keepJobFolder(work, "20261231235901", {});
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    engine.setSendAfterScan(false);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
+    window.initialise();
+    QCOMPARE(engine.jobs().size(), 1);
+
+    window.jobList()->setCurrentItem(window.jobList()->topLevelItem(0));
+    onNextModalOf<CStatusDlg>([&](CStatusDlg* status) {
+      onNextModalOf<CStationsErrorDlg>([&](CStationsErrorDlg* choice) {
+        engine.StartScan(work / "medium");
+        QTRY_COMPARE(engine.jobs().size(), 2);
+        child<QComboBox>(choice, "stationList")->setCurrentIndex(0);
+        choice->accept();
+      });
+      QTest::mouseClick(child<QPushButton>(status, "sendAgainButton"), Qt::LeftButton);
+      status->accept();
+    });
+    window.runStatus();
+    QTRY_COMPARE_WITH_TIMEOUT(engine.jobs()[0].status, std::string("Finished"), 30000);
+    QCOMPARE(filesIn(work / "received"), 2);
+    QVERIFY(!fs::exists(kept));
+    QVERIFY(boxes.texts.isEmpty());
+    QTRY_VERIFY(!engine.counters().busy);
+  }
+
+  // The engine may refuse a kept job: a command line sent or discarded it, or it runs.
+  void keptJobActionsThatCannotActSayWhy() {
+    TempDir work;
+    fs::create_directories(work / "config");
+    const JobDestination closedPort{"PACS", "127.0.0.1", freeLoopbackPort()};
+    Configuration config;
+    config.settings.tempFolder = work / "jobs";
+    config.settings.startMinimized = 1;
+    QVERIFY(!saveConfiguration(work / "config", config));
+    const std::string gone = keepJobFolder(work, "20261231235901", {closedPort});
+    const std::string running = keepJobFolder(work, "20261231235902", {closedPort});
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    noAutomountSetting(window);
+    window.initialise();
+    QCOMPARE(engine.jobs().size(), 2);
+
+    QStringList boxes;
+    MessageBoxes::setHandlerForTests([&](const MessageBoxes::Request& request) {
+      boxes << request.text;
+      // Meanwhile the job starts sending (to a station that does not answer, so it runs
+      // until its retry question is answered).
+      if (request.question) engine.ResendJob(running);
+      return true;
+    });
+    const auto click = [&](int row, const char* button) {
+      window.jobList()->setCurrentItem(window.jobList()->topLevelItem(row));
+      onNextModalOf<CStatusDlg>([&](CStatusDlg* status) {
+        QTest::mouseClick(child<QPushButton>(status, button), Qt::LeftButton);
+        status->accept();
+      });
+      window.runStatus();
+    };
+
+    fs::remove_all(gone);  // as `kalvora-cli jobs discard` does
+    click(0, "sendAgainButton");
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].startsWith(QStringLiteral("Job 1: its folder ") +
+                                 QString::fromStdString(gone) + QStringLiteral(" is gone.")),
+             qPrintable(boxes[0]));
+
+    click(1, "discardButton");
+    QCOMPARE(boxes.size(), 3);  // the question, then why not
+    QCOMPARE(boxes[2], QStringLiteral("Job 2 is still working. Try again when it has ended."));
+    QVERIFY(fs::exists(running + "/IM1"));
+    MessageBoxes::setHandlerForTests(nullptr);
+    prompts.cancelAll();
+    QTRY_VERIFY_WITH_TIMEOUT(!engine.isJobActive(running), 20000);
+  }
+
+  // A scan waiting on new patient data, a send waiting on its retry question: the stop
+  // answers the question instead of waiting 30 s for a worker that cannot stop.
+  void stopWithAQuestionOpenCancelsItAndReturnsAtOnce() {
+    TempDir work;
+    fs::create_directories(work / "medium");
+    fs::create_directories(work / "config");
+    for (const char* name : {"IM1", "IM2", "IM3"})
+      writeFixtureImage(work / (std::string("medium/") + name));
+    Configuration config;
+    config.settings.tempFolder = work / "jobs/";
+    config.settings.startMinimized = 1;
+    config.settings.standardDestination = 0;
+    config.settings.askForNewPatientData = 1;
+    config.stations.Add({"PACS", "PACS", "127.0.0.1", freeLoopbackPort()});  // nobody there
+    QVERIFY(!saveConfiguration(work / "config", config));
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
+    // Whatever fails, no worker is left waiting on a question.
+    const std::shared_ptr<void> cancelAtEnd(nullptr, [&](void*) { prompts.cancelAll(); });
+    noAutomountSetting(window);
+    window.initialise();
+    const auto retryQuestion = [] {
+      for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("retryQuestion") && widget->isVisible())
+          return widget;
+      return static_cast<QWidget*>(nullptr);
+    };
+    const auto clickTakes = [&](const char* button) {
+      const auto started = std::chrono::steady_clock::now();
+      QTest::mouseClick(child<QToolButton>(&window, button), Qt::LeftButton);
+      return std::chrono::steady_clock::now() - started;
+    };
+
+    // A scan that read the whole medium before it saw the stop stays Pending.
+    engine.setSendAfterScan(false);
+    window.mediaArrived(work / "medium");
+    QTRY_VERIFY(openPatientQuestion() != nullptr);
+    QVERIFY(clickTakes("stopScansButton") < std::chrono::seconds(10));
+    QTRY_VERIFY(openPatientQuestion() == nullptr);
+    QTRY_VERIFY(!engine.counters().busy);
+    QVERIFY(engine.jobs()[0].status != "Copying");
+
+    engine.setSendAfterScan(true);
+    engine.settings.askForNewPatientData = 0;
+    window.mediaArrived(work / "medium");
+    QTRY_VERIFY_WITH_TIMEOUT(retryQuestion() != nullptr, 20000);
+    QVERIFY(clickTakes("stopSendsButton") < std::chrono::seconds(10));
+    QTRY_VERIFY(retryQuestion() == nullptr);
+    QTRY_VERIFY(!engine.counters().busy);
+    QCOMPARE(QString::fromStdString(engine.jobs()[1].status), QStringLiteral("Failed"));
+
+    // Questions after the stop are asked again.
+    window.mediaArrived(work / "medium");
+    QTRY_VERIFY_WITH_TIMEOUT(retryQuestion() != nullptr, 20000);
+    prompts.cancelAll();
+    QTRY_VERIFY(!engine.counters().busy);
   }
 
   void exitWithAQuestionOpenSavesAndDoesNotHang() {
@@ -275,8 +446,8 @@ class MainWindowTest : public QObject {
 
     QCOMPARE(KalvoraTray::tipText(engine),
              QStringLiteral("Kalvora 2.1 RC5\nNo standard destination"));
-    QMenu menu;
-    tray.fillMenu(menu);
+    QMenu& menu = tray.menu();
+    tray.refreshMenu();
     QVERIFY(!menu.actions().at(0)->isEnabled());  // no stations
     QCOMPARE(menu.defaultAction()->text(), QStringLiteral("Open"));
 
@@ -289,7 +460,16 @@ class MainWindowTest : public QObject {
     QCOMPARE(tip.size(), 63);
     QVERIFY(tip.startsWith(QStringLiteral("Kalvora 2.1 RC5\nDestination: AAAA")));
 
-    tray.fillMenu(menu);
+    // Refilled as often as things change, the menu keeps one submenu.
+    const auto menusAlive = [] {
+      int count = 0;
+      for (QWidget* widget : QApplication::allWidgets())
+        count += qobject_cast<QMenu*>(widget) ? 1 : 0;
+      return count;
+    };
+    const int menusBefore = menusAlive();
+    for (int i = 0; i < 5; ++i) tray.refreshMenu();
+    QCOMPARE(menusAlive(), menusBefore);
     const QList<QAction*> stations = menu.actions().at(0)->menu()->actions();
     QCOMPARE(stations.size(), 35);
     QVERIFY(stations.at(34)->isChecked());
@@ -299,15 +479,56 @@ class MainWindowTest : public QObject {
     QCOMPARE(engine.settings.standardDestination, 30);
     stations.at(2)->trigger();
     QCOMPARE(engine.settings.standardDestination, 2);
+    QCOMPARE(menu.actions().at(0)->menu()->actions().at(2)->isChecked(), true);
+    QCOMPARE(menu.actions().at(0)->menu()->actions().at(30)->isChecked(), false);
 
     dialogOpen = true;
-    tray.fillMenu(menu);
+    tray.refreshMenu();
     QStringList greyed;
     for (QAction* action : menu.actions())
       if (!action->isSeparator() && !action->isEnabled()) greyed << action->text();
     QCOMPARE(greyed,
              (QStringList{QStringLiteral("Info"), QStringLiteral("Start reading a media manually"),
                           QStringLiteral("Options")}));
+  }
+
+  // A double click toggles the window whatever the tray reports for it; one click does nothing.
+  void trayDoubleClickTogglesTheWindowOnEveryKindOfTray() {
+    constexpr auto T = QSystemTrayIcon::Trigger;
+    constexpr auto D = QSystemTrayIcon::DoubleClick;
+    constexpr auto pause = QSystemTrayIcon::Unknown;  // longer than a double click
+    const struct {
+      const char* tray;
+      std::vector<QSystemTrayIcon::ActivationReason> clicks;
+      int toggles;
+    } cases[] = {
+        {"StatusNotifierItem: two Triggers", {T, T}, 1},
+        {"XEmbed: Trigger, DoubleClick", {T, D}, 1},
+        {"Trigger for each press and a DoubleClick", {T, T, D}, 1},
+        {"DoubleClick alone", {D}, 1},
+        {"one click", {T}, 0},
+        {"two single clicks", {T, pause, T}, 0},
+        {"two double clicks", {T, T, pause, T, D}, 2},
+    };
+    MessageBoxRecorder boxes;
+    QtMainThreadPoster mainThread;
+    GuiPrompts prompts;
+    KalvoraEngine engine(mainThread, prompts);
+    const int interval = QApplication::doubleClickInterval();
+    QApplication::setDoubleClickInterval(1000);
+    for (const auto& c : cases) {
+      KalvoraTray tray(engine, [] { return false; });
+      int toggles = 0;
+      connect(&tray, &KalvoraTray::toggleRequested, this, [&] { ++toggles; });
+      for (QSystemTrayIcon::ActivationReason click : c.clicks) {
+        if (click == pause)
+          QTest::qWait(1200);
+        else
+          Q_EMIT tray.icon().activated(click);
+      }
+      QVERIFY2(toggles == c.toggles, c.tray);
+    }
+    QApplication::setDoubleClickInterval(interval);
   }
 
   void autorunCheckAsksOnlyWhenTheDesktopSettingIsOff() {
@@ -341,6 +562,37 @@ class MainWindowTest : public QObject {
     }
   }
 
+  // A saved position on a screen that is no longer there brings the window back onto one.
+  void aPositionOffEveryScreenIsBroughtBack() {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+      int x, y;
+      bool kept;
+    } cases[] = {{screen.left() + 40, screen.top() + 50, true},
+                 {screen.right() + 4000, screen.bottom() + 3000, false},
+                 {screen.left() - 3000, screen.top() + 20, false}};
+    for (const auto& c : cases) {
+      TempDir work;
+      Configuration config;
+      config.settings.windowX = c.x;
+      config.settings.windowY = c.y;
+      QVERIFY(!saveConfiguration(work.path(), config));
+      MessageBoxRecorder boxes;
+      QtMainThreadPoster mainThread;
+      GuiPrompts prompts;
+      KalvoraEngine engine(mainThread, prompts);
+      CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
+      noAutomountSetting(window);
+      window.initialise();
+      QVERIFY(window.isVisible());
+      if (c.kept)
+        QCOMPARE(window.pos(), QPoint(c.x, c.y));
+      else
+        QVERIFY2(screen.contains(window.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2").arg(window.x()).arg(window.y())));
+    }
+  }
+
   void windowCommands() {
     TempDir work;
     MessageBoxRecorder boxes;
@@ -356,6 +608,11 @@ class MainWindowTest : public QObject {
                                        QStringLiteral("Error: No rules loaded"),
                                        QStringLiteral("Error: No DICOM stations loaded")}));
     boxes.texts.clear();
+    // No tray offscreen: the icon is asked for all the same (a tray may start later), and
+    // the window, shown instead, has a taskbar entry.
+    QVERIFY(window.tray().icon().isVisible());
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowType(), Qt::Window);
 
     // The window's close hides it; "X" too; a second start shows it again.
     window.close();
@@ -375,15 +632,43 @@ class MainWindowTest : public QObject {
     QVERIFY(!window.jobList()->isVisible());
 
     // A medium selection dialog with no optical medium: OK reads the empty root, which
-    // starts nothing.
-    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+    // starts nothing. Meanwhile the tray menu greys what would open a second dialog.
+    const auto optionsInTheTray = [&] { return window.tray().menu().actions().at(4); };
+    QCOMPARE(optionsInTheTray()->text(), QStringLiteral("Options"));
+    QVERIFY(optionsInTheTray()->isEnabled());
+    bool greyedMeanwhile = false;
+    onNextModal([&](QWidget* modal) {
+      greyedMeanwhile = !optionsInTheTray()->isEnabled();
+      static_cast<QDialog*>(modal)->accept();
+    });
     window.runManualStart();
     QVERIFY(!window.dialogOpen());
+    QVERIFY(greyedMeanwhile);
+    QVERIFY(optionsInTheTray()->isEnabled());
     QCOMPARE(engine.jobs().size(), 0);
 
-    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    // Stations changed in the options are in the tray menu once they close.
+    onNextModal([&](QWidget* modal) {
+      engine.stations.Add({"PACS", "AE", "127.0.0.1", 104});
+      static_cast<QDialog*>(modal)->reject();
+    });
     window.runOptions();
     QVERIFY(boxes.texts.isEmpty());
+    QMenu* destinations = window.tray().menu().actions().at(0)->menu();
+    QCOMPARE(destinations->actions().size(), 1);
+    QCOMPARE(destinations->actions().at(0)->text(), QStringLiteral("PACS"));
+
+    // The session manager asks to save (for a checkpoint too): saved, and Kalvora goes on.
+    int exits = 0;
+    connect(&window, &CKalvoraDlg::exitRequested, this, [&] { ++exits; });
+    window.move(150, 160);
+    window.commitSessionData();
+    Configuration saved;
+    QVERIFY(loadConfiguration(work.path(), saved, MissingFile::Skip).messages.empty());
+    QCOMPARE(saved.stations.GetSize(), 1);
+    QCOMPARE(saved.settings.windowX, 150);
+    QCOMPARE(exits, 0);
+    QVERIFY(!window.exiting() && window.isVisible() && window.tray().icon().isVisible());
   }
 };
 

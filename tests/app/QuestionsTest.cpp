@@ -90,6 +90,45 @@ class QuestionsTest : public QObject {
     QVERIFY(!prompts.chooseStation(CStationArray()).has_value());
   }
 
+  // A stop answers the questions of its own kind, open or asked while it runs, and no others.
+  void aStopCancelsTheQuestionsOfItsKindWhileItRuns() {
+    GuiPrompts prompts;
+    std::optional<NewPatientDataAnswer> answer = NewPatientDataAnswer{};
+    auto patient = std::async(std::launch::async, [&] {
+      answer = prompts.askNewPatientData({"P1", "", "", "", "CT"});
+    });
+    bool retry = false;
+    auto association = std::async(std::launch::async, [&] {
+      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?"});
+    });
+    QTRY_VERIFY(shown<CQueryNewPatientIDDlg>() && shown<QMessageBox>("retryQuestion"));
+
+    bool askedDuringTheStop = true;
+    prompts.cancelWhile(GuiPrompts::QuestionKind::NewPatientData, [&] {
+      QVERIFY(finishesSoon(patient));
+      auto again = std::async(std::launch::async, [&] {
+        askedDuringTheStop = prompts.askNewPatientData({"P2", "", "", "", "CT"}).has_value();
+      });
+      QVERIFY(finishesSoon(again));
+    });
+    QVERIFY(!answer.has_value());
+    QVERIFY(!askedDuringTheStop);
+    QTRY_VERIFY(!shown<CQueryNewPatientIDDlg>());
+    QVERIFY(shown<QMessageBox>("retryQuestion") != nullptr);
+    QVERIFY(!prompts.cancelled());
+
+    auto later = std::async(std::launch::async, [&] {
+      answer = prompts.askNewPatientData({"P3", "", "", "", "CT"});
+    });
+    QTRY_VERIFY(shown<CQueryNewPatientIDDlg>() != nullptr);
+    QTest::mouseClick(shown<QMessageBox>("retryQuestion")->button(QMessageBox::Yes),
+                      Qt::LeftButton);
+    QVERIFY(finishesSoon(association));
+    QVERIFY(retry);
+    prompts.cancelAll();
+    QVERIFY(finishesSoon(later));
+  }
+
   void aQuestionNotShownYetIsCancelledToo() {
     // The event loop has ended (or not come round): only the cancel itself releases it.
     GuiPrompts prompts;

@@ -6,6 +6,7 @@
 #include "CliRun.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
+#include "config/ConfigurationLock.h"
 
 namespace {
 
@@ -163,4 +164,44 @@ TEST(ConfigCli, DamagedFileStopsAChangeAndUsageErrorsExitTwo) {
   EXPECT_EQ(runCli(dir.path(), {"config", "set", "noSuchField", "1"}).status, 2);
   EXPECT_EQ(runCli(dir.path(), {"config", "stations"}).status, 2);
   EXPECT_EQ(runCli(dir.path(), {"config", "show", "--workdir", dir / "missing"}).status, 2);
+}
+
+// The tray application writes its own copy of the configuration at exit: while it runs with
+// a folder, a change there would be lost, so none is made. Reading goes on.
+TEST(ConfigCli, ChangesAreRefusedWhileTheTrayApplicationHoldsTheFolder) {
+  TempDir dir;
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "add", "PACS", "AE", "h", "104"}).status, 0);
+  std::vector<std::string> before;
+  for (const std::string& name : kFourFiles) before.push_back(readFileBytes(dir / name));
+  auto tray = std::make_unique<ConfigurationLock>();
+  ASSERT_TRUE(tray->acquire(dir.path(), 0));
+
+  const std::vector<std::string> changes[] = {
+      {"set", "verbose", "1"},     {"stations", "add", "CT", "AE2", "h2", "105"},
+      {"stations", "remove", "0"}, {"rules", "add", "8", "96", "CT", "PACS"},
+      {"filters", "reset"},
+  };
+  for (const std::vector<std::string>& change : changes) {
+    std::vector<std::string> args = {"config", "--workdir", dir.path()};
+    args.insert(args.end(), change.begin(), change.end());
+    const CliResult result = runCli(dir.path(), args);
+    SCOPED_TRACE(change[0] + " " + change[1]);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "Nothing was changed: the tray application (kalvora) runs with the "
+              "working folder " +
+                  dir.path() +
+                  " and writes its own copy of the configuration over it when it "
+                  "exits. Close it first (tray menu Exit), or change the "
+                  "configuration there.\n");
+  }
+  for (size_t i = 0; i < kFourFiles.size(); ++i)
+    EXPECT_EQ(readFileBytes(dir / kFourFiles[i]), before[i]) << kFourFiles[i];
+  EXPECT_EQ(runCli(dir.path(), {"config", "show"}).status, 0);
+  EXPECT_EQ(runCli(dir.path(), {"config", "stations", "list"}).status, 0);
+
+  // Once it has ended, changes go through again (and hold the lock while they save).
+  tray.reset();
+  EXPECT_EQ(runCli(dir.path(), {"config", "set", "verbose", "1"}).status, 0);
+  EXPECT_TRUE(ConfigurationLock().acquire(dir.path(), 0));
 }

@@ -39,6 +39,17 @@ class HelpWindowTest : public QObject {
 
     CHelpDlg installed(nullptr, QStringLiteral("help_rules.txt"));
     QCOMPARE(installed.helpText(), QStringLiteral("installed rules"));
+
+    // Last, the help/ of the source tree above a build folder's program.
+    TempDir source;
+    setHelpFolders(QString::fromStdString(work.path()), QString::fromStdString(data.path()),
+                   QString::fromStdString(source.path()));
+    writeHelp(source.path(), "help_rules.txt", "source rules");
+    writeHelp(source.path(), "help_dicom.txt", "source dicom");
+    QCOMPARE(CHelpDlg(nullptr, QStringLiteral("help_rules.txt")).helpText(),
+             QStringLiteral("installed rules"));
+    QCOMPARE(CHelpDlg(nullptr, QStringLiteral("help_dicom.txt")).helpText(),
+             QStringLiteral("source dicom"));
   }
 
   void missingOrEmptyFiles() {

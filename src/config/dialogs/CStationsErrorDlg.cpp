@@ -1,10 +1,8 @@
 #include "config/dialogs/CStationsErrorDlg.h"
 
-#include <algorithm>
-#include <numeric>
-
 #include "app/DialogFields.h"
 #include "app/MessageBoxes.h"
+#include "config/dialogs/RecordRows.h"
 #include "ui_CStationsErrorDlg.h"
 
 CStationsErrorDlg::CStationsErrorDlg(const CStationArray& stations, QWidget* parent)
@@ -13,16 +11,7 @@ CStationsErrorDlg::CStationsErrorDlg(const CStationArray& stations, QWidget* par
   setTitle(QStringLiteral("Kalvora - No station selected"));
   setHelpFile(QStringLiteral("help_error.txt"));
 
-  // Listed by alias; each entry keeps its station's index.
-  std::vector<int> order(stations.GetSize());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return QString::fromStdString(stations[a].alias)
-               .compare(QString::fromStdString(stations[b].alias), Qt::CaseInsensitive) < 0;
-  });
-  for (int index : order)
-    ui_->stationList->addItem(QString::fromStdString(stations[index].alias), index);
-  ui_->stationList->setCurrentIndex(-1);
+  fillStationChoices(ui_->stationList, stations);
 
   if (stations.GetSize() == 0) {
     ui_->manualChoice->setChecked(true);
@@ -41,13 +30,13 @@ void CStationsErrorDlg::accept() {
   int port = 0;
   if (!readIntegerField(ui_->port, 0, 65000, port)) return;
   if (ui_->definedChoice->isChecked()) {
-    const int entry = ui_->stationList->currentIndex();
-    if (entry < 0) {
+    const int index = selectedStationChoice(ui_->stationList);
+    if (index < 0) {
       MessageBoxes::show(this, QStringLiteral("No station selected. Please, select a station."));
       return;
     }
     choiceKind_ = 0;
-    stationIndex_ = ui_->stationList->itemData(entry).toInt();
+    stationIndex_ = index;
     const CStation& station = stations_[stationIndex_];
     choice_ = {station.aeTitle, station.host, station.port};
   } else {

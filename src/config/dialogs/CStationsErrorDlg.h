@@ -27,7 +27,9 @@ class CStationsErrorDlg : public KalvoraDialog {
 
  private:
   std::unique_ptr<Ui::CStationsErrorDlg> ui_;
-  const CStationArray& stations_;
+  // A copy: the station list may change while the dialog is open (the tray reaches the
+  // options), and the choice must be the station that was shown.
+  const CStationArray stations_;
   int choiceKind_ = 0;
   int stationIndex_ = -1;
   StationChoice choice_;

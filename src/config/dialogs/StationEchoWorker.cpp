@@ -1,55 +1,41 @@
 #include "config/dialogs/StationEchoWorker.h"
 
-#include <QCoreApplication>
-
-#include <thread>
+#include <QMetaObject>
 
 #include "config/AppSettings.h"
 #include "config/CStation.h"
 #include "net/StationEcho.h"
 
-// Shared by the dialog side and the thread; `receiver` is read and cleared only on the
-// GUI thread.
-struct StationEchoWorker::State {
-  std::unique_ptr<StationEcho> echo;
-  StationEchoWorker* receiver = nullptr;
-};
-
 StationEchoWorker::StationEchoWorker(QObject* parent) : QObject(parent) {}
 
 StationEchoWorker::~StationEchoWorker() {
-  if (!state_) return;
-  state_->receiver = nullptr;
-  state_->echo->cut();
+  if (!thread_.joinable()) return;
+  echo_->cut();
+  thread_.join();
 }
 
 void StationEchoWorker::start(const CStation& station, const AppSettings& settings) {
-  if (state_) return;
-  state_ = std::make_shared<State>();
-  state_->receiver = this;
-  state_->echo =
-      std::make_unique<StationEcho>(settings.callingAeTitle, station.aeTitle, station.host,
-                                    station.port, settings.timeoutMs, settings.maxPduSize);
-  std::thread([state = state_] {
+  if (running_ || thread_.joinable()) return;
+  running_ = true;
+  echo_ = std::make_unique<StationEcho>(settings.callingAeTitle, station.aeTitle, station.host,
+                                        station.port, settings.timeoutMs, settings.maxPduSize);
+  thread_ = std::thread([this] {
     EchoResult result;
     try {
-      result = state->echo->run();
+      result = echo_->run();
     } catch (...) {
       result = {false, "The test failed unexpectedly."};
     }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
+    // This object waits for the thread before it goes, so it is there to be posted to; a
+    // report still queued when it goes is dropped with it.
     QMetaObject::invokeMethod(
-        app,
-        [state, result] {
-          if (state->receiver)
-            state->receiver->deliver(result.ok, QString::fromStdString(result.message));
-        },
+        this, [this, result] { deliver(result.ok, QString::fromStdString(result.message)); },
         Qt::QueuedConnection);
-  }).detach();
+  });
 }
 
 void StationEchoWorker::deliver(bool reached, const QString& message) {
-  state_.reset();
+  thread_.join();  // it has posted this, its last act
+  running_ = false;
   Q_EMIT finished(reached, message);
 }

@@ -4,13 +4,15 @@
 #include <QString>
 
 #include <memory>
+#include <thread>
 
 struct AppSettings;
 struct CStation;
+class StationEcho;
 
 // Runs one C-ECHO to a station on a thread of its own and reports on the GUI thread.
-// Destroyed while the echo runs, it cuts the echo and is told nothing more; the thread
-// ends by itself.
+// Destroyed while the echo runs (its dialog closes, the application ends), it cuts the echo
+// and waits for the thread, which then ends at once: nothing outlives the window.
 class StationEchoWorker : public QObject {
   Q_OBJECT
  public:
@@ -19,14 +21,15 @@ class StationEchoWorker : public QObject {
 
   // Calling AE title, time-out and PDU size as the settings give them.
   void start(const CStation& station, const AppSettings& settings);
-  bool running() const { return state_ != nullptr; }
+  bool running() const { return running_; }
 
  Q_SIGNALS:
   void finished(bool reached, const QString& message);
 
  private:
-  struct State;
   void deliver(bool reached, const QString& message);
 
-  std::shared_ptr<State> state_;
+  std::unique_ptr<StationEcho> echo_;
+  std::thread thread_;
+  bool running_ = false;
 };

@@ -53,6 +53,24 @@ class StationChoiceDialogTest : public QObject {
     QCOMPARE(dialog.choice().port, 11112);
   }
 
+  // The options, reached from the tray, may change the list while the choice is open.
+  void theStationChosenIsTheOneShownWhateverHappensToTheList() {
+    CStationArray stations;
+    stations.Add({"b", "AE_B", "host-b", 104});
+    stations.Add({"a", "AE_A", "host-a", 11112});
+    MessageBoxRecorder boxes;
+    CStationsErrorDlg dialog(stations);
+    dialog.show();
+    child<QComboBox>(&dialog, "stationList")->setCurrentIndex(0);  // "a"
+    stations.RemoveAt(1);
+    stations.Add({"c", "AE_C", "host-c", 105});
+    pressOk(&dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.choice().aeTitle, std::string("AE_A"));
+    QCOMPARE(dialog.choice().host, std::string("host-a"));
+    QCOMPARE(dialog.choice().port, 11112);
+  }
+
   void manualConfiguration() {
     CStationArray none;
     MessageBoxRecorder boxes;

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <filesystem>
 
 #include "DialogDriving.h"
 #include "GuiTestRegistry.h"
@@ -20,6 +21,13 @@ void typeStation(QWidget* dialog, const std::string& aeTitle, int port) {
   type(dialog, "aeTitle", QString::fromStdString(aeTitle));
   type(dialog, "address", "127.0.0.1");
   type(dialog, "port", QString::number(port));
+}
+
+int threadsOfThisProcess() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    ++count;
+  return count;
 }
 
 }  // namespace
@@ -90,12 +98,15 @@ class StationTestButtonTest : public QObject {
     auto dialog = std::make_unique<CStationsAddDlg>(stations, settings);
     dialog->show();
     typeStation(dialog.get(), "SILENT", silent.serverPort());
+    const int threadsBefore = threadsOfThisProcess();
     dialog->testStation();
     QVERIFY(dialog->testRunning());
     QTest::qWait(200);
     const auto start = std::chrono::steady_clock::now();
     dialog.reset();
     QVERIFY(std::chrono::steady_clock::now() - start < std::chrono::seconds(5));
+    // The test's thread is gone with the dialog: nothing may outlive the application.
+    QCOMPARE(threadsOfThisProcess(), threadsBefore);
     QTest::qWait(100);  // a late report finds no dialog
   }
 };

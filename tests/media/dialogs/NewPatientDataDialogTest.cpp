@@ -36,6 +36,13 @@ class NewPatientDataDialogTest : public QObject {
       QCOMPARE(dialog.title(), QStringLiteral("Kalvora"));
       QCOMPARE(dialog.helpFile(), QStringLiteral("help_newpatientdata.txt"));
     }
+    // The current data is shown as the file holds it, even beyond what may be typed anew.
+    NewPatientDataQuestion longValues = sampleQuestion("");
+    longValues.patientId = std::string(80, '7');
+    longValues.accessionNumber = std::string(70, 'A');
+    CQueryNewPatientIDDlg dialog(longValues);
+    QCOMPARE(field(&dialog, "currentPatientId")->text().size(), 80);
+    QCOMPARE(field(&dialog, "currentAccessionNumber")->text().size(), 70);
   }
 
   void copyButtonsAndTheAnswer() {
