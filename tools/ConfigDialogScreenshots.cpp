@@ -8,20 +8,20 @@
 
 #include <filesystem>
 
-#include "config/dialogs/CDicomDlg.h"
-#include "config/dialogs/CFiltersAddDlg.h"
-#include "config/dialogs/CFiltersDlg.h"
-#include "config/dialogs/CFiltersEditDlg.h"
-#include "config/dialogs/CFolderBrowser.h"
-#include "config/dialogs/COptionsDlg.h"
-#include "config/dialogs/CPasswordDlg.h"
-#include "config/dialogs/CRulesAddDlg.h"
-#include "config/dialogs/CRulesDlg.h"
-#include "config/dialogs/CRulesEditDlg.h"
-#include "config/dialogs/CStationsAddDlg.h"
-#include "config/dialogs/CStationsDlg.h"
-#include "config/dialogs/CStationsEditDlg.h"
-#include "media/dialogs/CEditAnonymizeDataDlg.h"
+#include "app/config/CDicomDlg.h"
+#include "app/config/CFiltersAddDlg.h"
+#include "app/config/CFiltersDlg.h"
+#include "app/config/CFiltersEditDlg.h"
+#include "app/config/CFolderBrowser.h"
+#include "app/config/COptionsDlg.h"
+#include "app/config/CPasswordDlg.h"
+#include "app/config/CRulesAddDlg.h"
+#include "app/config/CRulesDlg.h"
+#include "app/config/CRulesEditDlg.h"
+#include "app/config/CStationsAddDlg.h"
+#include "app/config/CStationsDlg.h"
+#include "app/config/CStationsEditDlg.h"
+#include "app/media/CEditAnonymizeDataDlg.h"
 
 namespace {
 

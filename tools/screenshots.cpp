@@ -15,18 +15,18 @@
 
 #include "ConfigDialogScreenshots.h"
 #include "SampleMedium.h"
-#include "app/CAboutBox.h"
-#include "app/CKalvoraDlg.h"
-#include "app/CSelectMediaDialog.h"
-#include "app/CStatusDlg.h"
-#include "app/GuiPrompts.h"
-#include "app/QtMainThreadPoster.h"
+#include "app/shell/CAboutBox.h"
+#include "app/shell/CKalvoraDlg.h"
+#include "app/shell/CSelectMediaDialog.h"
+#include "app/shell/CStatusDlg.h"
+#include "app/shell/GuiPrompts.h"
+#include "app/shell/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
-#include "config/dialogs/CStationsErrorDlg.h"
-#include "help/CHelpDlg.h"
-#include "help/HelpFiles.h"
+#include "app/config/CStationsErrorDlg.h"
+#include "app/help/CHelpDlg.h"
+#include "app/help/HelpFiles.h"
 #include "jobs/KalvoraEngine.h"
-#include "media/dialogs/CQueryNewPatientIDDlg.h"
+#include "app/media/CQueryNewPatientIDDlg.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/MessageBoxes.h"
+#include "app/shell/MessageBoxes.h"
 
 // Records every message box while it lives and answers questions with `answer`.
 class MessageBoxRecorder {

@@ -1,7 +1,0 @@
-#include "app/QtMainThreadPoster.h"
-
-#include <QMetaObject>
-
-void QtMainThreadPoster::post(std::function<void()> task) {
-  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-}

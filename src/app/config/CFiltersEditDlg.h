@@ -1,0 +1,17 @@
+#pragma once
+
+#include "config/CFilterArray.h"
+#include "app/config/FilterFieldsDlg.h"
+
+// Replaces the filter at one array index.
+class CFiltersEditDlg : public FilterFieldsDlg {
+  Q_OBJECT
+ public:
+  CFiltersEditDlg(CFilterArray& filters, int index, QWidget* parent = nullptr);
+
+  void accept() override;
+
+ private:
+  CFilterArray& filters_;
+  int index_;
+};

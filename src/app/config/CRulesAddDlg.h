@@ -1,0 +1,16 @@
+#pragma once
+
+#include "config/CRuleArray.h"
+#include "app/config/RuleFieldsDlg.h"
+
+// Appends a rule on a tag that no rule uses yet.
+class CRulesAddDlg : public RuleFieldsDlg {
+  Q_OBJECT
+ public:
+  CRulesAddDlg(CRuleArray& rules, const CStationArray& stations, QWidget* parent = nullptr);
+
+  void accept() override;
+
+ private:
+  CRuleArray& rules_;
+};

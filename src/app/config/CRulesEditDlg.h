@@ -1,0 +1,18 @@
+#pragma once
+
+#include "config/CRuleArray.h"
+#include "app/config/RuleFieldsDlg.h"
+
+// Replaces the rule at one array index.
+class CRulesEditDlg : public RuleFieldsDlg {
+  Q_OBJECT
+ public:
+  CRulesEditDlg(CRuleArray& rules, int index, const CStationArray& stations,
+                QWidget* parent = nullptr);
+
+  void accept() override;
+
+ private:
+  CRuleArray& rules_;
+  int index_;
+};

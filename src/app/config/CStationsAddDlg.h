@@ -1,0 +1,16 @@
+#pragma once
+
+#include "config/CStationArray.h"
+#include "app/config/StationFieldsDlg.h"
+
+// Appends a station whose alias the list does not hold yet.
+class CStationsAddDlg : public StationFieldsDlg {
+  Q_OBJECT
+ public:
+  CStationsAddDlg(CStationArray& stations, const AppSettings& settings, QWidget* parent = nullptr);
+
+  void accept() override;
+
+ private:
+  CStationArray& stations_;
+};

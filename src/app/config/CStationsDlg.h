@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+
+#include "app/shell/KalvoraDialog.h"
+#include "config/AppSettings.h"
+#include "config/CStationArray.h"
+
+namespace Ui {
+class CStationsDlg;
+}
+
+// The DICOM stations, sorted by alias; edits the array in place.
+class CStationsDlg : public KalvoraDialog {
+  Q_OBJECT
+ public:
+  // `settings` gives the station test its calling AE title, time-out and PDU size.
+  CStationsDlg(CStationArray& stations, const AppSettings& settings, QWidget* parent = nullptr);
+  ~CStationsDlg() override;
+
+  void addStation();
+  void editStation();
+  void deleteStation();
+
+ private:
+  void fill();
+
+  std::unique_ptr<Ui::CStationsDlg> ui_;
+  CStationArray& stations_;
+  const AppSettings& settings_;
+};

@@ -1,0 +1,19 @@
+#include "app/config/CStationsEditDlg.h"
+
+#include "config/ConfigValidation.h"
+
+CStationsEditDlg::CStationsEditDlg(CStationArray& stations, int index, const AppSettings& settings,
+                                   QWidget* parent)
+    : StationFieldsDlg(QStringLiteral("Kalvora - Edit a Station"), settings, parent),
+      stations_(stations),
+      index_(index) {
+  showStation(stations_[index_]);
+}
+
+void CStationsEditDlg::accept() {
+  const std::optional<CStation> station = typedStation();
+  if (!station) return;
+  if (const auto message = validateStationEdit(*station)) return refuse(*message);
+  stations_.SetAt(index_, *station);
+  StationFieldsDlg::accept();
+}

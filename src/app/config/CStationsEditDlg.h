@@ -1,0 +1,18 @@
+#pragma once
+
+#include "config/CStationArray.h"
+#include "app/config/StationFieldsDlg.h"
+
+// Replaces the station at one array index.
+class CStationsEditDlg : public StationFieldsDlg {
+  Q_OBJECT
+ public:
+  CStationsEditDlg(CStationArray& stations, int index, const AppSettings& settings,
+                   QWidget* parent = nullptr);
+
+  void accept() override;
+
+ private:
+  CStationArray& stations_;
+  int index_;
+};
