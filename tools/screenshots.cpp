@@ -15,6 +15,10 @@
 
 #include "ConfigDialogScreenshots.h"
 #include "SampleMedium.h"
+#include "app/config/CStationsErrorDlg.h"
+#include "app/help/CHelpDlg.h"
+#include "app/help/HelpFiles.h"
+#include "app/media/CQueryNewPatientIDDlg.h"
 #include "app/shell/CAboutBox.h"
 #include "app/shell/CKalvoraDlg.h"
 #include "app/shell/CSelectMediaDialog.h"
@@ -22,11 +26,7 @@
 #include "app/shell/GuiPrompts.h"
 #include "app/shell/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
-#include "app/config/CStationsErrorDlg.h"
-#include "app/help/CHelpDlg.h"
-#include "app/help/HelpFiles.h"
 #include "jobs/KalvoraEngine.h"
-#include "app/media/CQueryNewPatientIDDlg.h"
 
 namespace fs = std::filesystem;
 

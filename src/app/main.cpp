@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/help/HelpFiles.h"
 #include "app/shell/CKalvoraDlg.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/GuiPrompts.h"
@@ -15,7 +16,6 @@
 #include "app/shell/TerminationSignals.h"
 #include "config/ConfigurationLock.h"
 #include "config/ProductVersion.h"
-#include "app/help/HelpFiles.h"
 #include "jobs/KalvoraEngine.h"
 #include "platform/MediaArrivalWatcher.h"
 #include "platform/OpticalMounts.h"

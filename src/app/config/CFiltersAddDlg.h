@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/CFilterArray.h"
 #include "app/config/FilterFieldsDlg.h"
+#include "config/CFilterArray.h"
 
 // Appends a filter whose extension the list does not hold yet.
 class CFiltersAddDlg : public FilterFieldsDlg {

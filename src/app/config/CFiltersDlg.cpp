@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QMenu>
 
-#include "app/shell/MessageBoxes.h"
 #include "app/config/CFiltersAddDlg.h"
 #include "app/config/CFiltersEditDlg.h"
 #include "app/config/RecordRows.h"
+#include "app/shell/MessageBoxes.h"
 #include "ui_CFiltersDlg.h"
 
 CFiltersDlg::CFiltersDlg(CFilterArray& filters, QWidget* parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/CFilterArray.h"
 #include "app/config/FilterFieldsDlg.h"
+#include "config/CFilterArray.h"
 
 // Replaces the filter at one array index.
 class CFiltersEditDlg : public FilterFieldsDlg {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "app/shell/MessageBoxes.h"
 #include "app/config/CDicomDlg.h"
 #include "app/config/CFiltersDlg.h"
 #include "app/config/CFolderBrowser.h"
@@ -13,8 +12,9 @@
 #include "app/config/CStationsDlg.h"
 #include "app/config/FolderValidation.h"
 #include "app/config/RecordRows.h"
-#include "jobs/JobFolders.h"
 #include "app/media/CEditAnonymizeDataDlg.h"
+#include "app/shell/MessageBoxes.h"
+#include "jobs/JobFolders.h"
 #include "platform/PrivateFolder.h"
 #include "ui_COptionsDlg.h"
 

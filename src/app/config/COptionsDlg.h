@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "app/shell/KalvoraDialog.h"
 #include "app/config/LiveConfiguration.h"
+#include "app/shell/KalvoraDialog.h"
 
 namespace Ui {
 class COptionsDlg;

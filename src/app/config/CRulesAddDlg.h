@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/CRuleArray.h"
 #include "app/config/RuleFieldsDlg.h"
+#include "config/CRuleArray.h"
 
 // Appends a rule on a tag that no rule uses yet.
 class CRulesAddDlg : public RuleFieldsDlg {

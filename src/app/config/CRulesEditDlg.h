@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/CRuleArray.h"
 #include "app/config/RuleFieldsDlg.h"
+#include "config/CRuleArray.h"
 
 // Replaces the rule at one array index.
 class CRulesEditDlg : public RuleFieldsDlg {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/CStationArray.h"
 #include "app/config/StationFieldsDlg.h"
+#include "config/CStationArray.h"
 
 // Appends a station whose alias the list does not hold yet.
 class CStationsAddDlg : public StationFieldsDlg {

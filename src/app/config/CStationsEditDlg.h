@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/CStationArray.h"
 #include "app/config/StationFieldsDlg.h"
+#include "config/CStationArray.h"
 
 // Replaces the station at one array index.
 class CStationsEditDlg : public StationFieldsDlg {

@@ -1,8 +1,8 @@
 #include "app/config/CStationsErrorDlg.h"
 
+#include "app/config/RecordRows.h"
 #include "app/shell/DialogFields.h"
 #include "app/shell/MessageBoxes.h"
-#include "app/config/RecordRows.h"
 #include "ui_CStationsErrorDlg.h"
 
 CStationsErrorDlg::CStationsErrorDlg(const CStationArray& stations, QWidget* parent)

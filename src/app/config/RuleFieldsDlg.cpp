@@ -1,9 +1,9 @@
 #include "app/config/RuleFieldsDlg.h"
 
+#include "app/config/RecordRows.h"
 #include "app/shell/DialogFields.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/ConfigValidation.h"
-#include "app/config/RecordRows.h"
 #include "ui_RuleFields.h"
 
 RuleFieldsDlg::RuleFieldsDlg(const QString& title, const CStationArray& stations, QWidget* parent)

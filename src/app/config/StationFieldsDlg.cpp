@@ -2,10 +2,10 @@
 
 #include <QLabel>
 
+#include "app/config/StationEchoWorker.h"
 #include "app/shell/DialogFields.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/ConfigValidation.h"
-#include "app/config/StationEchoWorker.h"
 #include "ui_StationFields.h"
 
 StationFieldsDlg::StationFieldsDlg(const QString& title, const AppSettings& settings,

@@ -1,8 +1,8 @@
 #include "app/help/CHelpDlg.h"
 
+#include "app/help/HelpFiles.h"
 #include "app/shell/Icons.h"
 #include "config/ProductVersion.h"
-#include "app/help/HelpFiles.h"
 #include "ui_CHelpDlg.h"
 
 CHelpDlg::CHelpDlg(QWidget* parent, const QString& helpFile)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "app/config/COptionsDlg.h"
 #include "app/shell/CAboutBox.h"
 #include "app/shell/CSelectMediaDialog.h"
 #include "app/shell/CStatusDlg.h"
@@ -17,7 +18,6 @@
 #include "app/shell/KalvoraTray.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/ConfigFiles.h"
-#include "app/config/COptionsDlg.h"
 #include "jobs/KalvoraEngine.h"
 #include "ui_CKalvoraDlg.h"
 

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <condition_variable>
 
-#include "config/ProductVersion.h"
 #include "app/config/CStationsErrorDlg.h"
 #include "app/media/CQueryNewPatientIDDlg.h"
+#include "config/ProductVersion.h"
 
 struct GuiPrompts::Question {
   QuestionKind kind = QuestionKind::NewPatientData;

@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "app/shell/DialogTitleBar.h"
 #include "app/help/CHelpDlg.h"
+#include "app/shell/DialogTitleBar.h"
 
 KalvoraDialog::KalvoraDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),

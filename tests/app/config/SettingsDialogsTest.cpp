@@ -6,9 +6,9 @@
 #include "DialogDriving.h"
 #include "GuiTestRegistry.h"
 #include "MessageBoxRecorder.h"
-#include "app/shell/DialogTitleBar.h"
 #include "app/config/CDicomDlg.h"
 #include "app/config/CPasswordDlg.h"
+#include "app/shell/DialogTitleBar.h"
 
 // The password guard and the DICOM options.
 class SettingsDialogsTest : public QObject {

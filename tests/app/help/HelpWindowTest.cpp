@@ -6,10 +6,10 @@
 #include "GuiTestRegistry.h"
 #include "ModalWatcher.h"
 #include "TempDir.h"
-#include "app/shell/DialogTitleBar.h"
-#include "app/shell/KalvoraDialog.h"
 #include "app/help/CHelpDlg.h"
 #include "app/help/HelpFiles.h"
+#include "app/shell/DialogTitleBar.h"
+#include "app/shell/KalvoraDialog.h"
 
 #include <filesystem>
 

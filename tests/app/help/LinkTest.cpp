@@ -3,8 +3,8 @@
 #include "GuiTestRegistry.h"
 #include "MessageBoxRecorder.h"
 #include "TempDir.h"
-#include "app/shell/CAboutBox.h"
 #include "app/help/CLinkStatic.h"
+#include "app/shell/CAboutBox.h"
 
 class LinkTest : public QObject {
   Q_OBJECT

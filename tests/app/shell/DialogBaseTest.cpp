@@ -8,11 +8,11 @@
 #include "MessageBoxRecorder.h"
 #include "ModalWatcher.h"
 #include "TempDir.h"
+#include "app/help/CHelpDlg.h"
+#include "app/help/HelpFiles.h"
 #include "app/shell/DialogFields.h"
 #include "app/shell/DialogTitleBar.h"
 #include "app/shell/KalvoraDialog.h"
-#include "app/help/CHelpDlg.h"
-#include "app/help/HelpFiles.h"
 
 #include <filesystem>
 

@@ -17,6 +17,8 @@
 #include "ModalWatcher.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
+#include "app/config/CStationsErrorDlg.h"
+#include "app/media/CQueryNewPatientIDDlg.h"
 #include "app/shell/CKalvoraDlg.h"
 #include "app/shell/CSelectMediaDialog.h"
 #include "app/shell/CStatusDlg.h"
@@ -24,10 +26,8 @@
 #include "app/shell/KalvoraTray.h"
 #include "app/shell/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
-#include "app/config/CStationsErrorDlg.h"
 #include "jobs/JobJournal.h"
 #include "jobs/KalvoraEngine.h"
-#include "app/media/CQueryNewPatientIDDlg.h"
 
 namespace fs = std::filesystem;
 

@@ -14,16 +14,16 @@
 #include "ModalWatcher.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
+#include "app/config/COptionsDlg.h"
+#include "app/config/CPasswordDlg.h"
+#include "app/config/CStationsDlg.h"
+#include "app/media/CQueryNewPatientIDDlg.h"
 #include "app/shell/CKalvoraDlg.h"
 #include "app/shell/GuiPrompts.h"
 #include "app/shell/KalvoraTray.h"
 #include "app/shell/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
-#include "app/config/COptionsDlg.h"
-#include "app/config/CPasswordDlg.h"
-#include "app/config/CStationsDlg.h"
 #include "jobs/KalvoraEngine.h"
-#include "app/media/CQueryNewPatientIDDlg.h"
 
 namespace fs = std::filesystem;
 

@@ -8,9 +8,9 @@
 
 #include "GuiTestRegistry.h"
 #include "ModalWatcher.h"
-#include "app/shell/GuiPrompts.h"
 #include "app/config/CStationsErrorDlg.h"
 #include "app/media/CQueryNewPatientIDDlg.h"
+#include "app/shell/GuiPrompts.h"
 
 namespace {
 
