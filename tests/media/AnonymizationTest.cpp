@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <map>
 
@@ -174,26 +175,40 @@ TEST(AnonymizationProfileTest, OptionsAgainstTagsPresentAndAbsent) {
        28,
        {}},
   };
-  for (const ProfileCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    DcmDataset dataset;
-    for (const auto& [tag, value] : c.present) dataset.putAndInsertString(tag, value.c_str());
-    AnonymizationProfile profile;
-    initProfile(profile, c.options);
-    std::vector<std::string> failures;
-    const std::string before = todayUtc();
-    EXPECT_EQ(profile.Apply(&dataset, failures), c.anonymized);
-    const std::string after = todayUtc();
-    EXPECT_EQ(static_cast<int>(failures.size()), c.missing);
-    for (const auto& [tag, expected] : c.expected) {
-      const std::string value = valueOf(dataset, tag);
-      if (expected == "<today>") {
-        EXPECT_TRUE(value == before || value == after) << tag << " " << value;
-      } else {
-        EXPECT_EQ(value, expected) << tag;
+  // The date is the UTC one wherever the machine stands: at any hour of the day, the local
+  // date differs from it in one of these two zones (UTC+14 and UTC-12).
+  const char* const savedZone = std::getenv("TZ");
+  const std::string previousZone = savedZone ? savedZone : "";
+  for (const char* zone : {"EAST-14", "WEST+12"}) {
+    setenv("TZ", zone, 1);
+    tzset();
+    for (const ProfileCase& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + " in " + zone);
+      DcmDataset dataset;
+      for (const auto& [tag, value] : c.present) dataset.putAndInsertString(tag, value.c_str());
+      AnonymizationProfile profile;
+      initProfile(profile, c.options);
+      std::vector<std::string> failures;
+      const std::string before = todayUtc();
+      EXPECT_EQ(profile.Apply(&dataset, failures), c.anonymized);
+      const std::string after = todayUtc();
+      EXPECT_EQ(static_cast<int>(failures.size()), c.missing);
+      for (const auto& [tag, expected] : c.expected) {
+        const std::string value = valueOf(dataset, tag);
+        if (expected == "<today>") {
+          EXPECT_TRUE(value == before || value == after) << tag << " " << value;
+        } else {
+          EXPECT_EQ(value, expected) << tag;
+        }
       }
     }
   }
+  if (savedZone) {
+    setenv("TZ", previousZone.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 TEST(AnonymizationProfileTest, FailureLinesNameTheRow) {
