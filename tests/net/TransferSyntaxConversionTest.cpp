@@ -34,7 +34,7 @@ int largestDifference(const std::vector<int>& a, const std::vector<int>& b) {
 }
 
 // Decoded in memory as before a C-STORE: the source's pixels (colours included), every UID
-// as it was.
+// as it was, and a lossy image still marked lossy.
 TEST(TransferSyntaxConversion, EveryKindDecodesToItsSourceWithItsUids) {
   TempDir folder;
   const std::vector<EncodedFixture> fixtures = writeEncodedFixtures(folder.path());
@@ -63,6 +63,9 @@ TEST(TransferSyntaxConversion, EveryKindDecodesToItsSourceWithItsUids) {
     OFString photometric;
     dataset.findAndGetOFString(DCM_PhotometricInterpretation, photometric);
     EXPECT_TRUE(photometric == "RGB" || photometric == "MONOCHROME2") << photometric;
+    OFString lossyFlag;
+    dataset.findAndGetOFString(DCM_LossyImageCompression, lossyFlag);
+    EXPECT_EQ(lossyFlag.c_str(), std::string(fixture.lossy ? "01" : ""));
   }
 }
 

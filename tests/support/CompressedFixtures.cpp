@@ -1,5 +1,6 @@
 #include "CompressedFixtures.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
@@ -131,25 +132,59 @@ std::vector<int> frameSamples(const SourceImage& image, unsigned frame) {
   return {image.samples.begin() + frame * size, image.samples.begin() + (frame + 1) * size};
 }
 
+// How a frame's codestream lies in the pixel items: split over `perFrame` fragments, with
+// a Basic Offset Table that is empty, right, or counted without the item headers.
+enum class OffsetTable { Empty, Right, CountedWrongly };
+struct Fragmenting {
+  unsigned perFrame = 1;
+  OffsetTable table = OffsetTable::Empty;
+};
+
+std::vector<std::string> splitEvenly(std::string bytes, unsigned parts) {
+  if (bytes.size() % 2 != 0) bytes.push_back('\0');
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  for (unsigned p = 1; p <= parts; ++p) {
+    const size_t end = p == parts ? bytes.size() : (bytes.size() * p / parts) & ~size_t(1);
+    pieces.push_back(bytes.substr(start, end - start));
+    start = end;
+  }
+  return pieces;
+}
+
+DcmPixelItem* pixelItem(const std::string& bytes) {
+  auto* item = new DcmPixelItem(DcmTag(DCM_Item, EVR_OB));
+  item->putUint8Array(reinterpret_cast<const Uint8*>(bytes.data()),
+                      static_cast<unsigned long>(bytes.size()));
+  return item;
+}
+
 // Puts codestreams, one per frame, into a copy of `source` as encapsulated pixel data.
 void wrapEncapsulated(const std::string& source, const std::string& path,
                       const std::vector<std::string>& frames, E_TransferSyntax syntax,
-                      const char* photometric) {
+                      const char* photometric, Fragmenting fragmenting = {}) {
   DcmFileFormat file;
   check(file.loadFile(source.c_str()), "cannot load " + source);
   DcmDataset* dataset = file.getDataset();
   delete dataset->remove(DCM_PixelData);
   if (photometric != nullptr)
     dataset->putAndInsertString(DCM_PhotometricInterpretation, photometric);
-  auto* sequence = new DcmPixelSequence(DcmTag(DCM_PixelData, EVR_OB));
-  sequence->insert(new DcmPixelItem(DcmTag(DCM_Item, EVR_OB)));  // empty offset table
-  for (std::string bytes : frames) {
-    if (bytes.size() % 2 != 0) bytes.push_back('\0');
-    auto* item = new DcmPixelItem(DcmTag(DCM_Item, EVR_OB));
-    item->putUint8Array(reinterpret_cast<const Uint8*>(bytes.data()),
-                        static_cast<unsigned long>(bytes.size()));
-    sequence->insert(item);
+  std::vector<std::string> fragments;
+  std::string table;
+  uint32_t offset = 0;
+  for (const std::string& frame : frames) {
+    if (fragmenting.table != OffsetTable::Empty)
+      for (int shift = 0; shift < 32; shift += 8)
+        table.push_back(static_cast<char>(offset >> shift));
+    for (const std::string& piece : splitEvenly(frame, fragmenting.perFrame)) {
+      fragments.push_back(piece);
+      const bool withHeader = fragmenting.table != OffsetTable::CountedWrongly;
+      offset += static_cast<uint32_t>(piece.size() + (withHeader ? 8 : 0));
+    }
   }
+  auto* sequence = new DcmPixelSequence(DcmTag(DCM_PixelData, EVR_OB));
+  sequence->insert(pixelItem(table));
+  for (const std::string& fragment : fragments) sequence->insert(pixelItem(fragment));
   auto* pixelData = new DcmPixelData(DCM_PixelData);
   pixelData->putOriginalRepresentation(syntax, nullptr, sequence);
   dataset->insert(pixelData, OFTrue);
@@ -278,13 +313,14 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
 
   std::vector<EncodedFixture> fixtures;
   const auto add = [&](const std::string& name, E_TransferSyntax syntax, std::vector<int> expected,
-                       int tolerance = 0) {
+                       int tolerance = 0, bool lossy = false) {
     EncodedFixture fixture;
     fixture.name = name;
     fixture.path = folder + "/" + name;
     fixture.syntax = syntax;
     fixture.expectedPixels = std::move(expected);
     fixture.tolerance = tolerance;
+    fixture.lossy = lossy;
     fixtures.push_back(fixture);
     return fixture.path;
   };
@@ -298,12 +334,12 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
 
   // RGB kept as RGB in the JPEG stream (Adobe marker, no transform), lossy and lossless.
   dcmtk("dcmcjpeg", {"+eb", "+cr"}, source(colour),
-        add("JPEG_BASELINE_RGB", EXS_JPEGProcess1, colour.samples, 24));
+        add("JPEG_BASELINE_RGB", EXS_JPEGProcess1, colour.samples, 24, true));
   dcmtk("dcmcjpeg", {"+e1"}, source(colour),
         add("JPEG_LOSSLESS_RGB", EXS_JPEGProcess14SV1, colour.samples));
   // Chroma subsampling blurs the colour edge; false colours would be off by over 170.
   dcmtk("dcmcjpeg", {"+eb"}, source(colour),
-        add("JPEG_BASELINE_YBR", EXS_JPEGProcess1, colour.samples, 64));
+        add("JPEG_BASELINE_YBR", EXS_JPEGProcess1, colour.samples, 64, true));
   dcmtk("dcmcjpls", {}, source(grey16), add("JPEG_LS", EXS_JPEGLSLossless, grey16.samples));
   dcmtk("dcmcrle", {}, source(colour), add("RLE", EXS_RLELossless, colour.samples));
 
@@ -312,14 +348,20 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
     const SourceImage& image;
     bool lossy;
     const char* photometric;
+    Fragmenting fragmenting;
   } jpeg2000[] = {
       // clang-format off
-      {"J2K_LOSSLESS_GREY16",   grey16,   false, nullptr},
-      {"J2K_LOSSY_GREY16",      grey16,   true,  nullptr},
-      {"J2K_LOSSLESS_SIGNED16", signed16, false, nullptr},
-      {"J2K_LOSSLESS_RGB",      colour,   false, "YBR_RCT"},
-      {"J2K_LOSSY_RGB",         colour,   true,  "YBR_ICT"},
-      {"J2K_MULTIFRAME",        frames8,  false, nullptr},
+      {"J2K_LOSSLESS_GREY16",       grey16,   false, nullptr,   {}},
+      {"J2K_LOSSY_GREY16",          grey16,   true,  nullptr,   {}},
+      {"J2K_LOSSLESS_SIGNED16",     signed16, false, nullptr,   {}},
+      {"J2K_LOSSLESS_RGB",          colour,   false, "YBR_RCT", {}},
+      {"J2K_LOSSY_RGB",             colour,   true,  "YBR_ICT", {}},
+      {"J2K_MULTIFRAME",            frames8,  false, nullptr,   {}},
+      // Writers split a frame over several fragments, with or without an offset table.
+      {"J2K_FRAGMENTS",             grey16,   true,  nullptr,   {3, OffsetTable::Empty}},
+      {"J2K_FRAGMENTS_TABLE",       frames8,  false, nullptr,   {3, OffsetTable::Right}},
+      {"J2K_FRAGMENTS_NO_TABLE",    frames8,  false, nullptr,   {2, OffsetTable::Empty}},
+      {"J2K_FRAGMENTS_WRONG_TABLE", frames8,  false, nullptr,   {3, OffsetTable::CountedWrongly}},
       // clang-format on
   };
   for (const auto& row : jpeg2000) {
@@ -328,8 +370,8 @@ std::vector<EncodedFixture> writeEncodedFixtures(const std::string& folder) {
     if (!row.lossy && encoded.decoded != row.image.samples)
       throw std::runtime_error(std::string("OpenJPEG does not give back ") + row.name);
     const E_TransferSyntax syntax = row.lossy ? EXS_JPEG2000 : EXS_JPEG2000LosslessOnly;
-    wrapEncapsulated(source(row.image), add(row.name, syntax, encoded.decoded), encoded.codestreams,
-                     syntax, row.photometric);
+    wrapEncapsulated(source(row.image), add(row.name, syntax, encoded.decoded, 0, row.lossy),
+                     encoded.codestreams, syntax, row.photometric, row.fragmenting);
   }
 
   SourceImage segmentation = greyFrames8();
