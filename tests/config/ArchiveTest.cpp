@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <new>
 #include <sstream>
 
 #include "config/ArchiveError.h"
@@ -38,6 +43,39 @@ ArchiveError::Cause readStringFailure(const std::string& bytes) {
   }
   ADD_FAILURE() << "no archive error";
   return ArchiveError::Cause::Generic;
+}
+
+// Reads one string in a child process whose address space may grow by 256 MiB at most, as
+// under `prlimit --as`: a reader that reserved a damaged length before checking it against
+// the file would fail there with bad_alloc rather than see the end of the file.
+enum class LimitedRead { EndOfFile, OtherArchiveError, OutOfMemory, Read, ChildFailed };
+
+LimitedRead readOneStringUnderAddressLimit(const std::string& bytes) {
+  const pid_t child = fork();
+  if (child == 0) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (256u << 20);
+    const rlimit addressSpace{limit, limit};
+    if (pages <= 0 || setrlimit(RLIMIT_AS, &addressSpace) != 0) _exit(10);
+    try {
+      readOneString(bytes);
+      _exit(static_cast<int>(LimitedRead::Read));
+    } catch (const ArchiveError& error) {
+      _exit(static_cast<int>(error.cause() == ArchiveError::Cause::EndOfFile
+                                 ? LimitedRead::EndOfFile
+                                 : LimitedRead::OtherArchiveError));
+    } catch (const std::bad_alloc&) {
+      _exit(static_cast<int>(LimitedRead::OutOfMemory));
+    } catch (...) {
+    }
+    _exit(10);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) > static_cast<int>(LimitedRead::ChildFailed))
+    return LimitedRead::ChildFailed;
+  return static_cast<LimitedRead>(WEXITSTATUS(status));
 }
 
 std::string prefixOf(std::size_t length) {
@@ -164,4 +202,25 @@ TEST(Archive, ShortOrImpossibleInputFailsWithTheRightCause) {
   EXPECT_EQ(readStringFailure(
                 hexBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x80, 0, 0, 0, 0})),
             Cause::Generic);
+}
+
+// A damaged length is checked against the bytes left before anything is reserved for it.
+TEST(Archive, DamagedLengthsReserveNothingUnderAnAddressSpaceLimit) {
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"4-byte length of 2 GiB - 2", hexBytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0x7F, 'a'})},
+      {"8-byte length of 2 GiB - 1", hexBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                               0xFF, 0x7F, 0, 0, 0, 0, 'a'})},
+      {"wide, 4 GiB", hexBytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                0xFF, 0xFF, 0xFF, 0x7F, 0,    0,    0,    0,    'a',  0})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(readOneStringUnderAddressLimit(c.bytes), LimitedRead::EndOfFile);
+  }
+  // The limit leaves room for what a real string needs.
+  EXPECT_EQ(readOneStringUnderAddressLimit(prefixOf(300) + std::string(300, 'x')),
+            LimitedRead::Read);
 }
