@@ -13,12 +13,14 @@
 #include "CompressedFixtures.h"
 #include "DicomFixtures.h"
 #include "SendJobHarness.h"
+#include "StatusStation.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 #include "config/AppSettings.h"
 #include "net/CodecRegistration.h"
 #include "net/FileTransfer.h"
 #include "net/StationEcho.h"
+#include "net/StoreResponseStatus.h"
 #include "net/StoreScu.h"
 
 namespace fs = std::filesystem;
@@ -302,6 +304,38 @@ TEST(StoreScu, FailureStatusFromTheStationIsAFailedFile) {
   }
   EXPECT_EQ(run.last().filesSent, 0);
   EXPECT_EQ(run.last().filesRemaining, 2);
+}
+
+// A station that stores a file but warns (data coerced, elements dropped) has the file: it
+// counts as sent, the warning goes with its report, and nothing is left for a resend. A
+// refusal is a failed file.
+TEST(StoreScu, WarningStatusesCountAsSentAndRefusalsAsFailed) {
+  const struct {
+    Uint16 status;
+    bool stored;
+  } cases[] = {{0xB000, true}, {0xB006, true}, {0xB007, true}, {0xC000, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(describeStoreStatus(c.status));
+    TempDir job;
+    const std::vector<std::string> images = writeImages(job, 2);
+    StatusStation station(c.status);
+    ScriptedPrompts prompts;
+
+    const SendRun run = runSendJob(loopbackParams(job.path(), station.port()), prompts);
+
+    EXPECT_EQ(station.receivedInstances().size(), 2u);
+    EXPECT_EQ(run.count(FileSent), c.stored ? 2 : 0);
+    EXPECT_EQ(run.count(FileFailed), c.stored ? 0 : 2);
+    EXPECT_EQ(run.last().filesSent, c.stored ? 2 : 0);
+    EXPECT_EQ(run.last().filesRemaining, c.stored ? 0 : 2);
+    for (const SendProgress& report : run.reports) {
+      if (report.event == FileSent) {
+        EXPECT_EQ(report.warning, "Stored with warning " + describeStoreStatus(c.status));
+      }
+    }
+    for (const std::string& message : run.messages(FileFailed))
+      EXPECT_TRUE(contains(message, "status 0xC000")) << message;
+  }
 }
 
 namespace {
