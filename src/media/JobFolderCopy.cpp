@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,8 @@
 #include "workers/JobFolderEntries.h"
 
 namespace {
+
+std::atomic<bool> namelessCopiesAllowed{true};
 
 OFCondition systemError(int error) { return makeOFCondition(0, 0, OF_error, std::strerror(error)); }
 
@@ -120,9 +123,11 @@ int CopyTarget::publish(const std::string& name, unsigned firstSuffix, unsigned*
   }
 }
 
+void AllowNamelessCopies(bool allowed) { namelessCopiesAllowed = allowed; }
+
 CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error) {
   // Nameless until whole; publishing it needs /proc to reach the descriptor.
-  if (access("/proc/self/fd", X_OK) == 0) {
+  if (namelessCopiesAllowed && access("/proc/self/fd", X_OK) == 0) {
     const int fd = open(jobFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) return CopyTarget(jobFolder, fd, "");
     if (errno != EOPNOTSUPP && errno != EISDIR) {

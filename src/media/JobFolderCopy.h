@@ -41,6 +41,11 @@ class CopyTarget {
   int fd_ = -1;
 };
 
+// Copies start nameless (O_TMPFILE) where the file system allows it. Off, they take the way
+// of file systems that do not (NFS, SMB, vfat): a hidden part file, named once whole. Only
+// tests turn it off, to run that way on any file system.
+void AllowNamelessCopies(bool allowed);
+
 // Opens a new copy in `jobFolder`. When nothing could be created, the target is not claimed
 // and `error` says why.
 CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error);
