@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 
 #include "DicomFixtures.h"
@@ -19,16 +20,18 @@ namespace fs = std::filesystem;
 namespace {
 
 // Another local user who can write the job folder: each new file there is replaced, as
-// soon as it appears, by a link into the attacker's own folder.
+// soon as it appears, by a link into the attacker's own folder. The link is made aside and
+// renamed over the file, so the name is never missing, even when the process is killed.
 class SwappingProcess {
  public:
-  SwappingProcess(const std::string& jobFolder, const std::string& loot) {
+  SwappingProcess(const std::string& jobFolder, const std::string& loot,
+                  const std::string& scratch) {
     int ready[2];
     if (pipe(ready) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       close(ready[0]);
-      run(jobFolder.c_str(), loot.c_str(), ready[1]);
+      run(jobFolder.c_str(), loot.c_str(), scratch.c_str(), ready[1]);
     }
     close(ready[1]);
     char byte;
@@ -44,7 +47,8 @@ class SwappingProcess {
 
  private:
   // Only system calls from here on: the test process has threads.
-  [[noreturn]] static void run(const char* folder, const char* loot, int ready) {
+  [[noreturn]] static void run(const char* folder, const char* loot, const char* scratch,
+                               int ready) {
     const int watch = inotify_init();
     if (watch < 0 || inotify_add_watch(watch, folder, IN_CREATE) < 0) _exit(1);
     if (write(ready, "x", 1) != 1) _exit(1);
@@ -56,9 +60,11 @@ class SwappingProcess {
         const auto* event = reinterpret_cast<const inotify_event*>(events + at);
         char name[PATH_MAX];
         char link[PATH_MAX];
-        if (event->len > 0 && join(name, folder, event->name) && join(link, loot, event->name)) {
-          unlink(name);
-          symlink(link, name);
+        char aside[PATH_MAX];
+        if (event->len > 0 && join(name, folder, event->name) && join(link, loot, event->name) &&
+            join(aside, scratch, event->name)) {
+          symlink(link, aside);
+          rename(aside, name);
         }
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
       }
@@ -84,30 +90,67 @@ std::error_code& ec() {
 
 }  // namespace
 
+std::string sopInstanceOf(const std::string& path) {
+  DcmFileFormat file;
+  OFString uid;
+  if (file.loadFile(path.c_str()).bad()) return "<not whole>";
+  file.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, uid);
+  return uid.c_str();
+}
+
 TEST(CopySwapRace, NoCopyReachesAFileSwappedInByAnotherProcess) {
   TempDir root;
   const std::string medium = root / "medium";
   const std::string job = root / "job";
   const std::string loot = root / "loot";
-  for (const std::string& folder : {medium, job, loot}) fs::create_directories(folder);
+  const std::string scratch = root / "scratch";
+  for (const std::string& folder : {medium, job, loot, scratch}) fs::create_directories(folder);
   constexpr int kFiles = 400;
   for (int i = 0; i < kFiles; ++i) writeFixtureImage(medium + "/IM" + std::to_string(i));
 
   std::vector<ScanProgress> reports;
   {
-    SwappingProcess attacker(job, loot);
+    SwappingProcess attacker(job, loot, scratch);
     ScriptedPrompts prompts;
     reports = runScan(plainRequest(medium, job), prompts);
   }
 
   EXPECT_TRUE(fs::is_empty(loot)) << "patient data reached the other process";
-  // Every copy went into the file that was claimed for it: none is left empty or partial.
-  int whole = 0;
-  for (const auto& entry : fs::directory_iterator(job)) {
-    if (!entry.is_regular_file(ec()) || entry.is_symlink(ec())) continue;
-    DcmFileFormat copy;
-    EXPECT_TRUE(copy.loadFile(entry.path().c_str()).good()) << entry.path();
-    ++whole;
+  // Every file is accounted for once. A copy counted as saved is whole under its name, or
+  // the other process swapped it after it was counted: the name is then its link, which the
+  // send refuses. A copy found replaced is not counted. No other file is there.
+  int saved = 0;
+  int swappedAfterCounting = 0;
+  int refused = 0;
+  for (const ScanProgress& report : reports) {
+    const std::string entry = job + "/" + report.fileName;
+    if (report.event == ScanEvent::FileCopied) {
+      ++saved;
+      if (fs::is_symlink(entry)) {
+        ++swappedAfterCounting;
+      } else {
+        EXPECT_EQ(sopInstanceOf(entry), sopInstanceOf(medium + "/" + report.fileName)) << entry;
+      }
+    } else if (report.event == ScanEvent::FileNotCopied) {
+      ++refused;
+      EXPECT_EQ(report.message, "The copy was replaced in the job folder");
+      EXPECT_TRUE(fs::is_symlink(entry)) << entry;
+    } else if (report.event != ScanEvent::ScanStarted && report.event != ScanEvent::ScanFinished) {
+      ADD_FAILURE() << "unexpected report for " << report.fileName << ": " << report.message;
+    }
   }
-  EXPECT_LE(whole, reports.back().filesSaved);
+  EXPECT_EQ(saved + refused, kFiles);
+  EXPECT_EQ(saved, reports.back().filesSaved);
+  int whole = 0;
+  int links = 0;
+  for (const auto& entry : fs::directory_iterator(job)) {
+    if (entry.path().filename().string().rfind(".kalvora-", 0) == 0) continue;
+    if (entry.is_symlink(ec())) {
+      ++links;
+    } else {
+      ++whole;
+    }
+  }
+  EXPECT_EQ(whole, saved - swappedAfterCounting);
+  EXPECT_EQ(links, refused + swappedAfterCounting);
 }
