@@ -1,12 +1,16 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -83,12 +87,45 @@ class SwappingProcess {
   pid_t pid_ = -1;
 };
 
+// While set, every copy in this folder is swapped for a link into the loot at the worst
+// moment: after it got its name, when its writer looks at the name again (see lstat below).
+struct ArmedSwap {
+  std::string folder;
+  std::string loot;
+  std::string scratch;
+};
+std::atomic<const ArmedSwap*> armedSwap{nullptr};
+std::atomic<int> swapsMade{0};
+
+void swapIfArmed(const char* path) {
+  const ArmedSwap* swap = armedSwap.load();
+  if (swap == nullptr) return;
+  const std::string entry = path;
+  if (entry.rfind(swap->folder + "/", 0) != 0) return;
+  struct stat status {};
+  if (fstatat(AT_FDCWD, path, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
+    return;
+  const std::string name = entry.substr(swap->folder.size() + 1);
+  const std::string aside = swap->scratch + "/" + name;
+  if (symlink((swap->loot + "/" + name).c_str(), aside.c_str()) == 0 &&
+      rename(aside.c_str(), path) == 0)
+    ++swapsMade;
+}
+
 std::error_code& ec() {
   static std::error_code ignored;
   return ignored;
 }
 
 }  // namespace
+
+// The writer of a copy checks with lstat that its name still names the file it wrote. In
+// this program lstat first lets the armed swap happen: the race lost every time, on any
+// machine. Unarmed, it is the system's lstat.
+extern "C" int lstat(const char* __restrict path, struct stat* __restrict status) noexcept {
+  swapIfArmed(path);
+  return fstatat(AT_FDCWD, path, status, AT_SYMLINK_NOFOLLOW);
+}
 
 std::string sopInstanceOf(const std::string& path) {
   DcmFileFormat file;
@@ -153,4 +190,31 @@ TEST(CopySwapRace, NoCopyReachesAFileSwappedInByAnotherProcess) {
   }
   EXPECT_EQ(whole, saved - swappedAfterCounting);
   EXPECT_EQ(links, refused + swappedAfterCounting);
+}
+
+TEST(CopySwapRace, ACopySwappedRightAfterItsNamingIsNeverCountedAsSaved) {
+  TempDir root;
+  const ArmedSwap swap{root / "job", root / "loot", root / "scratch"};
+  for (const std::string& folder : {root / "medium", swap.folder, swap.loot, swap.scratch})
+    fs::create_directories(folder);
+  constexpr int kFiles = 5;
+  for (int i = 0; i < kFiles; ++i) writeFixtureImage(root / ("medium/IM" + std::to_string(i)));
+
+  swapsMade = 0;
+  armedSwap = &swap;
+  ScriptedPrompts prompts;
+  const std::vector<ScanProgress> reports =
+      runScan(plainRequest(root / "medium", swap.folder), prompts);
+  armedSwap = nullptr;
+
+  ASSERT_EQ(swapsMade, kFiles) << "the copies' names were not looked at again";
+  EXPECT_TRUE(fs::is_empty(swap.loot));
+  EXPECT_EQ(reports.back().filesSaved, 0);
+  int refused = 0;
+  for (const ScanProgress& report : reports) {
+    if (report.event != ScanEvent::FileNotCopied) continue;
+    ++refused;
+    EXPECT_EQ(report.message, "The copy was replaced in the job folder");
+  }
+  EXPECT_EQ(refused, kFiles);
 }
