@@ -50,6 +50,12 @@ ArchiveError::Cause readStringFailure(const std::string& bytes) {
 // the file would fail there with bad_alloc rather than see the end of the file.
 enum class LimitedRead { EndOfFile, OtherArchiveError, OutOfMemory, Read, ChildFailed };
 
+void PrintTo(LimitedRead outcome, std::ostream* out) {
+  const char* const names[] = {"end of file", "another archive error", "out of memory",
+                               "read whole", "child failed"};
+  *out << names[static_cast<int>(outcome)];
+}
+
 LimitedRead readOneStringUnderAddressLimit(const std::string& bytes) {
   const pid_t child = fork();
   if (child == 0) {

@@ -376,6 +376,23 @@ TEST_F(MediaScanTest, FailedWriteIsReportedAndLeavesNothing) {
   EXPECT_EQ(reports.back().event, ScanEvent::ScanFinished);
 }
 
+// Root writes into any folder: scripts/test runs this once more as an ordinary user.
+TEST_F(MediaScanTest, AWriteTheFolderRefusesGivesItsRealCauseAsUnprivilegedUser) {
+  if (geteuid() == 0) GTEST_SKIP() << "root can write into any folder";
+  image("IM1");
+  chmod(job().c_str(), 0500);
+  const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+  chmod(job().c_str(), 0700);
+  ASSERT_EQ(fileEvents(reports), (Events{{ScanEvent::FileNotCopied, "IM1"}}));
+  for (const ScanProgress& report : reports) {
+    if (report.event == ScanEvent::FileNotCopied) {
+      EXPECT_EQ(report.message, "Permission denied");
+    }
+  }
+  EXPECT_EQ(reports.back().filesSaved, 0);
+  EXPECT_TRUE(fs::is_empty(job()));
+}
+
 TEST_F(MediaScanTest, AnonymizedIdsPerPatientOnTheMedium) {
   for (int i = 1; i <= 10; ++i) {
     image("S" + std::to_string(i) + "/IM" + std::to_string(i), patient("P" + std::to_string(i)));
