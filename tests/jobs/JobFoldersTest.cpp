@@ -224,7 +224,7 @@ TEST(JobFoldersTest, ATemporaryFolderOthersCouldChangeIsRefused) {
   });
 }
 
-TEST(JobFoldersTest, ATemporaryFolderOfAnotherUserIsRefused) {
+TEST(JobFoldersTest, ATemporaryFolderOfAnotherUserIsRefusedAsAnyUser) {
   if (geteuid() != 0) {
     // An ordinary user finds another user's folders everywhere: the system's own.
     const JobFolder made = CreateJobFolder("/etc");
