@@ -26,20 +26,21 @@ extern const char kFiltersFileName[];   // filters.dat
 extern const char kRulesFileName[];     // rules.dat
 extern const char kStationsFileName[];  // stations.dat
 
+// What the single-file loads do with a file that is not there. Nothing ever creates a
+// configuration file except a save, which always writes its full form.
 enum class MissingFile {
-  CreateEmpty,  // as the application starts: create it empty, then fail as an empty file
-  ReadAsEmpty,  // the same message, but nothing is created (for read-only callers)
-  Skip,         // nothing loaded, nothing created, no message
+  ReadAsEmpty,  // its "Error: No ... loaded" message, as an archive that ends at once
+  Skip,         // nothing loaded, no message
 };
 
 std::optional<std::string> loadSettings(const std::string& workDir, AppSettings& settings,
-                                        MissingFile missing = MissingFile::CreateEmpty);
+                                        MissingFile missing = MissingFile::ReadAsEmpty);
 std::optional<std::string> loadFilters(const std::string& workDir, CFilterArray& filters,
-                                       MissingFile missing = MissingFile::CreateEmpty);
+                                       MissingFile missing = MissingFile::ReadAsEmpty);
 std::optional<std::string> loadRules(const std::string& workDir, CRuleArray& rules,
-                                     MissingFile missing = MissingFile::CreateEmpty);
+                                     MissingFile missing = MissingFile::ReadAsEmpty);
 std::optional<std::string> loadStations(const std::string& workDir, CStationArray& stations,
-                                        MissingFile missing = MissingFile::CreateEmpty);
+                                        MissingFile missing = MissingFile::ReadAsEmpty);
 
 std::optional<std::string> saveSettings(const std::string& workDir, const AppSettings& settings);
 std::optional<std::string> saveFilters(const std::string& workDir, const CFilterArray& filters);
@@ -63,7 +64,7 @@ bool configurationSaved(const std::string& workDir);
 // Loads settings, filters, rules and stations in that order into `config` (which the
 // caller has defaulted).
 ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config,
-                                   MissingFile missing = MissingFile::CreateEmpty);
+                                   MissingFile missing = MissingFile::ReadAsEmpty);
 
 // Saves in the same order and stops at the first failure, whose message it returns;
 // the files after it are not written.

@@ -48,6 +48,9 @@ TEST(ConfigCli, ShowOnAFreshFolderPrintsTheDefaultsAndCreatesNothing) {
   EXPECT_EQ(shown["settings"]["callingAeTitle"], "KALVORA");
   EXPECT_EQ(shown["settings"]["standardDestination"], -1);
   EXPECT_EQ(shown["stations"], nlohmann::json::array());
+  // The filter is on by default, so the default list comes with it: a viewer program on a
+  // medium is not taken for a patient's file.
+  EXPECT_EQ(shown["filters"].size(), 14u);
 }
 
 TEST(ConfigCli, AFileMissingBesideSavedOnesIsStillReported) {
@@ -88,6 +91,7 @@ TEST(ConfigCli, ChangesWriteTheExactFileFormat) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(filesIn(dir.path()), kFourFiles);
+  writeFileBytes(dir / "filters.dat", std::string(4, '\0'));  // an empty list, not the defaults
   EXPECT_EQ(runCli(dir.path(), {"config", "rules", "add", "8", "96", "CT", "PACS"}).status, 0);
   EXPECT_EQ(runCli(dir.path(), {"config", "filters", "add", ".exe", "applications"}).status, 0);
   EXPECT_EQ(runCli(dir.path(), {"config", "filters", "add", ".zip", "ZIP archive"}).status, 0);
@@ -204,4 +208,34 @@ TEST(ConfigCli, ChangesAreRefusedWhileTheTrayApplicationHoldsTheFolder) {
   tray.reset();
   EXPECT_EQ(runCli(dir.path(), {"config", "set", "verbose", "1"}).status, 0);
   EXPECT_TRUE(ConfigurationLock().acquire(dir.path(), 0));
+}
+
+TEST(ConfigCli, RemovingAStationKeepsTheStandardDestinationOnItsStation) {
+  struct Case {
+    const char* removed;
+    int standardAfter;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"0", 1, ""},
+      {"2", -1,
+       "The deleted station 'C' was the standard destination: no station is the standard "
+       "destination now.\n"},
+      {"3", 2, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.removed);
+    TempDir dir;
+    for (const char* alias : {"A", "B", "C", "D"})
+      ASSERT_EQ(runCli(dir.path(), {"config", "stations", "add", alias, "AE", "h", "104"}).status,
+                0);
+    ASSERT_EQ(runCli(dir.path(), {"config", "set", "standardDestination", "2"}).status, 0);
+    const CliResult removed = runCli(dir.path(), {"config", "stations", "remove", c.removed});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_EQ(removed.out, c.out);
+    const nlohmann::json shown =
+        nlohmann::json::parse(runCli(dir.path(), {"config", "show", "--json"}).out);
+    EXPECT_EQ(shown["settings"]["standardDestination"], c.standardAfter);
+    if (c.standardAfter >= 0) EXPECT_EQ(shown["stations"][c.standardAfter]["alias"], "C");
+  }
 }

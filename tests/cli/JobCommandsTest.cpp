@@ -160,6 +160,9 @@ TEST_F(JobCommands, ADamagedConfigurationStopsEveryCommandBeforeAnythingIsReadOr
   const Case cases[] = {
       {"truncated config.dat",
        [&] { writeFileBytes(dir / "work/config.dat", settings.substr(0, settings.size() / 2)); }},
+      // Not a first start while the other files are there: anonymization may have been on.
+      {"empty config.dat", [&] { writeFileBytes(dir / "work/config.dat", ""); }},
+      {"config.dat missing", [&] { fs::remove(dir / "work/config.dat"); }},
       {"config.dat a FIFO",
        [&] {
          fs::remove(dir / "work/config.dat");
@@ -171,7 +174,8 @@ TEST_F(JobCommands, ADamagedConfigurationStopsEveryCommandBeforeAnythingIsReadOr
     c.damage();
     const CliResult imported = kalvora({"import", dir / "medium"});
     EXPECT_EQ(imported.status, 2);
-    EXPECT_NE(imported.err.find("config.dat could not be read completely"), std::string::npos)
+    EXPECT_NE(imported.err.find("config.dat is missing, empty or could not be read completely"),
+              std::string::npos)
         << imported.err;
     EXPECT_FALSE(fs::exists(dir / "jobs"));  // the medium was not read
     EXPECT_EQ(kalvora({"send", dir / "kept"}).status, 2);

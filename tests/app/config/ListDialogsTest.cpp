@@ -91,6 +91,32 @@ class ListDialogsTest : public QObject {
     QCOMPARE(stations.GetSize(), 2);
   }
 
+  void deletingAStationKeepsTheStandardDestinationOnItsStation() {
+    struct Case {
+      int deletedRow;  // rows sort by alias, as the array does here
+      int standardAfter;
+      bool told;
+    };
+    const Case cases[] = {{0, 1, false}, {2, -1, true}, {3, 2, false}};
+    for (const Case& c : cases) {
+      AppSettings settings;
+      settings.standardDestination = 2;
+      CStationArray stations;
+      for (const char* alias : {"A", "B", "C", "D"}) stations.Add({alias, "AE", "h", 104});
+      CStationsDlg dialog(stations, settings);
+      MessageBoxRecorder boxes;
+      markRow(control<QTreeWidget>(&dialog, "stationList"), c.deletedRow);
+      dialog.deleteStation();
+      QCOMPARE(settings.standardDestination, c.standardAfter);
+      if (c.standardAfter >= 0) QCOMPARE(stations[c.standardAfter].alias, std::string("C"));
+      QCOMPARE(boxes.texts,
+               c.told ? QStringList{QStringLiteral(
+                            "The deleted station 'C' was the standard destination: no station "
+                            "is the standard destination now.")}
+                      : QStringList{});
+    }
+  }
+
   void stationAddAndEditAcceptOrRefuseAsTyped() {
     struct Case {
       bool add;
