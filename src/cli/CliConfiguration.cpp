@@ -24,8 +24,7 @@ bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
   for (const std::string& name : loaded.damagedFiles) names += (names.empty() ? "" : ", ") + name;
   std::cerr << "Nothing was read or sent: " << names
             << " is missing, empty or could not be read completely, and the defaults in its "
-               "place might send patient data unanonymized or to another station. Restore it "
-               "(a damaged file's bytes are kept beside it as NAME.damaged-TIME), or remove "
-               "all four files to start from the defaults.\n";
+               "place might send patient data unanonymized or to another station. Restore it, "
+               "or remove all four configuration files to start from the defaults.\n";
   return false;
 }

@@ -48,12 +48,15 @@ std::optional<std::string> saveRules(const std::string& workDir, const CRuleArra
 std::optional<std::string> saveStations(const std::string& workDir, const CStationArray& stations);
 
 struct ConfigLoadResult {
+  // None of the four files was there: the defaults and the default filter list stand,
+  // without any message, and the first save writes all four.
+  bool firstStart = false;
   // One per file that failed, in load order.
   std::vector<std::string> messages;
-  // Names (config.dat ...) of the files that exist but could not be read completely: not
-  // regular, unreadable, or ending early or damaged. Missing and empty files are a fresh
-  // start and are not listed. Working on with such a configuration may be working with
-  // defaults the user had changed (anonymization off, other stations).
+  // Names (config.dat ...) of the files that could not be read completely: missing while
+  // others exist, empty, not regular, unreadable, or ending early or damaged. Working on
+  // with such a configuration may be working with defaults the user had changed
+  // (anonymization off, other stations).
   std::vector<std::string> damagedFiles;
 };
 
@@ -61,10 +64,12 @@ struct ConfigLoadResult {
 // is a first start, whose defaults are no error.
 bool configurationSaved(const std::string& workDir);
 
+// The configuration of a first start: the defaults and the default filter list.
+Configuration firstStartConfiguration();
+
 // Loads settings, filters, rules and stations in that order into `config` (which the
-// caller has defaulted).
-ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config,
-                                   MissingFile missing = MissingFile::ReadAsEmpty);
+// caller has defaulted); a first start gives firstStartConfiguration() instead.
+ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config);
 
 // Saves in the same order and stops at the first failure, whose message it returns;
 // the files after it are not written.

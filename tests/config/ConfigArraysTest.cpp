@@ -28,10 +28,10 @@ TEST(StationArray, RemovingAStationKeepsTheStandardDestinationOnItsStation) {
     bool told;
   };
   const Case cases[] = {
-      {2, 0, 1, false},  // a station before it: follows its station down
-      {2, 1, 1, false},  {2, 2, -1, true},  // its own station: none, and said so
-      {2, 3, 2, false},  // a station after it: unchanged
-      {0, 0, -1, true},  {-1, 0, -1, false}, {3, 3, -1, true},
+      {2, 0, 1, false},                    // a station before it: follows its station down
+      {2, 1, 1, false}, {2, 2, -1, true},  // its own station: none, and said so
+      {2, 3, 2, false},                    // a station after it: unchanged
+      {0, 0, -1, true}, {-1, 0, -1, false}, {3, 3, -1, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.standard) + " remove " + std::to_string(c.removed));
@@ -42,12 +42,15 @@ TEST(StationArray, RemovingAStationKeepsTheStandardDestinationOnItsStation) {
     const std::optional<std::string> told = stations.removeStation(c.removed, standard);
     EXPECT_EQ(standard, c.standardAfter);
     EXPECT_EQ(stations.GetSize(), 3);
-    if (c.standardAfter >= 0) EXPECT_EQ(stations[standard].alias, standardAlias);
+    if (c.standardAfter >= 0) {
+      EXPECT_EQ(stations[standard].alias, standardAlias);
+    }
     ASSERT_EQ(told.has_value(), c.told);
-    if (told)
+    if (told) {
       EXPECT_EQ(*told, "The deleted station '" + standardAlias +
                            "' was the standard destination: no station is the standard "
                            "destination now.");
+    }
   }
 }
 
