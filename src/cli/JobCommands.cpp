@@ -227,7 +227,6 @@ int runImport(const std::string& source, const JobOptions& o) {
   const bool ended = runUntilJobEnds(engine, mainThread, prompts, jobFolder);
   std::string note;
   // A folder left behind holds patients' copies that did not go where they were meant to.
-  // (A failed send's folder is named on each station's line.)
   if (ended && folderLeft(engine, jobFolder)) {
     const int index = engine.jobs().FindJob(jobFolder);
     const bool failed =
@@ -237,7 +236,10 @@ int runImport(const std::string& source, const JobOptions& o) {
     else if (!runner.anySendFinished())
       note = "Nothing was sent; the job folder is kept: " + jobFolder +
              "\nSend it with: kalvora-cli jobs send " + jobFolder + " --to ALIAS";
-    else if (!failed)
+    else if (failed)
+      note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
+             "\nSend it again with: kalvora-cli jobs send " + jobFolder;
+    else
       note = "Nothing was sent; the job folder is kept: " + jobFolder +
              "\nSend it with: kalvora-cli jobs send " + jobFolder;
   }

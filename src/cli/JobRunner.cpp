@@ -119,8 +119,11 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
     std::cout << "0 DICOM files found; " << notDicom_
               << (notDicom_ == 1 ? " file is" : " files are") << " not DICOM"
               << (engine_.settings.verbose ? "" : " (--verbose lists them)") << "\n";
-  printSendSummary(folderFate(jobFolder, index));
-  if (!note.empty()) std::cout << withDisplayedPath(note, jobFolder) << "\n";
+  const std::string fate = folderFate(jobFolder, index);
+  printSendSummary(fate);
+  // Where the stations' lines tell the folder's fate, the note would say it twice.
+  if (!note.empty() && (fate.empty() || sendsFinished_ == 0))
+    std::cout << withDisplayedPath(note, jobFolder) << "\n";
   return exitStatus;
 }
 

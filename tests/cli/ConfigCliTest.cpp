@@ -240,7 +240,9 @@ TEST(ConfigCli, RemovingAStationKeepsTheStandardDestinationOnItsStation) {
     const nlohmann::json shown =
         nlohmann::json::parse(runCli(dir.path(), {"config", "show", "--json"}).out);
     EXPECT_EQ(shown["settings"]["standardDestination"], c.standardAfter);
-    if (c.standardAfter >= 0) EXPECT_EQ(shown["stations"][c.standardAfter]["alias"], "C");
+    if (c.standardAfter >= 0) {
+      EXPECT_EQ(shown["stations"][c.standardAfter]["alias"], "C");
+    }
   }
 }
 
