@@ -2,6 +2,7 @@
 //   kalvora-make-medium <folder> [images] [patients]
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 #include <dcmtk/config/osconfig.h>
@@ -9,11 +10,30 @@
 
 #include "SampleMedium.h"
 
+namespace {
+
+void printUsage(std::FILE* out, const char* program) {
+  std::fprintf(out, "usage: %s <folder> [images (default 300)] [patients (default 3)]\n", program);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    printUsage(stdout, argv[0]);
+    return 0;
+  }
   if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: %s <folder> [images (default 300)] [patients (default 3)]\n",
-                 argv[0]);
+    printUsage(stderr, argv[0]);
     return 2;
+  }
+  // A folder named like an option is a typing error, never a medium to make.
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-') {
+      std::fprintf(stderr, "unknown option '%s'\n", argv[i]);
+      printUsage(stderr, argv[0]);
+      return 2;
+    }
   }
   OFLog::configure(OFLogger::WARN_LOG_LEVEL);
   SampleMediumOptions options;

@@ -12,11 +12,8 @@ std::string workingFolder(const std::string& givenWorkdir) {
 
 bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
   const std::string folder = workingFolder(workdir);
-  // A folder without any of the files is a first start: the defaults, and no error.
-  const MissingFile missing =
-      configurationSaved(folder) ? MissingFile::ReadAsEmpty : MissingFile::Skip;
   Configuration config;
-  const ConfigLoadResult loaded = loadConfiguration(folder, config, missing);
+  const ConfigLoadResult loaded = loadConfiguration(folder, config);
   for (const std::string& message : loaded.messages) std::cerr << message << "\n";
   engine.settings = config.settings;
   engine.filters = config.filters;
@@ -26,7 +23,8 @@ bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
   std::string names;
   for (const std::string& name : loaded.damagedFiles) names += (names.empty() ? "" : ", ") + name;
   std::cerr << "Nothing was read or sent: " << names
-            << " could not be read completely, and the defaults in its place might send "
-               "patient data unanonymized or to another station. Repair or remove it.\n";
+            << " is missing, empty or could not be read completely, and the defaults in its "
+               "place might send patient data unanonymized or to another station. Restore it, "
+               "or remove all four configuration files to start from the defaults.\n";
   return false;
 }

@@ -68,7 +68,7 @@ std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
   return answer;
 }
 
-// --retry N answers the question Yes N times per send, then No; either way it is shown. A
+// --retry N answers the question Yes N times per send, then No; either way a line says so. A
 // Yes is given only after a pause that doubles from kFirstRetryPause up to
 // kLongestRetryPause: a station that is down is not hammered, and a large N cannot flood
 // the terminal.
@@ -80,13 +80,15 @@ bool CliPrompts::askRetryAssociation(const AssociationRetryQuestion& question) {
   const std::chrono::milliseconds pause = std::min<std::chrono::milliseconds>(
       kFirstRetryPause * (1 << std::min(std::max(used - 1, 0), 16)), kLongestRetryPause);
   {
+    // Nobody is asked: a statement of what was done, not a question answered for the user.
     std::lock_guard<std::mutex> terminal(terminalMutex());
-    std::cerr << question.text << " ";
+    std::cerr << "Association to '" << question.calledAeTitle << "' failed";
     if (retry)
-      std::cerr << "Yes (retry " << used << " of " << retries << "), waiting " << secondsText(pause)
-                << "\n";
+      std::cerr << "; retry " << used << " of " << retries << " in " << secondsText(pause) << "\n";
+    else if (retries == 0)
+      std::cerr << "; not retried (use --retry N)\n";
     else
-      std::cerr << "No\n";
+      std::cerr << "; not retried again (" << retries << " retries used)\n";
   }
   return retry && !cancelled_.wait_for(lock, pause, [this] { return cancel_; });
 }

@@ -2,6 +2,7 @@
 
 #include "cli/ConfigCli.h"
 #include "cli/ConfigSettingsFields.h"
+#include "dicom/TagNames.h"
 
 void printTable(std::ostream& out, const std::vector<std::string>& header,
                 const std::vector<std::vector<std::string>>& rows) {
@@ -40,10 +41,10 @@ void printRules(std::ostream& out, const CRuleArray& rules) {
   std::vector<std::vector<std::string>> rows;
   for (int i = 0; i < rules.GetSize(); ++i) {
     const CRule& r = rules[i];
-    rows.push_back({std::to_string(i), std::to_string(r.group), std::to_string(r.element),
-                    r.compareValue, r.destination});
+    rows.push_back(
+        {std::to_string(i), describeTag(r.group, r.element), r.compareValue, r.destination});
   }
-  printTable(out, {"Index", "Tag Group", "Tag Element", "Compare Value", "Destination"}, rows);
+  printTable(out, {"Index", "Tag", "Compare Value", "Destination"}, rows);
 }
 
 void printFilters(std::ostream& out, const CFilterArray& filters) {

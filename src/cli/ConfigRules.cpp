@@ -5,11 +5,13 @@
 #include "cli/ConfigCli.h"
 #include "config/ConfigFiles.h"
 #include "config/ConfigValidation.h"
+#include "dicom/TagNames.h"
 
 namespace {
 
 struct RuleArgs {
   int index = 0;
+  std::vector<std::string> addFields;  // TAG VALUE DESTINATION, or GROUP ELEMENT VALUE DESTINATION
   std::string group, element, compareValue, destination;
   CLI::Option* groupOption = nullptr;
   CLI::Option* elementOption = nullptr;
@@ -34,10 +36,24 @@ std::optional<std::string> parseTag(const std::string& text, int32_t& value) {
 
 std::optional<std::string> addRule(const RuleArgs& args, Configuration& config) {
   CRule rule;
-  if (auto message = parseTag(args.group, rule.group)) return message;
-  if (auto message = parseTag(args.element, rule.element)) return message;
-  rule.compareValue = args.compareValue;
-  rule.destination = chosenDestination(config.stations, args.destination);
+  const std::vector<std::string>& fields = args.addFields;
+  if (fields.size() == 3) {
+    const std::optional<DcmTagKey> tag = parseTagText(fields[0]);
+    if (!tag)
+      return "'" + fields[0] +
+             "' is no tag: give it as 0008,0060, (0008,0060) or a keyword such as Modality, or "
+             "as two decimal numbers.";
+    rule.group = tag->getGroup();
+    rule.element = tag->getElement();
+    // Within the bounds the dialogs keep.
+    if (auto message = parseTag(std::to_string(rule.group), rule.group)) return message;
+    if (auto message = parseTag(std::to_string(rule.element), rule.element)) return message;
+  } else {
+    if (auto message = parseTag(fields[0], rule.group)) return message;
+    if (auto message = parseTag(fields[1], rule.element)) return message;
+  }
+  rule.compareValue = fields[fields.size() - 2];
+  rule.destination = chosenDestination(config.stations, fields.back());
   if (auto message = validateRuleAdd(config.rules, rule)) return message;
   config.rules.Add(rule);
   return std::nullopt;
@@ -84,11 +100,12 @@ void addRuleCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& 
   });
 
   CLI::App* add = rules->add_subcommand("add", "Append a rule");
-  add->add_option("GROUP", args->group, "Tag group in decimal, 0 to 16384")->required();
-  add->add_option("ELEMENT", args->element, "Tag element in decimal, 0 to 16384")->required();
-  add->add_option("COMPARE_VALUE", args->compareValue, "Value the tag is compared with")
-      ->required();
-  add->add_option("DESTINATION", args->destination, "Alias of an existing station")->required();
+  add->add_option("FIELDS", args->addFields,
+                  "TAG COMPARE_VALUE DESTINATION, the tag as 0008,0060, (0008,0060) or a "
+                  "keyword (Modality); or GROUP ELEMENT COMPARE_VALUE DESTINATION, both in "
+                  "decimal, 0 to 16384; DESTINATION is the alias of an existing station")
+      ->required()
+      ->expected(3, 4);
   add->callback([options, args, &exitStatus] {
     exitStatus = guarded([&] {
       return runConfigChange(*options, [&](Configuration& c) { return addRule(*args, c); });

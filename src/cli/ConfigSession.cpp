@@ -35,14 +35,20 @@ int guarded(const std::function<int()>& body) {
 
 int loadConfigForReading(const ConfigCliOptions& options, Configuration& config) {
   const std::string folder = workingFolder(options.workDir);
-  if (firstStart(folder)) return 0;
-  return reportLoadMessages(loadConfiguration(folder, config, MissingFile::ReadAsEmpty).messages);
+  if (firstStart(folder)) {
+    config = firstStartConfiguration();
+    return 0;
+  }
+  return reportLoadMessages(loadConfiguration(folder, config).messages);
 }
 
 int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
                       Configuration& config) {
   const std::string folder = workingFolder(options.workDir);
-  if (firstStart(folder)) return 0;
+  if (firstStart(folder)) {
+    config = firstStartConfiguration();
+    return 0;
+  }
   const std::string name = fileName;
   std::optional<std::string> message;
   if (name == kStationsFileName)
@@ -69,9 +75,9 @@ int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change)
                  "it first (tray menu Exit), or change the configuration there.\n";
     return 1;
   }
+  // A first start saves all four files, with the default filter list.
   Configuration config;
-  const std::vector<std::string> messages =
-      loadConfiguration(folder, config, MissingFile::Skip).messages;
+  const std::vector<std::string> messages = loadConfiguration(folder, config).messages;
   if (!messages.empty()) {
     reportLoadMessages(messages);
     std::cerr << "Nothing was changed: saving now would lose what could not be read.\n";

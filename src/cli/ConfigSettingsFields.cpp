@@ -39,6 +39,9 @@ std::optional<std::string> setSettingsField(const SettingsField& field, const st
     // The DICOM options dialog keeps an empty AE title from being stored.
     if (field.text == &AppSettings::callingAeTitle && value.empty())
       return std::string("callingAeTitle can not be empty.");
+    if (field.text == &AppSettings::callingAeTitle) {
+      if (auto problem = aeTitleProblem(value)) return "callingAeTitle " + *problem + ".";
+    }
     config.settings.*field.text = value;
     return std::nullopt;
   }

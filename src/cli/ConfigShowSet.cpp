@@ -4,6 +4,7 @@
 
 #include "cli/ConfigCli.h"
 #include "cli/ConfigSettingsFields.h"
+#include "config/ConfigValidation.h"
 
 void addShowCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus) {
   CLI::App* show = config.add_subcommand(
@@ -52,9 +53,18 @@ void addSetCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& ex
   set->callback([options, fieldName, value, &exitStatus] {
     exitStatus = guarded([&] {
       const SettingsField* field = findSettingsField(*fieldName);
-      return runConfigChange(*options, [&](Configuration& loaded) {
-        return setSettingsField(*field, *value, loaded);
+      std::optional<std::string> warning;
+      const int status = runConfigChange(*options, [&](Configuration& loaded) {
+        const AppSettings before = loaded.settings;
+        auto rejection = setSettingsField(*field, *value, loaded);
+        // Said when this change leaves anonymization on with nothing to do.
+        if (!rejection && (anonymizationWarning(before) != anonymizationWarning(loaded.settings) ||
+                           std::string(field->name) == "anonymize"))
+          warning = anonymizationWarning(loaded.settings);
+        return rejection;
       });
+      if (status == 0 && warning) std::cerr << "Warning: " << *warning << "\n";
+      return status;
     });
   });
 }

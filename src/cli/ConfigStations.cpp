@@ -90,15 +90,17 @@ void addStationCommands(CLI::App& config, const ConfigCliOptionsPtr& options, in
 
   CLI::App* remove =
       stations->add_subcommand("remove",
-                               "Remove the station at INDEX; later stations move down (rules and "
-                               "standardDestination are left as they are)");
+                               "Remove the station at INDEX; later stations move down, and "
+                               "standardDestination stays on its station (none when it is the "
+                               "one removed); rules are left as they are");
   remove->add_option("INDEX", args->index, "Index as shown by `stations list`")->required();
   remove->callback([options, args, &exitStatus] {
     exitStatus = guarded([&] {
       return runConfigChange(*options, [&](Configuration& c) -> std::optional<std::string> {
         if (!c.stations.isValidIndex(args->index))
           return indexRangeMessage("station", args->index, c.stations.GetSize());
-        c.stations.RemoveAt(args->index);
+        if (const auto told = c.stations.removeStation(args->index, c.settings.standardDestination))
+          std::cout << *told << "\n";
         return std::nullopt;
       });
     });

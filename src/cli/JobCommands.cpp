@@ -14,10 +14,14 @@
 #include "cli/JobOptions.h"
 #include "cli/JobRunner.h"
 #include "cli/Terminal.h"
+#include "config/ConfigValidation.h"
 #include "jobs/JobFolders.h"
 #include "jobs/KalvoraEngine.h"
 #include "jobs/QueuedMainThread.h"
+#include "media/MediumPatients.h"
+#include "media/ScanRequest.h"
 #include "net/StationEcho.h"
+#include "platform/DisplayedPath.h"
 
 namespace {
 
@@ -53,7 +57,12 @@ void addWorkdirOption(CLI::App* command, JobOptions& o) {
 void addStationOptions(CLI::App* command, JobOptions& o) {
   addWorkdirOption(command, o);
   auto* to = command->add_option("--to", o.toAlias, "Station (by alias) to send to");
-  auto* ae = command->add_option("--ae", o.aeTitle, "AE title of a station given by hand");
+  auto* ae = command->add_option("--ae", o.aeTitle, "AE title of a station given by hand")
+                 ->check([](const std::string& aeTitle) {
+                   if (aeTitle.empty()) return std::string("the AE title is empty");
+                   const auto problem = aeTitleProblem(aeTitle);
+                   return problem ? "the AE title " + *problem : std::string();
+                 });
   auto* host = command->add_option("--host", o.host, "Address of a station given by hand");
   auto* port = command->add_option("--port", o.port, "Port of a station given by hand")
                    ->check(CLI::Range(1, 65000));
@@ -109,6 +118,8 @@ void addJobOptions(CLI::App* command, JobOptions& o) {
   command->add_option("--patient-id", o.patientId, "New patient ID for every patient");
   command->add_option("--accession", o.accession, "New accession number for every patient");
   command->add_option("--patient-name", o.patientName, "New patient name for every patient");
+  command->add_flag("--single-patient", o.singlePatient,
+                    "The medium holds one patient: let --patient-id take every file");
   command->add_flag("--verbose", o.verbose, "Log every file");
   command->add_flag("--json", o.json, "Print every report as a JSON line");
 }
@@ -157,7 +168,8 @@ bool runUntilJobEnds(KalvoraEngine& engine, QueuedMainThread& mainThread, CliPro
 [[noreturn]] void endNow(const std::string& jobFolder, bool folderMade) {
   struct stat info {};
   if (folderMade && lstat(jobFolder.c_str(), &info) == 0)
-    std::cerr << "Stopped before the job had ended; its folder is left: " << jobFolder << "\n";
+    std::cerr << "Stopped before the job had ended; its folder is left: "
+              << displayedPath(jobFolder) << "\n";
   std::cout.flush();
   std::cerr.flush();
   std::_Exit(130);
@@ -169,6 +181,23 @@ bool folderLeft(const KalvoraEngine& engine, const std::string& jobFolder) {
   return engine.jobFolderMade(jobFolder) && lstat(jobFolder.c_str(), &info) == 0;
 }
 
+// One --patient-id for a medium of several patients would merge them into one on the
+// station: refused before anything is read into a job, unless the user says it is one.
+std::optional<std::string> mergedPatients(const std::string& source, const JobOptions& o,
+                                          const KalvoraEngine& engine) {
+  if (o.patientId.empty() || o.singlePatient) return std::nullopt;
+  const ScanRequest request = makeScanRequest(source, "", engine.settings, engine.filters);
+  const std::vector<MediumPatient> patients = patientsOnMedium(source, request.excludedExtensions);
+  if (patients.size() < 2) return std::nullopt;
+  std::string names;
+  for (const MediumPatient& patient : patients)
+    names += "\n  " + patient.patientId + " (" + patient.patientName + ")";
+  return "Nothing was read: --patient-id gives every patient the same ID, and the medium holds " +
+         std::to_string(patients.size()) + " patients:" + names +
+         "\nImport them one by one on a terminal (each patient is asked for), or give "
+         "--single-patient if these are one patient.";
+}
+
 int runImport(const std::string& source, const JobOptions& o) {
   QueuedMainThread mainThread;
   CliPrompts prompts;
@@ -178,6 +207,10 @@ int runImport(const std::string& source, const JobOptions& o) {
     preparePrompts(o, engine, !o.noSend, prompts);
   } catch (const UsageError& error) {
     std::cerr << error.message << "\n";
+    return 2;
+  }
+  if (const std::optional<std::string> refusal = mergedPatients(source, o, engine)) {
+    std::cerr << *refusal << "\n";
     return 2;
   }
   if (o.verbose) engine.settings.verbose = 1;
@@ -200,6 +233,9 @@ int runImport(const std::string& source, const JobOptions& o) {
         index >= 0 && engine.jobs()[index].status == jobStatusText(JobStatus::Failed);
     if (o.noSend)
       note = "Job folder kept: " + jobFolder;
+    else if (!runner.anySendFinished())
+      note = "Nothing was sent; the job folder is kept: " + jobFolder +
+             "\nSend it with: kalvora-cli jobs send " + jobFolder + " --to ALIAS";
     else if (failed)
       note = "Not every file reached its stations; the job folder is kept: " + jobFolder +
              "\nSend it again with: kalvora-cli jobs send " + jobFolder;

@@ -24,6 +24,7 @@ struct JobOptions {
   std::string patientId;
   std::string accession;
   std::string patientName;
+  bool singlePatient = false;  // the medium holds one patient: --patient-id may take it
   bool verbose = false;
   bool json = false;
   bool noSend = false;

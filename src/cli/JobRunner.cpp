@@ -1,9 +1,12 @@
 #include "cli/JobRunner.h"
 
+#include <sys/stat.h>
+
 #include <iostream>
 
 #include "cli/ReportJson.h"
 #include "cli/Terminal.h"
+#include "platform/DisplayedPath.h"
 
 JobRunner::JobRunner(KalvoraEngine& engine, JobRunOptions options)
     : engine_(engine), options_(options) {}
@@ -19,6 +22,7 @@ void JobRunner::scanReported(ScanEvent event, const ScanProgress& p) {
     case ScanEvent::ScanError:
       // Viewer programs and texts beside the images are expected on a medium.
       if (!p.notAnImage) ++scanErrors_;
+      if (p.notAnImage) ++notDicom_;
       break;
     case ScanEvent::ScanStopped:
       stopped_ = true;
@@ -82,11 +86,6 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
   const bool failed = index >= 0 && jobs[index].status == jobStatusText(JobStatus::Failed);
   const bool storedAll = !sending || (sendsFinished_ > 0 && allSendsComplete_ && !failed);
   const int exitStatus = copiedAll && storedAll ? 0 : 1;
-  if (sending && sendsFinished_ == 0 && !stopped_ && !engine_.stoppingEverything() &&
-      engine_.jobFolderMade(jobFolder))
-    note += std::string(note.empty() ? "" : "\n") +
-            "Nothing was sent: neither the standard destination nor a forward rule applies "
-            "to this job (see `kalvora-cli config show`).";
 
   const JobCounters& counters = engine_.counters();
   if (options_.json) {
@@ -109,24 +108,48 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
   if (index >= 0) {
     std::cout << "Job " << jobs[index].number << " (" << jobs[index].status << ")";
     if (!jobs[index].patients.empty()) std::cout << ": " << jobs.PatientsText(index);
-    std::cout << "\n" << withoutCarriageReturns(jobs[index].log);
+    std::cout << "\n" << withDisplayedPath(withoutCarriageReturns(jobs[index].log), jobFolder);
   }
-  std::cout << "Scan: files " << counters.scanFiles << ", errors " << counters.scanErrors
-            << "\nSend: files " << counters.sendFiles << ", errors " << counters.sendErrors << "\n";
-  printSendSummary();
-  if (!note.empty()) std::cout << note << "\n";
+  // The sends are told once, per station; the counters' own send line would say it again
+  // in other words.
+  if (scanned)
+    std::cout << "Scan: files " << counters.scanFiles << ", errors " << counters.scanErrors << "\n";
+  // A medium of only programs and texts looks like an empty job otherwise.
+  if (scanned && copied_ == 0 && !stopped_ && notDicom_ > 0)
+    std::cout << "0 DICOM files found; " << notDicom_
+              << (notDicom_ == 1 ? " file is" : " files are") << " not DICOM"
+              << (engine_.settings.verbose ? "" : " (--verbose lists them)") << "\n";
+  const std::string fate = folderFate(jobFolder, index);
+  printSendSummary(fate);
+  // Where the stations' lines tell the folder's fate, the note would say it twice.
+  if (!note.empty() && (fate.empty() || sendsFinished_ == 0))
+    std::cout << withDisplayedPath(note, jobFolder) << "\n";
   return exitStatus;
 }
 
-// Per destination: how many files were stored, failed and never attempted, and which.
-void JobRunner::printSendSummary() const {
+std::string JobRunner::folderFate(const std::string& jobFolder, int index) const {
+  if (index < 0 || !engine_.jobFolderMade(jobFolder)) return "";
+  const std::string& status = engine_.jobs()[index].status;
+  struct stat info {};
+  const bool there = lstat(jobFolder.c_str(), &info) == 0;
+  if (status == jobStatusText(JobStatus::Finished) && !there) return "; job folder deleted";
+  if (status == jobStatusText(JobStatus::Failed) && there) {
+    const std::string shown = displayedPath(jobFolder);
+    return "; kept in " + shown + ", send it again with: kalvora-cli jobs send " + shown;
+  }
+  return "";
+}
+
+// One line per station: how many files it stored and what became of the folder; then the
+// files that did not arrive, and why.
+void JobRunner::printSendSummary(const std::string& fate) const {
   constexpr std::size_t kNamed = 10;
   for (const auto& [station, d] : destinations_) {
     if (!d.finished) continue;
     const SendProgress& p = d.last;
-    std::cout << "To " << station.aeTitle << " at " << station.host << ":" << station.port
-              << ": sent " << p.filesSent << ", failed " << p.filesFailed << ", not attempted "
-              << p.filesNotAttempted << " (of " << p.transfers.size() << " files)\n";
+    std::cout << p.filesSent << " of " << p.transfers.size() << " files stored at "
+              << station.aeTitle << " (" << station.host << ":" << station.port << ")" << fate
+              << "\n";
     std::size_t named = 0;
     for (const FileTransfer& t : p.transfers) {
       if (t.outcome == FileTransfer::Outcome::Stored) continue;

@@ -26,6 +26,7 @@ class JobRunner : public EngineObserver {
   // 0 when DICOM files were copied, none failed, and (when sending) every send stored
   // every one of them and the job is not left "Failed"; 1 otherwise.
   int finish(const std::string& jobFolder, bool scanned, bool sending, std::string note);
+  bool anySendFinished() const { return sendsFinished_ > 0; }
 
  private:
   struct Destination {
@@ -34,7 +35,10 @@ class JobRunner : public EngineObserver {
     bool finished = false;
     SendProgress last;  // the SendFinished report: every file and its outcome
   };
-  void printSendSummary() const;
+  // "; job folder deleted", "; kept in FOLDER, send it again with: ...", or "" for a
+  // folder that is not the job's own.
+  std::string folderFate(const std::string& jobFolder, int index) const;
+  void printSendSummary(const std::string& fate) const;
   nlohmann::json sendSummaryJson() const;
   // One JSON line, or the live progress line.
   void showReport(const nlohmann::json& report);
@@ -45,6 +49,7 @@ class JobRunner : public EngineObserver {
   int copied_ = 0;
   int notCopied_ = 0;
   int scanErrors_ = 0;
+  int notDicom_ = 0;  // programs, texts and other files that are no DICOM object
   bool stopped_ = false;
   int expectedFiles_ = -1;
   bool allSendsComplete_ = true;

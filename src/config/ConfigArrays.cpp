@@ -15,6 +15,20 @@ bool CStationArray::findStationByAlias(const std::string& alias, std::string& ae
   return false;
 }
 
+std::optional<std::string> CStationArray::removeStation(int index, int& standardDestination) {
+  const std::string alias = (*this)[index].alias;
+  RemoveAt(index);
+  if (index > standardDestination || standardDestination < 0) return std::nullopt;
+  if (index < standardDestination) {
+    --standardDestination;
+    return std::nullopt;
+  }
+  standardDestination = -1;
+  // Sending on to whichever station slid into its place would be sending to a guess.
+  return "The deleted station '" + alias +
+         "' was the standard destination: no station is the standard destination now.";
+}
+
 bool CRuleArray::findRuleByTag(int group, int element, std::string& compareValue,
                                std::string& destination) const {
   for (const CRule& rule : *this) {

@@ -105,7 +105,7 @@ std::string openedPath(const OpenedFile& file, const std::string& path) {
 
 struct FileLoad {
   std::optional<std::string> message;
-  bool damaged = false;  // it exists but could not be read completely
+  bool damaged = false;  // missing, empty or not read completely
 };
 
 template <typename Target>
@@ -115,13 +115,8 @@ FileLoad loadFile(const std::string& path, const char* archiveMessage, Target& t
   openRegular(path, file);
   if (file.error == ENOENT) {
     if (missing == MissingFile::Skip) return {};
-    if (missing == MissingFile::CreateEmpty) {
-      const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd < 0 && errno != EEXIST) return {systemMessage(path, errno), false};
-      if (fd >= 0) close(fd);
-    }
     std::istringstream empty;
-    return {readArchive(empty, path, target, archiveMessage), false};
+    return {readArchive(empty, path, target, archiveMessage), true};
   }
   if (file.error != 0) return {systemMessage(path, file.error), true};
   if (!file.regular) return {path + ": " + kNotRegular, true};
@@ -132,9 +127,10 @@ FileLoad loadFile(const std::string& path, const char* archiveMessage, Target& t
   errno = 0;
   in.open(openedPath(file, path), std::ios::binary);
   if (!in.is_open()) return {systemMessage(path, errno ? errno : EIO), true};
+  // An empty file is no configuration at all: every file holds at least its count or
+  // its 30 fields.
   FileLoad load{readArchive(in, path, target, archiveMessage), false};
-  // An empty file is what a first start leaves: a fresh start, not a damaged file.
-  load.damaged = load.message.has_value() && !file.empty;
+  load.damaged = load.message.has_value();
   return load;
 }
 
@@ -146,7 +142,7 @@ std::optional<std::string> keepIfDamaged(const std::string& path, const char* ar
   if (!loadFile(path, archiveMessage, scratch, MissingFile::Skip).damaged) return std::nullopt;
   OpenedFile file;
   openRegular(path, file);
-  if (!file.regular) return std::nullopt;  // no bytes of its own to keep
+  if (!file.regular || file.empty) return std::nullopt;  // no bytes of its own to keep
   if (const int error = copyToNewFile(file.fd, path + ".damaged-" + timeStamp()))
     return systemMessage(path, error);
   return std::nullopt;
@@ -213,9 +209,20 @@ bool configurationSaved(const std::string& workDir) {
   return false;
 }
 
-ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config,
-                                   MissingFile missing) {
+Configuration firstStartConfiguration() {
+  Configuration config;
+  config.filters.resetToDefaults();
+  return config;
+}
+
+ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config) {
   ConfigLoadResult result;
+  if (!configurationSaved(workDir)) {
+    config = firstStartConfiguration();
+    result.firstStart = true;
+    return result;
+  }
+  const MissingFile missing = MissingFile::ReadAsEmpty;
   const auto note = [&](const char* fileName, const FileLoad& load) {
     if (load.message) result.messages.push_back(*load.message);
     if (load.damaged) result.damagedFiles.push_back(fileName);

@@ -26,20 +26,21 @@ extern const char kFiltersFileName[];   // filters.dat
 extern const char kRulesFileName[];     // rules.dat
 extern const char kStationsFileName[];  // stations.dat
 
+// What the single-file loads do with a file that is not there. Nothing ever creates a
+// configuration file except a save, which always writes its full form.
 enum class MissingFile {
-  CreateEmpty,  // as the application starts: create it empty, then fail as an empty file
-  ReadAsEmpty,  // the same message, but nothing is created (for read-only callers)
-  Skip,         // nothing loaded, nothing created, no message
+  ReadAsEmpty,  // its "Error: No ... loaded" message, as an archive that ends at once
+  Skip,         // nothing loaded, no message
 };
 
 std::optional<std::string> loadSettings(const std::string& workDir, AppSettings& settings,
-                                        MissingFile missing = MissingFile::CreateEmpty);
+                                        MissingFile missing = MissingFile::ReadAsEmpty);
 std::optional<std::string> loadFilters(const std::string& workDir, CFilterArray& filters,
-                                       MissingFile missing = MissingFile::CreateEmpty);
+                                       MissingFile missing = MissingFile::ReadAsEmpty);
 std::optional<std::string> loadRules(const std::string& workDir, CRuleArray& rules,
-                                     MissingFile missing = MissingFile::CreateEmpty);
+                                     MissingFile missing = MissingFile::ReadAsEmpty);
 std::optional<std::string> loadStations(const std::string& workDir, CStationArray& stations,
-                                        MissingFile missing = MissingFile::CreateEmpty);
+                                        MissingFile missing = MissingFile::ReadAsEmpty);
 
 std::optional<std::string> saveSettings(const std::string& workDir, const AppSettings& settings);
 std::optional<std::string> saveFilters(const std::string& workDir, const CFilterArray& filters);
@@ -47,12 +48,15 @@ std::optional<std::string> saveRules(const std::string& workDir, const CRuleArra
 std::optional<std::string> saveStations(const std::string& workDir, const CStationArray& stations);
 
 struct ConfigLoadResult {
+  // None of the four files was there: the defaults and the default filter list stand,
+  // without any message, and the first save writes all four.
+  bool firstStart = false;
   // One per file that failed, in load order.
   std::vector<std::string> messages;
-  // Names (config.dat ...) of the files that exist but could not be read completely: not
-  // regular, unreadable, or ending early or damaged. Missing and empty files are a fresh
-  // start and are not listed. Working on with such a configuration may be working with
-  // defaults the user had changed (anonymization off, other stations).
+  // Names (config.dat ...) of the files that could not be read completely: missing while
+  // others exist, empty, not regular, unreadable, or ending early or damaged. Working on
+  // with such a configuration may be working with defaults the user had changed
+  // (anonymization off, other stations).
   std::vector<std::string> damagedFiles;
 };
 
@@ -60,10 +64,12 @@ struct ConfigLoadResult {
 // is a first start, whose defaults are no error.
 bool configurationSaved(const std::string& workDir);
 
+// The configuration of a first start: the defaults and the default filter list.
+Configuration firstStartConfiguration();
+
 // Loads settings, filters, rules and stations in that order into `config` (which the
-// caller has defaulted).
-ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config,
-                                   MissingFile missing = MissingFile::CreateEmpty);
+// caller has defaulted); a first start gives firstStartConfiguration() instead.
+ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config);
 
 // Saves in the same order and stops at the first failure, whose message it returns;
 // the files after it are not written.

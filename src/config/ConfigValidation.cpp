@@ -44,14 +44,38 @@ std::optional<std::string> parseIntegerField(const std::string& text, int minVal
   return std::nullopt;
 }
 
+std::optional<std::string> aeTitleProblem(const std::string& aeTitle) {
+  if (aeTitle.size() > kAeTitleMaxLength) return std::string("is longer than 16 characters");
+  for (const char c : aeTitle) {
+    if (c == '\\') return std::string("holds a backslash");
+    if (std::iscntrl(static_cast<unsigned char>(c)))
+      return std::string("holds a control character");
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+std::optional<std::string> stationParameterProblem(const CStation& station) {
+  if (station.alias.empty()) return "the alias is empty";
+  if (station.aeTitle.empty()) return "the AE title is empty";
+  if (auto problem = aeTitleProblem(station.aeTitle)) return "the AE title " + *problem;
+  if (station.host.empty()) return "the address is empty";
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<std::string> validateStationAdd(const CStationArray& stations,
                                               const CStation& station) {
   if (auto message = checkRange(station.port, kStationPortMin, kStationPortMax)) return message;
   std::string aeTitle, host;
   int port = 0;
-  if (station.alias.empty() || stations.findStationByAlias(station.alias, aeTitle, host, port) ||
-      station.aeTitle.empty() || station.host.empty())
-    return "Error: Station already exists or station parameters contain errors.";
+  // Which of the two it is, so the user knows what to change.
+  if (!station.alias.empty() && stations.findStationByAlias(station.alias, aeTitle, host, port))
+    return "Error: Station already exists (a station is called '" + station.alias + "').";
+  if (auto problem = stationParameterProblem(station))
+    return "Error: Station parameters contain errors (" + *problem + ").";
   return std::nullopt;
 }
 
@@ -59,7 +83,20 @@ std::optional<std::string> validateStationEdit(const CStation& station) {
   if (auto message = checkRange(station.port, kStationPortMin, kStationPortMax)) return message;
   if (station.alias.empty() || station.aeTitle.empty() || station.host.empty())
     return "Error: One or more parameter are empty.";
+  if (auto problem = aeTitleProblem(station.aeTitle))
+    return "Error: Station parameters contain errors (the AE title " + *problem + ").";
   return std::nullopt;
+}
+
+std::optional<std::string> anonymizationWarning(const AppSettings& settings) {
+  if (!settings.anonymize || settings.askForNewPatientData) return std::nullopt;
+  const bool anyField = settings.anonymizePatientId || settings.anonymizePatientName ||
+                        settings.anonymizePhysicians || settings.anonymizeInstitution ||
+                        settings.anonymizeComments || settings.birthdayToJanuaryFirst ||
+                        settings.datesToCurrentDate;
+  if (anyField) return std::nullopt;
+  return std::string(
+      "Anonymization is on, but no field is chosen to anonymize: nothing is replaced.");
 }
 
 std::optional<std::string> validateRuleAdd(const CRuleArray& rules, const CRule& rule) {

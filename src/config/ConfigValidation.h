@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
+#include "config/AppSettings.h"
 #include "config/CFilter.h"
 #include "config/CFilterArray.h"
 #include "config/CRule.h"
@@ -29,6 +31,14 @@ std::optional<std::string> parseIntegerField(const std::string& text, int minVal
                                              int& value);
 std::string integerRangeMessage(int minValue, int maxValue);
 
+constexpr std::size_t kAeTitleMaxLength = 16;
+
+// Why an AE title cannot go into an association ("is longer than 16 characters", "holds a
+// backslash", "holds a control character"), or nothing.
+std::optional<std::string> aeTitleProblem(const std::string& aeTitle);
+
+// Add: "Error: Station already exists (...)." or "Error: Station parameters contain errors
+// (...)." naming the one field at fault.
 std::optional<std::string> validateStationAdd(const CStationArray& stations,
                                               const CStation& station);
 std::optional<std::string> validateStationEdit(const CStation& station);
@@ -37,6 +47,10 @@ std::optional<std::string> validateStationEdit(const CStation& station);
 // when none is chosen.
 std::optional<std::string> validateRuleAdd(const CRuleArray& rules, const CRule& rule);
 std::optional<std::string> validateRuleEdit(const CRule& rule);
+
+// Anonymization on (without the new patient data question) with no field chosen replaces
+// nothing: the line that says so, or nothing.
+std::optional<std::string> anonymizationWarning(const AppSettings& settings);
 
 std::optional<std::string> validateFilterAdd(const CFilterArray& filters, const CFilter& filter);
 std::optional<std::string> validateFilterEdit(const CFilter& filter);

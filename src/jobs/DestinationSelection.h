@@ -8,9 +8,14 @@
 #include "config/CStationArray.h"
 #include "workers/UserPrompts.h"
 
+struct DestinationSelection {
+  std::vector<StationChoice> stations;
+  // When `stations` is empty: why nothing is sent, a line for the job's log.
+  std::string whyNone;
+};
+
 // The stations a finished job goes to, in the order its sends start: the standard
 // destination, then every matching forward rule; the user's choice when both are off.
-std::vector<StationChoice> selectDestinations(const AppSettings& settings,
-                                              const CStationArray& stations,
-                                              const CRuleArray& rules, const std::string& jobFolder,
-                                              UserPrompts& prompts);
+DestinationSelection selectDestinations(const AppSettings& settings, const CStationArray& stations,
+                                        const CRuleArray& rules, const std::string& jobFolder,
+                                        UserPrompts& prompts);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "config/ConfigValidation.h"
 #include "jobs/DestinationSelection.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/JobFolders.h"
@@ -61,6 +62,7 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
   if (JobJournal* journal = journalOf(jobFolder)) journal->recordSource(root, now);
 
   ScanRequest request = makeScanRequest(root, jobFolder, settings, filters);
+  if (const auto warning = anonymizationWarning(settings)) startWarnings_[jobFolder] = *warning;
   // The scan reports why and ends without reading the medium.
   request.jobFolderError = folder.error;
   if (!folder.error.empty()) unmadeFolders_.insert(jobFolder);
@@ -109,9 +111,15 @@ JobJournal* KalvoraEngine::journalOf(const std::string& jobFolder) const {
 
 void KalvoraEngine::StartSending(const std::string& jobFolder) {
   if (shutDown_ || stoppedEverything_) return;
-  for (const StationChoice& station :
-       selectDestinations(settings, stations, rules, jobFolder, prompts_))
+  const DestinationSelection selection =
+      selectDestinations(settings, stations, rules, jobFolder, prompts_);
+  for (const StationChoice& station : selection.stations)
     StartSendJob(station.aeTitle, station.host, station.port, jobFolder);
+  if (!selection.stations.empty()) return;
+  // Not sent is not done: the job is kept, shown as failed, to be sent again to a station.
+  appendLog(jobFolder, selection.whyNone);
+  jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
+  jobChanged(jobFolder);
 }
 
 void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
@@ -207,8 +215,13 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
   const bool verbose = settings.verbose != 0 || !folderMade;
   switch (event) {
     case ScanEvent::ScanStarted: {
-      const int index = jobs_.AddJob(p.jobFolder, jobStatusText(JobStatus::Copying),
-                                     *scanLogLine(event, p, verbose));
+      std::string log = *scanLogLine(event, p, verbose);
+      const auto warning = startWarnings_.find(p.jobFolder);
+      if (warning != startWarnings_.end()) {
+        log += "WARNING: " + warning->second + "\r\n";
+        startWarnings_.erase(warning);
+      }
+      const int index = jobs_.AddJob(p.jobFolder, jobStatusText(JobStatus::Copying), log);
       if (observer_) observer_->jobAdded(index);
       counters_.scanStarted();
       break;

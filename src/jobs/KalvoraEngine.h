@@ -155,6 +155,8 @@ class KalvoraEngine {
   std::vector<SendEntry> sendThreads_;
   std::set<std::string> scanning_;
   std::set<std::string> unmadeFolders_;
+  // Lines a job's log starts with, about how it was asked to read (by job folder).
+  std::map<std::string, std::string> startWarnings_;
   std::map<std::string, int> runningSends_;
   // The journal, and so the lock, of every job folder this process works on now; in memory
   // only, for the job's whole life, for a folder that is not Kalvora's own.

@@ -1,5 +1,7 @@
 #include "media/AnonymizedIds.h"
 
+const char kDefaultAnonymizedPatientId[] = "00000001";
+
 std::string NextAnonymizedId(const std::string& last) {
   if (last.empty()) return "2";
   std::string next = last;

@@ -4,6 +4,10 @@
 #include <utility>
 #include <vector>
 
+// The first anonymized ID of a medium when none is configured (the anonymization dialog
+// stores it for an empty field): an empty one would blank the first patient's ID.
+extern const char kDefaultAnonymizedPatientId[];  // "00000001"
+
 // The anonymized ID that follows `last`: the last digit counts up, a 9 becomes "10",
 // anything else gets a "2" appended. After an empty ID comes "2", as after any ID
 // that does not end in a digit, so the second patient never shares the first's ID.

@@ -71,7 +71,7 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
         reportNotAnImage(name, load.error);
         return false;
       case Outcome::NotDicom:
-        reportNotAnImage(name, kNotDicom);
+        reportNotAnImage(name, load.error.empty() ? kNotDicom : load.error);
         return false;
       case Outcome::DamagedDicom:
         reportFileLost(name, load.error.empty() ? kNotDicom : load.error);

@@ -28,6 +28,14 @@ bool isDirectoryObject(DcmFileFormat& file) {
          sopClass == UID_MediaStorageDirectoryStorage;
 }
 
+// What a C-STORE needs of every file: without it a copy would fail every send of its job.
+bool identifiesItsObject(DcmFileFormat& file) {
+  OFString sopClass, sopInstance;
+  DcmDataset& dataset = *file.getDataset();
+  return dataset.findAndGetOFString(DCM_SOPClassUID, sopClass).good() && !sopClass.empty() &&
+         dataset.findAndGetOFString(DCM_SOPInstanceUID, sopInstance).good() && !sopInstance.empty();
+}
+
 }  // namespace
 
 MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
@@ -72,6 +80,12 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
     // A directory object under another name is no image either.
     if (isDirectoryObject(*file)) {
       load.outcome = Outcome::Dicomdir;
+      return load;
+    }
+    // DCMTK reads some programs and bare data set fragments as data sets.
+    if (!identifiesItsObject(*file)) {
+      load.outcome = Outcome::NotDicom;
+      load.error = "Not a storable DICOM object (no SOP Class UID or SOP Instance UID)";
       return load;
     }
     // Values longer than the read length come from the medium now, while it is open. A read

@@ -14,7 +14,8 @@ inline constexpr const char* kUnknownImportError = "Unknown error in MediaScan::
 // set in memory. It touches nothing of the scan, so the scan can read the next file while
 // it writes the current one.
 struct MediaFileLoad {
-  // NotAFile, NotDicom: a device node, a program or a text beside the images. DamagedDicom:
+  // NotAFile, NotDicom: a device node, a program or a text beside the images, or a data set
+  // that does not name its SOP class and instance (error says so). DamagedDicom:
   // "DICM" at 128, but not loadable (truncated, damaged), or a value of it could not be read
   // whole: a file lost. Stopped: given up on a stop request. Failed: the load threw.
   enum class Outcome {
@@ -32,7 +33,8 @@ struct MediaFileLoad {
   std::string path;
   std::string name;
   Outcome outcome = Outcome::Failed;
-  std::string error;  // for Unreadable, NotAFile and Failed; for DamagedDicom when not loaded
+  std::string error;  // for Unreadable, NotAFile and Failed; for DamagedDicom when not loaded,
+                      // and NotDicom when loaded
   std::unique_ptr<DcmFileFormat> file;
 };
 

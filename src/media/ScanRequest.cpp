@@ -2,6 +2,7 @@
 
 #include "config/AppSettings.h"
 #include "config/CFilterArray.h"
+#include "media/AnonymizedIds.h"
 
 ScanRequest makeScanRequest(const std::string& sourceRoot, const std::string& jobFolder,
                             const AppSettings& settings, const CFilterArray& filters) {
@@ -13,7 +14,8 @@ ScanRequest makeScanRequest(const std::string& sourceRoot, const std::string& jo
   }
   request.anonymize = settings.anonymize;
   request.anonymizePatientId = settings.anonymizePatientId;
-  request.anonymizedPatientId = settings.anonymizedPatientId;
+  request.anonymizedPatientId = settings.anonymizedPatientId.empty() ? kDefaultAnonymizedPatientId
+                                                                     : settings.anonymizedPatientId;
   request.anonymizePatientName = settings.anonymizePatientName;
   request.anonymizePhysicians = settings.anonymizePhysicians;
   request.physiciansName = settings.physiciansName;

@@ -40,12 +40,48 @@ TEST_F(JobCommands, ImportExitsOneWhenTheStationIsNotReached) {
   const CliResult result = kalvora({"import", dir / "medium", "--retry", "1"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.out.find("Sending finished. (sended files: 0)"), std::string::npos);
-  // The core's question, answered Yes once, then No.
-  EXPECT_NE(result.err.find("Perhaps the destination is not reachable at the moment. Do you want "
-                            "to retry? Yes (retry 1 of 1)"),
+  // Retried once, then not: said as what was done, not as a question nobody was asked.
+  EXPECT_NE(result.err.find("Association to 'STORESCP' failed; retry 1 of 1 in 0.5 s\n"),
             std::string::npos)
       << result.err;
-  EXPECT_NE(result.err.find("Do you want to retry? No"), std::string::npos) << result.err;
+  EXPECT_NE(
+      result.err.find("Association to 'STORESCP' failed; not retried again (1 retries used)\n"),
+      std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("Do you want to retry?"), std::string::npos) << result.err;
+  const CliResult once = kalvora({"import", dir / "medium"});
+  EXPECT_NE(once.err.find("Association to 'STORESCP' failed; not retried (use --retry N)\n"),
+            std::string::npos)
+      << once.err;
+}
+
+// One line per station says what happened, and where the copies are.
+TEST_F(JobCommands, EachStationGetsOneLineWithTheFateOfTheFolder) {
+  {
+    StoreScpPeer peer(dir / "received");
+    useStation(peer.port());
+    const CliResult stored = kalvora({"import", dir / "medium"});
+    EXPECT_EQ(stored.status, 0) << stored.err;
+    EXPECT_NE(stored.out.find("2 of 2 files stored at STORESCP (127.0.0.1:" +
+                              std::to_string(peer.port()) + "); job folder deleted\n"),
+              std::string::npos)
+        << stored.out;
+    EXPECT_EQ(stored.out.find("Send: files"), std::string::npos) << stored.out;
+  }
+  const int port = freeLoopbackPort();
+  config({"stations", "edit", "0", "--port", std::to_string(port)});
+  const CliResult failed = kalvora({"import", dir / "medium"});
+  EXPECT_EQ(failed.status, 1);
+  const std::string line =
+      "0 of 2 files stored at STORESCP (127.0.0.1:" + std::to_string(port) + "); kept in ";
+  const std::size_t at = failed.out.find(line);
+  ASSERT_NE(at, std::string::npos) << failed.out;
+  const std::size_t start = at + line.size();
+  const std::string folder = failed.out.substr(start, failed.out.find(',', start) - start);
+  EXPECT_EQ(filesIn(folder), 2);
+  EXPECT_NE(failed.out.find(", send it again with: kalvora-cli jobs send " + folder + "\n"),
+            std::string::npos)
+      << failed.out;
 }
 
 TEST_F(JobCommands, KeptFolderCanBeCheckedAndSentLater) {
@@ -91,6 +127,29 @@ TEST_F(JobCommands, PatientDataQuestionsAreAnsweredFromOptions) {
       EXPECT_EQ(line["patientId"], "LOCAL7");
     }
   }
+}
+
+// One ID for a medium of two patients would make them one patient at the station.
+TEST_F(JobCommands, OnePatientIdForAMediumOfTwoPatientsIsRefused) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  config({"set", "askForNewPatientData", "1"});
+  FixtureImage other;
+  other.patientId = "P2";
+  other.patientName = "Roe^Jane";
+  writeFixtureImage(dir / "medium/DICOM/PAT1/IM3", other);
+
+  const CliResult refused = kalvora({"import", dir / "medium", "--patient-id", "LOCAL7"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("the medium holds 2 patients:"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("  P2 (Roe^Jane)"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(dir / "jobs") && !fs::is_empty(dir / "jobs"));
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+
+  const CliResult said =
+      kalvora({"import", dir / "medium", "--patient-id", "LOCAL7", "--single-patient"});
+  EXPECT_EQ(said.status, 0) << said.err;
+  EXPECT_EQ(filesIn(dir / "received"), 3);
 }
 
 TEST_F(JobCommands, StationOptionsChooseTheOnlyDestination) {
@@ -160,6 +219,9 @@ TEST_F(JobCommands, ADamagedConfigurationStopsEveryCommandBeforeAnythingIsReadOr
   const Case cases[] = {
       {"truncated config.dat",
        [&] { writeFileBytes(dir / "work/config.dat", settings.substr(0, settings.size() / 2)); }},
+      // Not a first start while the other files are there: anonymization may have been on.
+      {"empty config.dat", [&] { writeFileBytes(dir / "work/config.dat", ""); }},
+      {"config.dat missing", [&] { fs::remove(dir / "work/config.dat"); }},
       {"config.dat a FIFO",
        [&] {
          fs::remove(dir / "work/config.dat");
@@ -171,7 +233,8 @@ TEST_F(JobCommands, ADamagedConfigurationStopsEveryCommandBeforeAnythingIsReadOr
     c.damage();
     const CliResult imported = kalvora({"import", dir / "medium"});
     EXPECT_EQ(imported.status, 2);
-    EXPECT_NE(imported.err.find("config.dat could not be read completely"), std::string::npos)
+    EXPECT_NE(imported.err.find("config.dat is missing, empty or could not be read completely"),
+              std::string::npos)
         << imported.err;
     EXPECT_FALSE(fs::exists(dir / "jobs"));  // the medium was not read
     EXPECT_EQ(kalvora({"send", dir / "kept"}).status, 2);
@@ -311,10 +374,36 @@ TEST_F(JobCommands, ImportNamesTheKeptFolderWhenNothingWasSent) {
   const std::size_t start = kept + std::string("Nothing was sent; the job folder is kept: ").size();
   const std::string folder = result.out.substr(start, result.out.find('\n', start) - start);
   EXPECT_EQ(filesIn(folder), 2);
-  EXPECT_NE(result.out.find("kalvora-cli jobs send " + folder), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("neither the standard destination nor a forward rule applies"),
-            std::string::npos);
+  EXPECT_NE(result.out.find("kalvora-cli jobs send " + folder + " --to ALIAS"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("Nothing was sent: sending to the standard destination is off, and "
+                            "no forward rule matched the job's first file.\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("(Failed)"), std::string::npos) << result.out;
   EXPECT_EQ(filesIn(dir / "received"), 0);
+}
+
+// What the Options dialog leaves once the first station is added: the standard destination
+// on, and no station chosen. The job is kept with the reason, and can be delivered.
+TEST_F(JobCommands, AJobWithoutADestinationIsKeptAndCanBeSentToAStation) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  config({"set", "standardDestination", "-1"});
+  config({"set", "verbose", "0"});
+  const CliResult imported = kalvora({"import", dir / "medium"});
+  EXPECT_EQ(imported.status, 1);
+  EXPECT_NE(imported.out.find("Nothing was sent: sending to the standard destination is on, but "
+                              "no station is chosen as the standard destination.\n"),
+            std::string::npos)
+      << imported.out;
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+  ASSERT_EQ(filesIn(dir / "jobs"), 2);
+
+  const CliResult sent = kalvora({"jobs", "send", "--all", "--to", "PACS"});
+  EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_EQ(filesIn(dir / "jobs"), 0);
 }
 
 // Two rules may send to two stations of the same AE title: the summary tells them apart.
@@ -339,4 +428,17 @@ TEST_F(JobCommands, TheSummaryKeepsStationsOfOneAeTitleApart) {
     ports.insert(station["port"].get<int>());
   }
   EXPECT_EQ(ports, (std::set<int>{first.port(), other.port()}));
+}
+
+TEST_F(JobCommands, AMediumWithoutDicomFilesSaysSo) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  fs::create_directories(dir / "viewer");
+  for (const char* name : {"setup", "README.TXT", "viewer.cfg"})
+    writeFileBytes(dir / "viewer/" + name, "not an image");
+  const CliResult result = kalvora({"import", dir / "viewer"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("0 DICOM files found; 3 files are not DICOM (--verbose lists them)\n"),
+            std::string::npos)
+      << result.out;
 }

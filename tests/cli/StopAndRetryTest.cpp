@@ -70,8 +70,8 @@ TEST_F(JobCommands, RetriesWaitLongerEachTimeAndCtrlCEndsThem) {
   const auto start = steady_clock::now();
   const CliResult two = kalvora({"import", dir / "medium", "--retry", "2"});
   EXPECT_GE(steady_clock::now() - start, milliseconds(1500));  // 0.5 s, then 1 s
-  EXPECT_NE(two.err.find("retry 1 of 2), waiting 0.5 s"), std::string::npos) << two.err;
-  EXPECT_NE(two.err.find("retry 2 of 2), waiting 1 s"), std::string::npos) << two.err;
+  EXPECT_NE(two.err.find("retry 1 of 2 in 0.5 s"), std::string::npos) << two.err;
+  EXPECT_NE(two.err.find("retry 2 of 2 in 1 s"), std::string::npos) << two.err;
   EXPECT_EQ(two.status, 1);
 
   CliProcess many(dir.path(), withWorkdir({"import", dir / "medium", "--retry", "100000"}));

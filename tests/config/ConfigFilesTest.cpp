@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -61,29 +62,32 @@ mode_t modeOf(const std::string& path) {
 
 }  // namespace
 
-TEST(ConfigFiles, FirstStartCreatesFourEmptyFilesAndReportsAllFour) {
+TEST(ConfigFiles, FirstStartGivesTheDefaultsAndTheDefaultFiltersAndCreatesNothing) {
   TempDir dir;
   Configuration config;
   const ConfigLoadResult loaded = loadConfiguration(dir.path(), config);
-  EXPECT_EQ(loaded.messages, kAllFourMessages);
-  EXPECT_TRUE(loaded.damagedFiles.empty());  // a fresh start
-  EXPECT_EQ(filesIn(dir.path()),
-            (std::vector<std::string>{"config.dat", "filters.dat", "rules.dat", "stations.dat"}));
-  for (const std::string& name : filesIn(dir.path())) EXPECT_EQ(readFileBytes(dir / name), "");
+  EXPECT_TRUE(loaded.firstStart);
+  EXPECT_TRUE(loaded.messages.empty());
+  EXPECT_TRUE(loaded.damagedFiles.empty());
+  EXPECT_TRUE(filesIn(dir.path()).empty());
   EXPECT_EQ(written(config.settings), written(AppSettings()));
+  CFilterArray defaults;
+  defaults.resetToDefaults();
+  EXPECT_EQ(written(config.filters), written(defaults));
+  EXPECT_EQ(config.filters.GetSize(), 14);
 
-  // Exit after that first start: every file holds its full, empty-list form.
+  // Exit after that first start: every file holds its full form.
   ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
   EXPECT_EQ(readFileBytes(dir / "config.dat"), written(AppSettings()));
+  EXPECT_EQ(readFileBytes(dir / "filters.dat"), written(defaults));
   EXPECT_EQ(readFileBytes(dir / "stations.dat"), std::string(4, '\0'));
 }
 
-TEST(ConfigFiles, ReadOnlyAndChangeLoadsCreateNothing) {
+TEST(ConfigFiles, SingleFileLoadsCreateNothing) {
   TempDir dir;
-  Configuration config;
-  EXPECT_EQ(loadConfiguration(dir.path(), config, MissingFile::ReadAsEmpty).messages,
-            kAllFourMessages);
-  EXPECT_TRUE(loadConfiguration(dir.path(), config, MissingFile::Skip).messages.empty());
+  AppSettings settings;
+  EXPECT_EQ(loadSettings(dir.path(), settings), "Error: No configuration loaded");
+  EXPECT_EQ(loadSettings(dir.path(), settings, MissingFile::Skip), std::nullopt);
   EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
@@ -150,33 +154,81 @@ TEST(ConfigFiles, UnreadableFileGivesTheSystemErrorText) {
   EXPECT_EQ(saveRules(dir.path(), rules), (dir / "rules.dat") + ": Is a directory");
 }
 
-TEST(ConfigFiles, OnlyFilesThatExistButCannotBeReadCompletelyAreDamaged) {
-  const std::string settings = written(AppSettings());
+TEST(ConfigFiles, OnlyAFolderWithoutAnyOfTheFilesIsAFirstStart) {
+  const Configuration saved = [] {
+    Configuration config;
+    config.settings.anonymize = 1;
+    config.stations.Add({"PACS", "AE", "h", 104});
+    return config;
+  }();
+  const std::string settings = written(saved.settings);
   struct Case {
     const char* name;
-    std::function<void(const std::string& path)> make;
-    bool damaged;
+    std::function<void(const std::string& folder)> make;
+    bool firstStart;
+    std::vector<std::string> damaged;
+  };
+  const auto saveAll = [&](const std::string& folder) {
+    ASSERT_EQ(saveConfiguration(folder, saved), std::nullopt);
+  };
+  const auto saveAllThen = [&](std::function<void(const std::string& path)> change) {
+    return [=](const std::string& folder) {
+      saveAll(folder);
+      change(folder + "/config.dat");
+    };
   };
   const Case cases[] = {
-      {"missing", [](const std::string&) {}, false},
-      {"empty, as a first start leaves it", [](const std::string& p) { writeFileBytes(p, ""); },
-       false},
-      {"whole", [&](const std::string& p) { writeFileBytes(p, settings); }, false},
-      {"truncated",
-       [&](const std::string& p) { writeFileBytes(p, settings.substr(0, settings.size() / 2)); },
-       true},
-      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }, true},
+      {"none of the four", [](const std::string&) {}, true, {}},
+      {"all four", saveAll, false, {}},
+      {"config.dat missing",
+       saveAllThen([](const std::string& p) { std::remove(p.c_str()); }),
+       false,
+       {"config.dat"}},
+      {"config.dat empty",
+       saveAllThen([](const std::string& p) { writeFileBytes(p, ""); }),
+       false,
+       {"config.dat"}},
+      {"config.dat alone, empty",
+       [](const std::string& f) { writeFileBytes(f + "/config.dat", ""); },
+       false,
+       {"config.dat", "filters.dat", "rules.dat", "stations.dat"}},
+      {"config.dat truncated",
+       saveAllThen([&](const std::string& p) {
+         writeFileBytes(p, settings.substr(0, settings.size() / 2));
+       }),
+       false,
+       {"config.dat"}},
+      {"config.dat a folder",
+       saveAllThen([](const std::string& p) {
+         std::remove(p.c_str());
+         std::filesystem::create_directory(p);
+       }),
+       false,
+       {"config.dat"}},
       // Opened without blocking: a FIFO nobody writes to must not hang the load.
-      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, true},
+      {"config.dat a FIFO",
+       saveAllThen([](const std::string& p) {
+         std::remove(p.c_str());
+         ASSERT_EQ(mkfifo(p.c_str(), 0600), 0);
+       }),
+       false,
+       {"config.dat"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    c.make(dir / "config.dat");
+    c.make(dir.path());
+    const std::vector<std::string> before = filesIn(dir.path());
     Configuration config;
-    const ConfigLoadResult loaded = loadConfiguration(dir.path(), config, MissingFile::ReadAsEmpty);
-    EXPECT_EQ(loaded.damagedFiles,
-              c.damaged ? std::vector<std::string>{"config.dat"} : std::vector<std::string>{});
+    const ConfigLoadResult loaded = loadConfiguration(dir.path(), config);
+    EXPECT_EQ(loaded.firstStart, c.firstStart);
+    EXPECT_EQ(loaded.damagedFiles, c.damaged);
+    EXPECT_EQ(loaded.messages.empty(), c.damaged.empty());
+    EXPECT_EQ(filesIn(dir.path()), before);  // nothing created
+    // Whatever could be read stays; the stations file is whole in every saved case.
+    if (!c.firstStart && c.damaged.size() == 1) {
+      EXPECT_EQ(config.stations.GetSize(), 1);
+    }
   }
 }
 
@@ -185,8 +237,9 @@ TEST(ConfigFiles, ReplacingADamagedFileKeepsItsBytesBesideItOnce) {
   const std::string damaged = written(AppSettings()).substr(0, 40);
   writeFileBytes(dir / "config.dat", damaged);
   Configuration config;
-  ASSERT_EQ(loadConfiguration(dir.path(), config).damagedFiles,
-            std::vector<std::string>{"config.dat"});
+  const std::vector<std::string> damagedFiles = loadConfiguration(dir.path(), config).damagedFiles;
+  ASSERT_FALSE(damagedFiles.empty());
+  ASSERT_EQ(damagedFiles[0], "config.dat");
 
   ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
   ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
@@ -204,7 +257,7 @@ TEST(ConfigFiles, FilesArePrivateWhateverTheUmask) {
   TempDir dir;
   const mode_t previous = umask(0);
   Configuration config;
-  loadConfiguration(dir.path(), config);  // creates the four empty files
+  ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);
   for (const std::string& name : filesIn(dir.path())) EXPECT_EQ(modeOf(dir / name), 0600u) << name;
   std::filesystem::remove(dir / "rules.dat");
   ASSERT_EQ(saveConfiguration(dir.path(), config), std::nullopt);

@@ -6,7 +6,10 @@
 
 namespace {
 
-const char kStationAdd[] = "Error: Station already exists or station parameters contain errors.";
+const char kStationExists[] = "Error: Station already exists (a station is called 'PACS').";
+std::string stationError(const std::string& problem) {
+  return "Error: Station parameters contain errors (" + problem + ").";
+}
 const char kStationEdit[] = "Error: One or more parameter are empty.";
 const char kRule[] = "Rule already exists or rule parameter contains errors.";
 const char kFilterAdd[] = "Extension already exists or parameter is empty.";
@@ -67,22 +70,43 @@ TEST(Validation, RejectionsCarryTheirMessages) {
        [&] {
          return validateStationAdd(stations, {"PACS", "AE", "h", 1});
        },
-       kStationAdd},
+       kStationExists},
       {"station add empty alias",
        [&] {
          return validateStationAdd(stations, {"", "AE", "h", 1});
        },
-       kStationAdd},
+       stationError("the alias is empty")},
       {"station add empty AE",
        [&] {
          return validateStationAdd(stations, {"X", "", "h", 1});
        },
-       kStationAdd},
+       stationError("the AE title is empty")},
+      // An AE title the association could not carry as it is typed.
+      {"station add AE of 17 characters",
+       [&] {
+         return validateStationAdd(stations, {"X", "ABCDEFGHIJKLMNOPQ", "h", 1});
+       },
+       stationError("the AE title is longer than 16 characters")},
+      {"station add AE of 16 characters ok",
+       [&] {
+         return validateStationAdd(stations, {"X", "ABCDEFGHIJKLMNOP", "h", 1});
+       },
+       std::nullopt},
+      {"station add AE with a backslash",
+       [&] {
+         return validateStationAdd(stations, {"X", "A\\B", "h", 1});
+       },
+       stationError("the AE title holds a backslash")},
+      {"station edit AE with a control character",
+       [&] {
+         return validateStationEdit({"X", "A\tB", "h", 1});
+       },
+       stationError("the AE title holds a control character")},
       {"station add empty host",
        [&] {
          return validateStationAdd(stations, {"X", "AE", "", 1});
        },
-       kStationAdd},
+       stationError("the address is empty")},
       {"station add port 0 (untouched field)",
        [&] {
          return validateStationAdd(stations, {"X", "AE", "h", 0});
@@ -178,4 +202,14 @@ TEST(Validation, RejectionsCarryTheirMessages) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(c.check(), c.message);
   }
+}
+
+TEST(Validation, AnonymizationWithoutAFieldIsNamed) {
+  AppSettings settings;
+  EXPECT_EQ(anonymizationWarning(settings), std::nullopt);  // off
+  settings.anonymize = 1;
+  EXPECT_EQ(anonymizationWarning(settings),
+            "Anonymization is on, but no field is chosen to anonymize: nothing is replaced.");
+  settings.datesToCurrentDate = 1;
+  EXPECT_EQ(anonymizationWarning(settings), std::nullopt);
 }

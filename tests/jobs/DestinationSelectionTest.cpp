@@ -115,9 +115,10 @@ TEST(DestinationSelection, StandardDestinationAndForwardRules) {
     for (const CRule& rule : c.ruleList) rules.Add(rule);
     ScriptedPrompts prompts;
     std::vector<std::string> aeTitles;
-    for (const StationChoice& s :
-         selectDestinations(settings, stations, rules, folder.path(), prompts))
-      aeTitles.push_back(s.aeTitle);
+    const DestinationSelection selection =
+        selectDestinations(settings, stations, rules, folder.path(), prompts);
+    for (const StationChoice& s : selection.stations) aeTitles.push_back(s.aeTitle);
+    EXPECT_EQ(selection.whyNone.empty(), !aeTitles.empty());
     EXPECT_EQ(aeTitles, c.expectedAeTitles);
     EXPECT_EQ(prompts.stationQuestions, 0);
   }
@@ -131,10 +132,79 @@ TEST(DestinationSelection, AsksForAStationOnlyWhenBothAreOff) {
   settings.sendToStandardDestination = 0;
   settings.useForwardRules = 0;
   ScriptedPrompts prompts;
-  EXPECT_TRUE(selectDestinations(settings, stations, rules, folder.path(), prompts).empty());
+  EXPECT_EQ(selectDestinations(settings, stations, rules, folder.path(), prompts).whyNone,
+            "Nothing was sent: no station was chosen for this job.\r\n");
   prompts.station = StationChoice{"TYPED", "127.0.0.1", 4242};
-  const auto chosen = selectDestinations(settings, stations, rules, folder.path(), prompts);
+  const auto chosen =
+      selectDestinations(settings, stations, rules, folder.path(), prompts).stations;
   ASSERT_EQ(chosen.size(), 1u);
   EXPECT_EQ(chosen[0].port, 4242);
   EXPECT_EQ(prompts.stationQuestions, 2);
+}
+
+TEST(DestinationSelection, SaysWhyNothingIsSent) {
+  CStationArray stations;
+  stations.Add({"PACS", "PACS_AE", "127.0.0.1", 104});
+  struct Case {
+    bool standard;
+    int standardIndex;
+    bool rules;
+    const char* firstFilePatientId;  // "": not DICOM
+    std::vector<CRule> ruleList;
+    std::string why;
+  };
+  const Case cases[] = {
+      // What the Options dialog leaves once the first station is added.
+      {true,
+       -1,
+       false,
+       "1",
+       {},
+       "sending to the standard destination is on, but no station is chosen as the standard "
+       "destination"},
+      {false,
+       0,
+       true,
+       "1",
+       {{16, 32, "2", "PACS"}},
+       "sending to the standard destination is off, and no forward rule matched the job's "
+       "first file"},
+      {true,
+       5,
+       true,
+       "1",
+       {{16, 32, "1", "GONE"}},
+       "sending to the standard destination is on, but no station is chosen as the standard "
+       "destination, and a forward rule matched, but names a station that is not in the "
+       "station list ('GONE')"},
+      {false,
+       0,
+       true,
+       "",
+       {{16, 32, "1", "PACS"}},
+       "sending to the standard destination is off, and the job's first file, IM1, could not be "
+       "read to apply the forward rules"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    TempDir folder;
+    if (*c.firstFilePatientId) {
+      FixtureImage image;
+      image.patientId = c.firstFilePatientId;
+      writeFixtureImage(folder / "IM1", image);
+    } else {
+      writeFileBytes(folder / "IM1", "not a DICOM file");
+    }
+    AppSettings settings;
+    settings.sendToStandardDestination = c.standard;
+    settings.standardDestination = c.standardIndex;
+    settings.useForwardRules = c.rules;
+    CRuleArray rules;
+    for (const CRule& rule : c.ruleList) rules.Add(rule);
+    ScriptedPrompts prompts;
+    const DestinationSelection selection =
+        selectDestinations(settings, stations, rules, folder.path(), prompts);
+    EXPECT_TRUE(selection.stations.empty());
+    EXPECT_EQ(selection.whyNone, "Nothing was sent: " + c.why + ".\r\n");
+  }
 }

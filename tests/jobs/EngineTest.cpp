@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 
 #include "DicomFixtures.h"
@@ -174,6 +176,8 @@ TEST_F(EngineTest, AVerboseRunLogsEveryReport) {
   EXPECT_EQ(log.substr(0, log.find("\r\n") + 2), "Start to scan media " + root + "\r\n");
   std::vector<std::string> expected = {
       "Start to scan media " + root + "\r\n",
+      "WARNING: Anonymization is on, but no field is chosen to anonymize: nothing is "
+      "replaced.\r\n",
       "INFO: 'IM0' 0 tags anonymized [0 missing]\r\n",
       "INFO: File 'IM0' copied\r\n",
       "ERROR: Not a valid dicom file [NOTES]\r\n",
@@ -262,15 +266,66 @@ TEST_F(EngineTest, NothingToReadStartsNoJob) {
   EXPECT_EQ(engine.jobs().size(), 0);
 }
 
-TEST_F(EngineTest, WithoutADestinationTheJobStaysPendingAndShutdownKeepsIt) {
+// Sent nowhere is not done: the job says why, fails, is kept, and a station can take it.
+TEST_F(EngineTest, AJobWithoutADestinationFailsWithTheReasonAndIsKeptToBeSent) {
+  writeMedium(2);
+  StoreScpPeer peer(work / "received");
+  addStation("PACS", peer);
+  engine.settings.verbose = 0;
+  struct Case {
+    const char* name;
+    std::function<void()> configure;
+    int stationQuestions;
+    std::string why;
+  };
+  const Case cases[] = {
+      {"standard destination on, none chosen",
+       [&] {
+         engine.settings.sendToStandardDestination = 1;
+         engine.settings.standardDestination = -1;
+         engine.settings.useForwardRules = 0;
+       },
+       0,
+       "Nothing was sent: sending to the standard destination is on, but no station is chosen "
+       "as the standard destination.\r\n"},
+      {"the station choice cancelled",
+       [&] {
+         engine.settings.sendToStandardDestination = 0;
+         engine.settings.useForwardRules = 0;
+       },
+       1, "Nothing was sent: no station was chosen for this job.\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.configure();
+    prompts.stationQuestions = 0;
+    observer.statuses.clear();
+    const std::string jobFolder = engine.StartScan(work / "medium");
+    ASSERT_TRUE(runUntilIdle(jobFolder));
+    const int index = engine.jobs().FindJob(jobFolder);
+    EXPECT_EQ(prompts.stationQuestions, c.stationQuestions);
+    EXPECT_EQ(observer.statuses, (std::vector<std::string>{"Copying", "Failed"}));
+    const std::string& log = engine.jobs()[index].log;
+    EXPECT_EQ(log.substr(log.size() - c.why.size()), c.why);
+    EXPECT_EQ(engine.undeliveredJobCount(), 1);
+    EXPECT_TRUE(exists(jobFolder + "/IM0") && exists(jobFolder + "/IM1"));
+
+    ASSERT_TRUE(
+        engine.ResendJob(jobFolder, StationChoice{peer.aeTitle(), "127.0.0.1", peer.port()}));
+    ASSERT_TRUE(runUntilIdle(jobFolder));
+    EXPECT_EQ(engine.jobs()[index].status, "Finished");
+    ASSERT_FALSE(observer.finishedSends.empty());
+    EXPECT_EQ(observer.finishedSends.back().filesSent, 2);
+    EXPECT_FALSE(exists(jobFolder));
+  }
+}
+
+TEST_F(EngineTest, ShutdownKeepsAJobWithoutADestination) {
   writeMedium(1);
   engine.settings.sendToStandardDestination = 0;
   engine.settings.useForwardRules = 0;  // the station choice is cancelled
   const std::string jobFolder = engine.StartScan(work / "medium");
   ASSERT_TRUE(runUntilIdle(jobFolder));
-  EXPECT_EQ(prompts.stationQuestions, 1);
-  EXPECT_EQ(engine.jobs()[0].status, "Pending");
-  EXPECT_TRUE(exists(jobFolder));
   engine.Shutdown();
   EXPECT_TRUE(exists(jobFolder + "/IM0"));
 }
@@ -440,4 +495,40 @@ TEST_F(EngineTest, StoppingSendsToStalledStationsCutsThemAllAfterOneShortWait) {
     EXPECT_NE(log.find("' not sended to " + std::string(name) + " [Sending stopped]"),
               std::string::npos)
         << log;
+}
+
+// Until the anonymization dialog is confirmed the first ID is empty: it must not blank the
+// first patient's ID, nor make the second "2".
+TEST_F(EngineTest, AnonymizationWithoutAConfiguredIdStartsAtTheDefaultId) {
+  writeMedium(2, true);
+  engine.setSendAfterScan(false);
+  engine.settings.anonymize = 1;
+  engine.settings.anonymizePatientId = 1;
+  ASSERT_EQ(engine.settings.anonymizedPatientId, "");
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  std::vector<std::string> ids;
+  for (const auto& entry : fs::directory_iterator(jobFolder)) {
+    if (entry.path().filename().string()[0] == '.') continue;
+    DcmFileFormat file;
+    ASSERT_TRUE(file.loadFile(entry.path().c_str()).good());
+    OFString id;
+    file.getDataset()->findAndGetOFString(DCM_PatientID, id);
+    ids.push_back(id.c_str());
+  }
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, (std::vector<std::string>{"00000001", "00000002"}));
+  EXPECT_EQ(engine.jobs()[0].log.find("WARNING"), std::string::npos);
+}
+
+TEST_F(EngineTest, AnonymizationWithNoFieldChosenSaysSoAtTheStart) {
+  writeMedium(1);
+  engine.setSendAfterScan(false);
+  engine.settings.anonymize = 1;
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_EQ(engine.jobs()[0].log,
+            "Start to scan media " + work / "medium" +
+                "\r\nWARNING: Anonymization is on, but no field is chosen to anonymize: nothing "
+                "is replaced.\r\n");
 }

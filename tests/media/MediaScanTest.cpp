@@ -10,6 +10,7 @@
 
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcuid.h>
 
 #include "CompressedFixtures.h"
 #include "DicomFixtures.h"
@@ -534,4 +535,35 @@ TEST_F(MediaScanTest, AStopIsHeardWhileAHugeFileIsRead) {
                       std::chrono::seconds(5));
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.back(), ScanEvent::ScanStopped);
+}
+
+// DCMTK reads a bare data set as one; without the UIDs a C-STORE needs, its copy would fail
+// every send of the job. It is no image, as a text beside the images is.
+TEST_F(MediaScanTest, ADataSetWithoutItsSopUidsIsNotCopied) {
+  image("IM1");
+  for (const bool withClass : {false, true}) {
+    DcmDataset fragment;
+    fragment.putAndInsertString(DCM_PatientID, "P1");
+    fragment.putAndInsertString(DCM_PatientName, "Doe^John");
+    if (withClass) fragment.putAndInsertString(DCM_SOPClassUID, UID_CTImageStorage);
+    const std::string name = withClass ? "NOINSTANCE" : "FRAGMENT";
+    ASSERT_TRUE(fragment.saveFile(medium(name).c_str(), EXS_LittleEndianImplicit).good());
+    DcmFileFormat check;
+    ASSERT_TRUE(check.loadFile(medium(name).c_str()).good());  // DCMTK takes it
+  }
+
+  const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
+
+  const Events expected = {{ScanEvent::ScanError, "FRAGMENT"},
+                           {ScanEvent::ScanError, "NOINSTANCE"},
+                           {ScanEvent::FileCopied, "IM1"}};
+  EXPECT_EQ(fileEvents(reports), expected);
+  for (const ScanProgress& report : reports) {
+    if (report.event != ScanEvent::ScanError) continue;
+    EXPECT_EQ(report.message, "Not a storable DICOM object (no SOP Class UID or SOP Instance UID)");
+    EXPECT_TRUE(report.notAnImage);
+    EXPECT_FALSE(report.fileLost);
+  }
+  EXPECT_EQ(reports.back().filesSaved, 1);
+  EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1"}));
 }

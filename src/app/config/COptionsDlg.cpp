@@ -39,6 +39,7 @@ COptionsDlg::COptionsDlg(LiveConfiguration config, QWidget* parent)
   ui_->noCompressedTransfer->setChecked(settings.noCompressedTransfer != 0);
   fillDestinations();
   showNoteForCompression();
+  showNoDestinationWarning();
   // The buttons beside the check boxes line up in one column.
   const QList<QPushButton*> sideButtons{ui_->editFiltersButton, ui_->editRulesButton,
                                         ui_->editAnonymizationButton};
@@ -56,6 +57,10 @@ COptionsDlg::COptionsDlg(LiveConfiguration config, QWidget* parent)
   connect(ui_->dicomOptionsButton, &QPushButton::clicked, this, &COptionsDlg::editDicomOptions);
   connect(ui_->noCompressedTransfer, &QCheckBox::toggled, this,
           &COptionsDlg::showNoteForCompression);
+  connect(ui_->sendToStandardDestination, &QCheckBox::toggled, this,
+          &COptionsDlg::showNoDestinationWarning);
+  connect(ui_->standardDestination, &QComboBox::currentIndexChanged, this,
+          &COptionsDlg::showNoDestinationWarning);
   connect(ui_->okButton, &QPushButton::clicked, this, &COptionsDlg::accept);
   ui_->okButton->setDefault(true);
 }
@@ -65,6 +70,12 @@ COptionsDlg::~COptionsDlg() = default;
 void COptionsDlg::fillDestinations() {
   fillStationChoices(ui_->standardDestination, config_.stations);
   selectStationChoice(ui_->standardDestination, config_.settings.standardDestination);
+}
+
+// Ticked with no station chosen, every job would wait for a station by hand.
+void COptionsDlg::showNoDestinationWarning() {
+  ui_->noDestinationWarning->setVisible(ui_->sendToStandardDestination->isChecked() &&
+                                        ui_->standardDestination->currentIndex() < 0);
 }
 
 void COptionsDlg::showNoteForCompression() {

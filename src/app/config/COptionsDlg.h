@@ -33,6 +33,7 @@ class COptionsDlg : public KalvoraDialog {
   // Entries in alias order; the one of the stored standard destination is selected.
   void fillDestinations();
   void showNoteForCompression();
+  void showNoDestinationWarning();
   // The folder typed as it is to be stored; false (after saying why) when it cannot be.
   bool takeTempFolder(std::string& folder);
 

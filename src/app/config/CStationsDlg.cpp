@@ -5,9 +5,10 @@
 #include "app/config/CStationsAddDlg.h"
 #include "app/config/CStationsEditDlg.h"
 #include "app/config/RecordRows.h"
+#include "app/shell/MessageBoxes.h"
 #include "ui_CStationsDlg.h"
 
-CStationsDlg::CStationsDlg(CStationArray& stations, const AppSettings& settings, QWidget* parent)
+CStationsDlg::CStationsDlg(CStationArray& stations, AppSettings& settings, QWidget* parent)
     : KalvoraDialog(parent),
       ui_(std::make_unique<Ui::CStationsDlg>()),
       stations_(stations),
@@ -54,7 +55,8 @@ void CStationsDlg::editStation() {
 void CStationsDlg::deleteStation() {
   const int index = markedRecordIndex(ui_->stationList);
   if (index < 0) return;
-  stations_.RemoveAt(index);
+  const auto told = stations_.removeStation(index, settings_.standardDestination);
   QApplication::beep();
   fill();
+  if (told) MessageBoxes::show(this, QString::fromStdString(*told), MessageBoxes::Icon::Warning);
 }

@@ -14,8 +14,9 @@ class CStationsDlg;
 class CStationsDlg : public KalvoraDialog {
   Q_OBJECT
  public:
-  // `settings` gives the station test its calling AE title, time-out and PDU size.
-  CStationsDlg(CStationArray& stations, const AppSettings& settings, QWidget* parent = nullptr);
+  // `settings` gives the station test its calling AE title, time-out and PDU size; its
+  // standard destination stays on its station as stations are deleted.
+  CStationsDlg(CStationArray& stations, AppSettings& settings, QWidget* parent = nullptr);
   ~CStationsDlg() override;
 
   void addStation();
@@ -27,5 +28,5 @@ class CStationsDlg : public KalvoraDialog {
 
   std::unique_ptr<Ui::CStationsDlg> ui_;
   CStationArray& stations_;
-  const AppSettings& settings_;
+  AppSettings& settings_;
 };

@@ -4,6 +4,7 @@
 #include "app/shell/DialogFields.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/ConfigValidation.h"
+#include "dicom/TagNames.h"
 #include "ui_RuleFields.h"
 
 RuleFieldsDlg::RuleFieldsDlg(const QString& title, const CStationArray& stations, QWidget* parent)
@@ -15,9 +16,24 @@ RuleFieldsDlg::RuleFieldsDlg(const QString& title, const CStationArray& stations
   ui_->group->setText(QStringLiteral("0"));
   ui_->element->setText(QStringLiteral("0"));
   connect(ui_->okButton, &QPushButton::clicked, this, &RuleFieldsDlg::accept);
+  connect(ui_->group, &QLineEdit::textChanged, this, &RuleFieldsDlg::showTagName);
+  connect(ui_->element, &QLineEdit::textChanged, this, &RuleFieldsDlg::showTagName);
   ui_->okButton->setDefault(true);
   ui_->group->setFocus();
+  showTagName();
 }
+
+// Decimal fields, yet DICOM people know tags as (0008,0060) Modality.
+void RuleFieldsDlg::showTagName() {
+  int group = 0;
+  int element = 0;
+  const bool numbers =
+      !parseIntegerField(ui_->group->text().toStdString(), kRuleTagMin, kRuleTagMax, group) &&
+      !parseIntegerField(ui_->element->text().toStdString(), kRuleTagMin, kRuleTagMax, element);
+  ui_->tagName->setText(numbers ? QString::fromStdString(describeTag(group, element)) : QString());
+}
+
+QString RuleFieldsDlg::tagNameShown() const { return ui_->tagName->text(); }
 
 RuleFieldsDlg::~RuleFieldsDlg() = default;
 

@@ -11,12 +11,17 @@ namespace Ui {
 class RuleFields;
 }
 
-// The layout the rule add and edit dialogs share: group and element in decimal, the
+// The layout the rule add and edit dialogs share: group and element in decimal (the tag
+// shown beside them in hexadecimal with its keyword), the
 // compare value and the destination chosen from the station list.
 class RuleFieldsDlg : public KalvoraDialog {
   Q_OBJECT
  public:
   ~RuleFieldsDlg() override;
+
+  // The tag of the two number fields in hexadecimal with its keyword, "" while one of them
+  // holds no number in range.
+  QString tagNameShown() const;
 
  protected:
   RuleFieldsDlg(const QString& title, const CStationArray& stations, QWidget* parent);
@@ -30,5 +35,7 @@ class RuleFieldsDlg : public KalvoraDialog {
   void refuse(const std::string& message);
 
  private:
+  void showTagName();
+
   std::unique_ptr<Ui::RuleFields> ui_;
 };

@@ -145,7 +145,7 @@ CKalvoraDlg::~CKalvoraDlg() { engine_.setObserver(nullptr); }
 void CKalvoraDlg::initialise() {
   Configuration config;
   const std::vector<std::string> problems =
-      loadConfiguration(workingFolder_.toStdString(), config, MissingFile::CreateEmpty).messages;
+      loadConfiguration(workingFolder_.toStdString(), config).messages;
   engine_.settings = config.settings;
   engine_.filters = config.filters;
   engine_.rules = config.rules;

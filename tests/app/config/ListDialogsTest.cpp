@@ -18,8 +18,9 @@
 
 namespace {
 
-const QString kStationAdd =
-    QStringLiteral("Error: Station already exists or station parameters contain errors.");
+const QString kStationExists =
+    QStringLiteral("Error: Station already exists (a station is called 'PACS').");
+const QString kStationError = QStringLiteral("Error: Station parameters contain errors (%1).");
 const QString kStationEdit = QStringLiteral("Error: One or more parameter are empty.");
 const QString kRule = QStringLiteral("Rule already exists or rule parameter contains errors.");
 const QString kNotAnInteger = QStringLiteral("Please enter an integer.");
@@ -91,6 +92,32 @@ class ListDialogsTest : public QObject {
     QCOMPARE(stations.GetSize(), 2);
   }
 
+  void deletingAStationKeepsTheStandardDestinationOnItsStation() {
+    struct Case {
+      int deletedRow;  // rows sort by alias, as the array does here
+      int standardAfter;
+      bool told;
+    };
+    const Case cases[] = {{0, 1, false}, {2, -1, true}, {3, 2, false}};
+    for (const Case& c : cases) {
+      AppSettings settings;
+      settings.standardDestination = 2;
+      CStationArray stations;
+      for (const char* alias : {"A", "B", "C", "D"}) stations.Add({alias, "AE", "h", 104});
+      CStationsDlg dialog(stations, settings);
+      MessageBoxRecorder boxes;
+      markRow(control<QTreeWidget>(&dialog, "stationList"), c.deletedRow);
+      dialog.deleteStation();
+      QCOMPARE(settings.standardDestination, c.standardAfter);
+      if (c.standardAfter >= 0) QCOMPARE(stations[c.standardAfter].alias, std::string("C"));
+      QCOMPARE(boxes.texts,
+               c.told ? QStringList{QStringLiteral(
+                            "The deleted station 'C' was the standard destination: no station "
+                            "is the standard destination now.")}
+                      : QStringList{});
+    }
+  }
+
   void stationAddAndEditAcceptOrRefuseAsTyped() {
     struct Case {
       bool add;
@@ -106,10 +133,14 @@ class ListDialogsTest : public QObject {
         {true, "NEW", "AE", "host", "65001", kPortRange},
         {true, "NEW", "AE", "host", "65000", {}},
         {true, "pacs", "AE", "host", "104", {}},  // differs only in case
-        {true, "PACS", "AE", "host", "104", kStationAdd},
-        {true, "", "AE", "host", "104", kStationAdd},
-        {true, "NEW", "", "host", "104", kStationAdd},
-        {true, "NEW", "AE", "", "104", kStationAdd},
+        {true, "PACS", "AE", "host", "104", kStationExists},
+        {true, "", "AE", "host", "104", kStationError.arg("the alias is empty")},
+        {true, "NEW", "", "host", "104", kStationError.arg("the AE title is empty")},
+        {true, "NEW", "AE", "", "104", kStationError.arg("the address is empty")},
+        {true, "NEW", "SEVENTEEN_CHARS_X", "host", "104",
+         kStationError.arg("the AE title is longer than 16 characters")},
+        {true, "NEW", "SIXTEEN_CHARS_XX", "host", "104", {}},
+        {false, "PACS", "A\\B", "host", "104", kStationError.arg("the AE title holds a backslash")},
         {false, "OTHER", "AE", "host", "104", {}},  // another station's alias
         {false, "PACS", "", "host", "104", kStationEdit},
         {false, "PACS", "AE", "host", "0", kPortRange},
@@ -243,6 +274,22 @@ class ListDialogsTest : public QObject {
         QCOMPARE(rules[0].compareValue, std::string("Doe"));
       }
     }
+  }
+
+  void ruleDialogsShowTheTagInHexadecimalWithItsKeyword() {
+    CStationArray stations;
+    stations.Add({"PACS", "AE", "pacs", 104});
+    CRuleArray rules;
+    rules.Add({16, 32, "Doe", "PACS"});
+    CRulesEditDlg edit(rules, 0, stations);
+    QCOMPARE(edit.tagNameShown(), QStringLiteral("(0010,0020) PatientID"));
+    CRulesAddDlg add(rules, stations);
+    QVERIFY(add.tagNameShown().startsWith(QStringLiteral("(0000,0000)")));
+    type(&add, "group", "8");
+    type(&add, "element", "96");
+    QCOMPARE(add.tagNameShown(), QStringLiteral("(0008,0060) Modality"));
+    type(&add, "element", "x");
+    QCOMPARE(add.tagNameShown(), QString());
   }
 
   void ruleOfAStationGoneOpensWithoutDestination() {

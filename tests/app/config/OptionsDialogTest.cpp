@@ -78,6 +78,23 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(f.settings.standardDestination, 2);
   }
 
+  void warnsWhileTheStandardDestinationIsTickedWithoutAStation() {
+    Fixture f;
+    f.stations.Add({"PACS", "P", "hp", 104});
+    f.settings.standardDestination = -1;  // as after the first station is added
+    COptionsDlg dialog(f.live());
+    auto* warning = control<QLabel>(&dialog, "noDestinationWarning");
+    auto* send = control<QCheckBox>(&dialog, "sendToStandardDestination");
+    auto* box = control<QComboBox>(&dialog, "standardDestination");
+    QVERIFY(send->isChecked());
+    QVERIFY(!warning->isHidden());
+    box->setCurrentIndex(0);
+    QVERIFY(warning->isHidden());
+    box->setCurrentIndex(-1);
+    send->setChecked(false);
+    QVERIFY(warning->isHidden());
+  }
+
   void cancelKeepsTheSettingsWhileSubDialogChangesStay() {
     Fixture f;
     COptionsDlg dialog(f.live());

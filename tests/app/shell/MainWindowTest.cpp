@@ -429,7 +429,7 @@ class MainWindowTest : public QObject {
     QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(20));
 
     Configuration saved;
-    QVERIFY(loadConfiguration(work / "config", saved, MissingFile::Skip).messages.empty());
+    QVERIFY(loadConfiguration(work / "config", saved).messages.empty());
     QCOMPARE(saved.settings.windowX, 321);
     QCOMPARE(saved.settings.windowY, 234);
     QCOMPARE(saved.stations.GetSize(), 1);
@@ -602,12 +602,10 @@ class MainWindowTest : public QObject {
     CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
     noAutomountSetting(window);
     window.initialise();
-    // A fresh working folder: four empty files, each reported.
-    QCOMPARE(boxes.texts, (QStringList{QStringLiteral("Error: No configuration loaded"),
-                                       QStringLiteral("Error: No filter list loaded"),
-                                       QStringLiteral("Error: No rules loaded"),
-                                       QStringLiteral("Error: No DICOM stations loaded")}));
-    boxes.texts.clear();
+    // A fresh working folder: the defaults with the default filters, no error, no file yet.
+    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(fs::is_empty(work.path()));
+    QCOMPARE(engine.filters.GetSize(), 14);
     // No tray offscreen: the icon is asked for all the same (a tray may start later), and
     // the window, shown instead, has a taskbar entry.
     QVERIFY(window.tray().icon().isVisible());
@@ -664,11 +662,39 @@ class MainWindowTest : public QObject {
     window.move(150, 160);
     window.commitSessionData();
     Configuration saved;
-    QVERIFY(loadConfiguration(work.path(), saved, MissingFile::Skip).messages.empty());
+    QVERIFY(loadConfiguration(work.path(), saved).messages.empty());
     QCOMPARE(saved.stations.GetSize(), 1);
+    QCOMPARE(saved.filters.GetSize(), 14);
     QCOMPARE(saved.settings.windowX, 150);
     QCOMPARE(exits, 0);
     QVERIFY(!window.exiting() && window.isVisible() && window.tray().icon().isVisible());
+  }
+
+  // Beside saved files, a missing or empty one is no first start: its message, and no
+  // empty file left behind for the command line to find.
+  void aMissingOrEmptyFileBesideSavedOnesIsReported() {
+    for (const bool empty : {false, true}) {
+      TempDir work;
+      Configuration config;
+      config.settings.anonymize = 1;
+      QVERIFY(!saveConfiguration(work.path(), config));
+      if (empty)
+        writeFileBytes(work / "stations.dat", "");
+      else
+        fs::remove(work / "stations.dat");
+      MessageBoxRecorder boxes;
+      QtMainThreadPoster mainThread;
+      GuiPrompts prompts;
+      KalvoraEngine engine(mainThread, prompts);
+      CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
+      noAutomountSetting(window);
+      window.initialise();
+      QCOMPARE(boxes.texts, QStringList{QStringLiteral("Error: No DICOM stations loaded")});
+      QCOMPARE(engine.settings.anonymize, 1);
+      QCOMPARE(fs::exists(work / "stations.dat"), empty);
+      window.commitSessionData();
+      QCOMPARE(readFileBytes(work / "stations.dat"), std::string(4, '\0'));
+    }
   }
 };
 

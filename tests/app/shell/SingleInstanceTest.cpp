@@ -128,7 +128,7 @@ class SingleInstanceTest : public QObject {
     QCOMPARE(kalvora->exitCode(), 0);
 
     Configuration saved;
-    QVERIFY(loadConfiguration(runtime / "work", saved, MissingFile::Skip).messages.empty());
+    QVERIFY(loadConfiguration(runtime / "work", saved).messages.empty());
     QCOMPARE(saved.stations.GetSize(), 1);
     QCOMPARE(saved.settings.windowX, 40);
 
