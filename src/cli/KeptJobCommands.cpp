@@ -29,6 +29,12 @@ struct KeptOptions : JobOptions {
   bool all = false;
 };
 
+std::string quotedNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "'" : ", '") + name + "'";
+  return text;
+}
+
 // Patients of a kept job with their image counts, as the job list counts them.
 std::vector<PatientEntry> patientsOf(const KeptJob& kept) {
   JobList list;
@@ -51,11 +57,16 @@ nlohmann::json keptJobJson(const KeptJob& kept) {
                             {"stored", kept.copies.size() - missing},
                             {"missing", missing}});
   }
-  nlohmann::json job = {
-      {"jobFolder", kept.jobFolder},       {"leftAt", localTimeText(kept.leftAt)},
-      {"source", kept.journal.sourceRoot}, {"readingFinished", kept.journal.readingFinished},
-      {"files", kept.copies.size()},       {"patients", patients},
-      {"destinations", destinations},      {"inUse", kept.inUse}};
+  nlohmann::json job = {{"jobFolder", kept.jobFolder},
+                        {"leftAt", localTimeText(kept.leftAt)},
+                        {"source", kept.journal.sourceRoot},
+                        {"readingFinished", kept.journal.readingFinished},
+                        {"files", kept.copies.size()},
+                        {"patients", patients},
+                        {"destinations", destinations},
+                        {"inUse", kept.inUse},
+                        {"notKalvoras", kept.others},
+                        {"madeByEarlierVersion", kept.journal.madeByEarlierVersion()}};
   if (kept.journal.startedAt != 0) job["startedAt"] = localTimeText(kept.journal.startedAt);
   return job;
 }
@@ -77,7 +88,31 @@ void printKeptJob(const KeptJob& kept) {
               << (missing == 0 ? std::string("all stored") : std::to_string(missing) + " missing")
               << "\n";
   }
+  if (!kept.others.empty())
+    std::cout << "  not written by Kalvora, left alone: " << quotedNames(kept.others) << "\n";
+  if (kept.journal.madeByEarlierVersion())
+    std::cout << "  made by an earlier version of Kalvora: sent, never deleted by Kalvora\n";
   if (kept.inUse) std::cout << "  in use by a running Kalvora\n";
+}
+
+// A folder that stays after its copies went (or for want of proof of them), and why.
+void sayFolderKept(const std::string& folder) {
+  const KeptJob left = ReadKeptJob(folder);
+  if (left.journal.madeByEarlierVersion()) {
+    std::cerr << "'" << folder << "' is kept: an earlier version of Kalvora made it without "
+              << "recording its copies; check it and delete it yourself.\n";
+    return;
+  }
+  std::cerr << "'" << folder
+            << "' is kept: it holds what Kalvora did not write: " << quotedNames(left.others)
+            << ".\n";
+}
+
+// Says why kept jobs may be missing from a listing; false when anything was passed over.
+bool sayWhatWasNotLooked(const KeptJobSearch& search) {
+  if (!search.notLooked.empty()) std::cerr << search.notLooked << "\n";
+  for (const std::string& line : search.passedOver) std::cerr << line << "\n";
+  return search.notLooked.empty() && search.passedOver.empty();
 }
 
 // FOLDER must be one that `jobs list` shows.
@@ -94,16 +129,18 @@ int runList(const KeptOptions& o) {
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
   if (!loadCliConfiguration(o.workdir, engine)) return 2;
-  const std::vector<KeptJob> kept = FindKeptJobs(engine.settings.tempFolder);
+  const KeptJobSearch search = SearchKeptJobs(engine.settings.tempFolder);
+  const std::vector<KeptJob>& kept = search.jobs;
+  const bool lookedAtAll = sayWhatWasNotLooked(search);
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
     for (const KeptJob& job : kept) list.push_back(keptJobJson(job));
     std::cout << dumpJson(list) << std::endl;
-    return 0;
+    return lookedAtAll ? 0 : 1;
   }
-  if (kept.empty()) std::cout << "No kept jobs.\n";
+  if (kept.empty() && lookedAtAll) std::cout << "No kept jobs.\n";
   for (const KeptJob& job : kept) printKeptJob(job);
-  return 0;
+  return lookedAtAll ? 0 : 1;
 }
 
 // Prints each report as a JSON line while the jobs are sent.
@@ -139,11 +176,14 @@ bool folderExists(const std::string& folder) {
 bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<KeptJob>& adopted,
                int& removedAtAdoption) {
   std::vector<KeptJob> candidates;
-  if (o.all)
-    candidates = FindKeptJobs(engine.settings.tempFolder);
-  else
-    candidates.push_back(ReadKeptJob(o.folder));
   bool allTaken = true;
+  if (o.all) {
+    const KeptJobSearch search = SearchKeptJobs(engine.settings.tempFolder);
+    allTaken = sayWhatWasNotLooked(search);
+    candidates = search.jobs;
+  } else {
+    candidates.push_back(ReadKeptJob(o.folder));
+  }
   for (const KeptJob& kept : candidates) {
     std::string why;
     switch (engine.AdoptKeptJob(kept.jobFolder, &why)) {
@@ -174,7 +214,7 @@ bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<KeptJob>
         break;
     }
   }
-  if (o.all && candidates.empty()) std::cout << "No kept jobs.\n";
+  if (o.all && candidates.empty() && allTaken) std::cout << "No kept jobs.\n";
   return allTaken;
 }
 
@@ -242,6 +282,10 @@ int runSendAgain(const KeptOptions& o) {
     }
     std::cout << "Job " << folder << " (" << job.status << ")\n" << withoutCarriageReturns(job.log);
     if (!delivered) std::cout << "The job folder is kept.\n";
+    if (delivered && folderExists(folder)) {
+      sayFolderKept(folder);
+      ok = false;
+    }
     if (delivered && !kept.journal.readingFinished) sayReadingUnfinished(kept);
   }
   engine.Shutdown();
@@ -264,6 +308,13 @@ int runDiscard(const KeptOptions& o) {
       continue;
     }
     removed += files;
+    if (folderExists(job.jobFolder)) {
+      std::cout << "Not discarded whole '" << job.jobFolder << "': " << files
+                << " files removed.\n";
+      sayFolderKept(job.jobFolder);
+      ok = false;
+      continue;
+    }
     std::cout << "Discarded '" << job.jobFolder << "': " << files << " files removed.\n";
   }
   if (o.all) std::cout << removed << " files removed in all.\n";

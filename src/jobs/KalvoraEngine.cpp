@@ -64,6 +64,11 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
   // The scan reports why and ends without reading the medium.
   request.jobFolderError = folder.error;
   if (!folder.error.empty()) unmadeFolders_.insert(jobFolder);
+  // Held until the scan's last report is handled, which comes after its last copy.
+  if (const JobJournal* journal = journalOf(jobFolder))
+    request.copyWritten = [journal](const std::string& name, const CopyIdentity& identity) {
+      journal->appendCopyRecord(name, identity);
+    };
 
   std::weak_ptr<bool> alive = alive_;
   auto worker =
@@ -123,8 +128,18 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
   SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
   const JobDestination destination{calledAeTitle, host, port};
   journal->chooseDestination(destination);
-  const auto stored = journal->state().stored.find(destination);
-  if (stored != journal->state().stored.end()) params.storedAlready = stored->second;
+  const JobJournalState& state = journal->state();
+  const std::vector<JobCopy> copies = SortJobFolder(jobFolder, state).copies;
+  const std::vector<std::string> missing = state.missingAt(destination, copies);
+  for (const JobCopy& copy : copies)
+    if (std::find(missing.begin(), missing.end(), copy.name) == missing.end())
+      params.storedAlready.insert(copy.name);
+  // Of a folder Kalvora made, only its own copies go; whatever else is there is named by
+  // the job, never sent.
+  if (state.format == 2) {
+    params.onlyFiles.emplace();
+    for (const JobCopy& copy : copies) params.onlyFiles->insert(copy.name);
+  }
 
   std::weak_ptr<bool> alive = alive_;
   auto worker = std::make_unique<StoreScu>(
@@ -159,9 +174,19 @@ int KalvoraEngine::addJobFromJournal(const std::string& jobFolder, JobStatus sta
 int KalvoraEngine::removeJobFolder(const std::string& jobFolder) {
   const auto journal = journals_.find(jobFolder);
   if (journal == journals_.end() || foreignFolders_.count(jobFolder) > 0) return -1;
-  const int removed = DeleteJobFolder(jobFolder);
+  // As on disk: a scan records its copies there first (see ScanRequest::copyWritten), also
+  // those whose reports a shutdown no longer handles.
+  const JobJournalState recorded = JobJournal::read(jobFolder);
+  const JobFolderRemoval removal = DeleteJobFolder(jobFolder, recorded);
+  if (recorded.madeByEarlierVersion() && !removal.left.empty()) {
+    appendLog(jobFolder, "Job folder '" + jobFolder +
+                             "' kept: an earlier version of Kalvora made it without recording "
+                             "its copies; delete it yourself once checked\r\n");
+  } else if (!removal.left.empty()) {
+    appendLog(jobFolder, leftInJobFolderLogLine(jobFolder, removal.left));
+  }
   journals_.erase(journal);  // releases the lock once the folder is gone
-  return removed;
+  return removal.removed;
 }
 
 void KalvoraEngine::releaseIdleJournal(const std::string& jobFolder) {
@@ -217,8 +242,10 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.fileCopied();
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       jobs_.AddJobPatient(p.jobFolder, p.patientName, p.patientId);
-      if (JobJournal* journal = journalOf(p.jobFolder))
+      if (JobJournal* journal = journalOf(p.jobFolder)) {
+        journal->noteCopy(p.copyName, CopyIdentity{p.copySopInstanceUid, p.copySize});
         journal->recordPatient(p.patientId, p.patientName);
+      }
       break;
     case ScanEvent::FileNotCopied:
       counters_.fileNotCopied();
@@ -275,7 +302,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
       counters_.fileSent();
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       if (JobJournal* journal = journalOf(p.jobFolder))
-        journal->recordStored(destination, bareName(p.currentFile));
+        journal->recordStored(destination, bareName(p.currentFile), p.sentIdentity);
       break;
     case SendEvent::FileFailed:
       counters_.fileNotSent();
@@ -304,7 +331,7 @@ void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination
   int& running = runningSends_[jobFolder];
   if (running > 0) --running;
   if (!journal) return;  // every send holds its job's journal
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
+  const std::vector<JobCopy> copies = SortJobFolder(jobFolder, journal->state()).copies;
   // Sends of one job share its folder: it goes with the last of them.
   if (running > 0) {
     if (!journal->state().missingAt(destination, copies).empty())

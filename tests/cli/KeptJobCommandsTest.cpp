@@ -251,6 +251,11 @@ TEST_F(KeptJobCommands, AJobFolderThatCannotBeOpenedSaysWhy) {
   fs::permissions(dir.path(), fs::perms(0755));
   giveToNobody(dir / "work");
   giveToNobody(dir / "jobs");
+  // As if nobody had made it: its journal names the user who made the folder.
+  std::string journal = readFileBytes(folder + "/.kalvora-job");
+  const size_t creatorAt = journal.rfind('\t', journal.find('\n')) + 1;
+  journal.replace(creatorAt, journal.find('\n') - creatorAt, std::to_string(*nobodyUid()));
+  writeFileBytes(folder + "/.kalvora-job", journal);
   fs::permissions(folder + "/.kalvora-job", fs::perms::owner_read);
 
   for (const char* command : {"send", "jobs send"}) {
@@ -263,4 +268,88 @@ TEST_F(KeptJobCommands, AJobFolderThatCannotBeOpenedSaysWhy) {
     EXPECT_FALSE(contains(result.err, "in use")) << result.err;
     EXPECT_EQ(filesIn(folder), 2);
   }
+}
+
+// What Kalvora did not write in a kept job folder (a note, a subfolder with an image) is
+// neither sent nor deleted: it is named, and the folder stays listed with it, whether the job
+// is discarded or delivered.
+TEST_F(KeptJobCommands, WhatKalvoraDidNotWriteInAJobFolderIsNamedAndKeepsItListed) {
+  const int port = freeLoopbackPort();
+  useStation(port);
+  for (const char* command : {"discard", "send"}) {
+    SCOPED_TRACE(command);
+    const std::string folder = importToADownStation();
+    writeFileBytes(folder + "/notes.txt", "mine");
+    fs::create_directories(folder + "/sub");
+    writeFixtureImage(folder + "/sub/IM9");
+
+    StoreScpPeer peer(dir / "received", {}, "STORESCP", port);
+    const CliResult result = kalvora({"jobs", command, folder});
+    EXPECT_EQ(result.status, 1) << result.out << result.err;
+    EXPECT_TRUE(contains(result.err, "'" + folder +
+                                         "' is kept: it holds what Kalvora did not write: "
+                                         "'notes.txt', 'sub/'."))
+        << result.err;
+    EXPECT_EQ(filesIn(dir / "received"), std::string(command) == "send" ? 2 : 0);
+    EXPECT_EQ(readFileBytes(folder + "/notes.txt"), "mine");
+    EXPECT_TRUE(fs::exists(folder + "/sub/IM9"));
+    EXPECT_EQ(filesIn(folder), 2);  // the note and the image below: Kalvora's copies went
+
+    const nlohmann::json listed = keptJobs();
+    ASSERT_EQ(listed.size(), 1u) << listed;
+    EXPECT_EQ(listed[0]["jobFolder"], folder);
+    EXPECT_EQ(listed[0]["files"], 0);
+    EXPECT_EQ(listed[0]["notKalvoras"], nlohmann::json::parse(R"(["notes.txt", "sub/"])"));
+    fs::remove_all(folder);
+    fs::remove_all(dir / "received");
+    fs::create_directories(dir / "received");
+  }
+}
+
+// Kept patient data is never hidden without a word: a temporary folder others may write to is
+// not looked at, and a job-named folder whose journal does not prove it (empty, copied from a
+// job, a link) is passed over; each is said, and the commands end non-zero.
+TEST_F(KeptJobCommands, KeptJobsThatAreNotShownAreSaidWhy) {
+  useStation(freeLoopbackPort());
+  const std::string kept = importToADownStation();
+  const std::string copied = dir / "jobs/2026123123591";
+  const std::string empty = dir / "jobs/2026123123592";
+  const std::string linked = dir / "jobs/2026123123593";
+  for (const std::string& folder : {copied, empty, linked}) {
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    writeFileBytes(folder + "/notes.txt", "mine");
+  }
+  fs::copy_file(kept + "/.kalvora-job", copied + "/.kalvora-job");
+  writeFileBytes(empty + "/.kalvora-job", "");
+  fs::create_symlink(kept + "/.kalvora-job", linked + "/.kalvora-job");
+
+  CliResult listed = kalvora({"jobs", "list"});
+  EXPECT_EQ(listed.status, 1);
+  EXPECT_TRUE(contains(listed.out, kept)) << listed.out;
+  for (const std::string& folder : {copied, empty, linked})
+    EXPECT_TRUE(contains(listed.err, "'" + folder + "' is not shown: its journal ")) << listed.err;
+  const CliResult discarded = kalvora({"jobs", "discard", "--all"});
+  EXPECT_EQ(discarded.status, 1);
+  for (const std::string& folder : {copied, empty, linked})
+    EXPECT_EQ(readFileBytes(folder + "/notes.txt"), "mine");
+  for (const std::string& folder : {copied, empty, linked}) fs::remove_all(folder);
+
+  const std::string other = importToADownStation();
+  fs::permissions(dir / "jobs", fs::perms::owner_all | fs::perms::group_write);
+  for (const std::vector<std::string> command : {std::vector<std::string>{"jobs", "list"},
+                                                 {"jobs", "list", "--json"},
+                                                 {"jobs", "discard", "--all"},
+                                                 {"jobs", "send", "--all"}}) {
+    SCOPED_TRACE(command.back());
+    const CliResult result = kalvora(command);
+    EXPECT_NE(result.status, 0);
+    EXPECT_FALSE(contains(result.out, "No kept jobs.")) << result.out;
+    EXPECT_TRUE(contains(result.err, "The temporary folder '" + (dir / "jobs") +
+                                         "' cannot be trusted (others can write to it): kept "
+                                         "jobs there are not shown; make it private with chmod "
+                                         "700."))
+        << result.err;
+  }
+  EXPECT_EQ(filesIn(other), 2);
 }
