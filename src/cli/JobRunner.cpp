@@ -108,8 +108,8 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
   if (options_.progressLine) std::cout << "\n";
   if (index >= 0) {
     std::cout << "Job " << jobs[index].number << " (" << jobs[index].status << ")";
-    if (!jobs[index].patients.empty()) std::cout << ": " << jobs.PatientsText(index);
-    std::cout << "\n" << withoutCarriageReturns(jobs[index].log);
+    if (!jobs[index].patients.empty()) std::cout << ": " << printableText(jobs.PatientsText(index));
+    std::cout << "\n" << printableText(jobs[index].log);
   }
   std::cout << "Scan: files " << counters.scanFiles << ", errors " << counters.scanErrors
             << "\nSend: files " << counters.sendFiles << ", errors " << counters.sendErrors << "\n";
@@ -135,7 +135,8 @@ void JobRunner::printSendSummary() const {
         break;
       }
       std::cout << "  " << (t.outcome == FileTransfer::Outcome::Failed ? "failed" : "not attempted")
-                << ": " << t.path << (t.reason.empty() ? "" : " [" + t.reason + "]") << "\n";
+                << ": " << printableText(t.path)
+                << (t.reason.empty() ? "" : " [" + printableText(t.reason) + "]") << "\n";
     }
   }
 }

@@ -31,7 +31,8 @@ struct KeptOptions : JobOptions {
 
 std::string quotedNames(const std::vector<std::string>& names) {
   std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "'" : ", '") + name + "'";
+  for (const std::string& name : names)
+    text += (text.empty() ? "'" : ", '") + printableText(name) + "'";
   return text;
 }
 
@@ -72,19 +73,20 @@ nlohmann::json keptJobJson(const KeptJob& kept) {
 }
 
 void printKeptJob(const KeptJob& kept) {
-  std::cout << kept.jobFolder << "\n  left on " << localTimeText(kept.leftAt) << ", "
+  std::cout << printableText(kept.jobFolder) << "\n  left on " << localTimeText(kept.leftAt) << ", "
             << kept.copies.size() << " files";
-  if (!kept.journal.sourceRoot.empty()) std::cout << ", read from " << kept.journal.sourceRoot;
+  if (!kept.journal.sourceRoot.empty())
+    std::cout << ", read from " << printableText(kept.journal.sourceRoot);
   if (!kept.journal.readingFinished) std::cout << " (reading not finished)";
   std::cout << "\n";
   std::string patients;
   for (const PatientEntry& p : patientsOf(kept))
     patients += (patients.empty() ? "" : ", ") + p.name + " (" + std::to_string(p.imageCount) + ")";
-  if (!patients.empty()) std::cout << "  patients: " << patients << "\n";
+  if (!patients.empty()) std::cout << "  patients: " << printableText(patients) << "\n";
   if (kept.journal.destinations.empty()) std::cout << "  not sent to any station yet\n";
   for (const JobDestination& d : kept.journal.destinations) {
     const size_t missing = kept.journal.missingAt(d, kept.copies).size();
-    std::cout << "  " << d.aeTitle << " at " << d.host << ":" << d.port << ": "
+    std::cout << "  " << printableText(d.aeTitle) << " at " << d.host << ":" << d.port << ": "
               << (missing == 0 ? std::string("all stored") : std::to_string(missing) + " missing")
               << "\n";
   }
@@ -280,7 +282,7 @@ int runSendAgain(const KeptOptions& o) {
                 << std::endl;
       continue;
     }
-    std::cout << "Job " << folder << " (" << job.status << ")\n" << withoutCarriageReturns(job.log);
+    std::cout << "Job " << folder << " (" << job.status << ")\n" << printableText(job.log);
     if (!delivered) std::cout << "The job folder is kept.\n";
     if (delivered && folderExists(folder)) {
       sayFolderKept(folder);

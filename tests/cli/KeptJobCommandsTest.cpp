@@ -353,3 +353,25 @@ TEST_F(KeptJobCommands, KeptJobsThatAreNotShownAreSaidWhy) {
   }
   EXPECT_EQ(filesIn(other), 2);
 }
+
+// A name on a medium holding terminal controls (clear the screen, a bell, a carriage return
+// that would overwrite the line, a C1 control) is printed escaped, never raw.
+TEST_F(KeptJobCommands, TextFromTheMediumReachesTheTerminalEscaped) {
+  fs::remove_all(dir / "medium");
+  fs::create_directories(dir / "medium/DICOM");
+  FixtureImage image;
+  image.patientName =
+      "Doe\x1b[2J^Jo\x07hn\rEVIL\xc2\x9b"
+      "1m";
+  writeFixtureImage(dir / "medium/DICOM/IM1", image);
+  useStation(freeLoopbackPort());
+
+  const CliResult imported = kalvora({"import", dir / "medium"});
+  const CliResult listed = kalvora({"jobs", "list"});
+  for (const CliResult& result : {imported, listed}) {
+    const std::string all = result.out + result.err;
+    EXPECT_EQ(all.find_first_of("\x1b\x07\r"), std::string::npos) << all;
+    EXPECT_EQ(all.find("\xc2\x9b"), std::string::npos) << all;
+    EXPECT_TRUE(contains(all, "Doe\\e[2J Jo\\ahn\\rEVIL\\x9B1m")) << all;
+  }
+}

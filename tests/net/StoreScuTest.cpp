@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 #include "config/AppSettings.h"
+#include "dicom/CopyIdentity.h"
 #include "net/CodecRegistration.h"
 #include "net/FileTransfer.h"
 #include "net/StationEcho.h"
@@ -131,6 +133,40 @@ TEST(StoreScu, NonDicomFileFailsOrIsSkippedByProposalMode) {
   EXPECT_EQ(proposeRequired.messages(SendNotice),
             (Texts{"Missing SOP class (or instance) in file"}));
   EXPECT_EQ(proposeRequired.last().filesRemaining, 0);
+}
+
+// Only the folder's own regular files go: a link (to a file outside, to a root-only file, to a
+// device) is never followed, whoever runs the send; each is named and counted as not sent,
+// as a pipe is. The file that was stored is reported as it was read.
+TEST(StoreScu, LinksInTheFolderAreNamedAndCountedNeverFollowed) {
+  TempDir job, outside, received;
+  writeFixtureImage(job / "IM1");
+  writeFixtureImage(outside / "SECRET");
+  fs::create_symlink(outside / "SECRET", job / "outside");
+  fs::create_symlink("/etc/shadow", job / "shadow");
+  fs::create_symlink("/dev/zero", job / "zero");
+  ASSERT_EQ(mkfifo((job / "pipe").c_str(), 0600), 0);
+  fs::create_directories(job / "sub");
+  writeFixtureImage(job / "sub/IM2");
+  StoreScpPeer peer(received.path());
+  ScriptedPrompts prompts;
+
+  const SendRun run = runSendJob(loopbackParams(job.path(), peer.port()), prompts);
+  ASSERT_TRUE(run.finished());
+  EXPECT_EQ(filesIn(received.path()).size(), 1u);
+  EXPECT_EQ(run.count(FileSent), 1);
+  EXPECT_EQ(run.last().filesNotAttempted, 4);
+  Texts notices = run.messages(SendNotice);
+  std::sort(notices.begin(), notices.end());
+  EXPECT_EQ(notices, (Texts{"'" + (job / "outside") + "' not sent: a symbolic link, not followed",
+                            "'" + (job / "pipe") + "' not sent: not a regular file",
+                            "'" + (job / "shadow") + "' not sent: a symbolic link, not followed",
+                            "'" + (job / "zero") + "' not sent: a symbolic link, not followed"}));
+  const auto sent = std::find_if(run.reports.begin(), run.reports.end(),
+                                 [](const SendProgress& p) { return p.event == FileSent; });
+  ASSERT_NE(sent, run.reports.end());
+  EXPECT_EQ(sent->sentIdentity, readCopyIdentity(job / "IM1"));
+  EXPECT_TRUE(sent->sentIdentity.known());
 }
 
 TEST(StoreScu, RefusedAssociationIsReportedWithItsReasonAndTornDown) {
