@@ -238,6 +238,8 @@ int runSendAgain(const KeptOptions& o) {
   prompts.station = replacement;
   if (o.verbose) engine.settings.verbose = 1;
   holdInterrupts();
+  // Many jobs at once must not take more associations than a station serves.
+  engine.setOneAssociationPerStation(true);
   ReportPrinter printer(o.json);
   engine.setObserver(&printer);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <deque>
 
 #include "jobs/DestinationSelection.h"
 #include "jobs/EngineObserver.h"
@@ -125,10 +126,22 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
   // Only a folder this process holds is sent: what arrived goes into its journal.
   JobJournal* journal = journalOf(jobFolder);
   if (!journal) return;
-  SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
   const JobDestination destination{calledAeTitle, host, port};
   journal->chooseDestination(destination);
-  const JobJournalState& state = journal->state();
+  // The job counts as sending while it waits for its turn.
+  ++runningSends_[jobFolder];
+  if (oneAssociationPerStation_ && stationBusy_[destination] > 0) {
+    waitingSends_[destination].push_back(jobFolder);
+    return;
+  }
+  launchSend(destination, *journal, jobFolder);
+}
+
+void KalvoraEngine::launchSend(const JobDestination& destination, const JobJournal& journal,
+                               const std::string& jobFolder) {
+  SendParams params =
+      makeSendParams(settings, destination.aeTitle, destination.host, destination.port, jobFolder);
+  const JobJournalState& state = journal.state();
   const std::vector<JobCopy> copies = SortJobFolder(jobFolder, state).copies;
   const std::vector<std::string> missing = state.missingAt(destination, copies);
   for (const JobCopy& copy : copies)
@@ -147,9 +160,36 @@ void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::st
       [this, alive, destination](SendEvent event, const SendProgress& progress) {
         if (alive.lock()) handleSendReport(event, progress, destination);
       });
-  ++runningSends_[jobFolder];
+  ++stationBusy_[destination];
   worker->start();
   sendThreads_.push_back({std::move(worker), jobFolder});
+}
+
+void KalvoraEngine::startNextWaitingSend(const JobDestination& destination) {
+  std::deque<std::string>& waiting = waitingSends_[destination];
+  while (!waiting.empty() && !shutDown_ && !stoppedEverything_) {
+    const std::string jobFolder = waiting.front();
+    waiting.pop_front();
+    if (const JobJournal* journal = journalOf(jobFolder)) {
+      launchSend(destination, *journal, jobFolder);
+      return;
+    }
+    --runningSends_[jobFolder];
+  }
+}
+
+void KalvoraEngine::dropWaitingSends() {
+  for (auto& [destination, waiting] : waitingSends_) {
+    for (const std::string& jobFolder : waiting) {
+      --runningSends_[jobFolder];
+      if (isJobActive(jobFolder)) continue;
+      // Not sent: kept, to be sent again.
+      jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
+      releaseIdleJournal(jobFolder);
+      jobChanged(jobFolder);
+    }
+    waiting.clear();
+  }
 }
 
 bool KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
@@ -315,7 +355,9 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
     case SendEvent::SendFinished:
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
+      --stationBusy_[destination];
       sendEnded(p.jobFolder, destination);
+      startNextWaitingSend(destination);
       break;
   }
   jobChanged(p.jobFolder);
@@ -380,6 +422,7 @@ void KalvoraEngine::StopScans() {
 // association is cut. The file in flight is then not stored, and the job is kept, "Failed",
 // to be sent again.
 void KalvoraEngine::StopSends() {
+  dropWaitingSends();
   counters_.sendStopStarted();
   countersChanged(counters_.busy);
   for (SendEntry& entry : sendThreads_)
@@ -395,6 +438,7 @@ void KalvoraEngine::StopSends() {
 
 void KalvoraEngine::StopEverythingNow() {
   stoppedEverything_ = true;
+  dropWaitingSends();
   for (ScanEntry& entry : scanThreads_) entry.worker->requestStop();
   for (SendEntry& entry : sendThreads_) {
     entry.worker->requestStop();

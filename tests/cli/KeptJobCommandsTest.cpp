@@ -375,3 +375,24 @@ TEST_F(KeptJobCommands, TextFromTheMediumReachesTheTerminalEscaped) {
     EXPECT_TRUE(contains(all, "Doe\\e[2J Jo\\ahn\\rEVIL\\x9B1m")) << all;
   }
 }
+
+// A station that serves one association at a time (and takes a while over each file) gets
+// every one of ten kept jobs: they go to it one after another, not all at once.
+TEST_F(KeptJobCommands, KeptJobsReachAStationThatServesOneAssociationAtATime) {
+  constexpr int kJobs = 10;
+  const int port = freeLoopbackPort();
+  useStation(port);
+  for (int i = 0; i < kJobs; ++i) {
+    writeMedium(2, 16);  // new images each time: the station keeps one file per image
+    const CliResult imported = kalvora({"import", dir / "medium", "--no-send"});
+    ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  }
+  ASSERT_EQ(keptJobs().size(), static_cast<size_t>(kJobs));
+
+  StoreScpPeer serial(dir / "received", {"--exec-on-reception", "sleep 0.2", "--exec-sync"},
+                      "STORESCP", port);
+  const CliResult sent = kalvora({"jobs", "send", "--all"});
+  EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2 * kJobs);
+  EXPECT_TRUE(keptJobs().empty());
+}
