@@ -159,6 +159,19 @@ class ReportPrinter : public EngineObserver {
   bool json_;
 };
 
+// A station the job still has to reach that no configured station is.
+std::optional<JobDestination> unlistedStation(const KeptJob& kept, const KalvoraEngine& engine) {
+  for (const JobDestination& d : kept.journal.destinations) {
+    if (kept.journal.missingAt(d, kept.copies).empty()) continue;
+    bool listed = false;
+    for (const CStation& station : engine.stations)
+      listed = listed ||
+               (station.aeTitle == d.aeTitle && station.host == d.host && station.port == d.port);
+    if (!listed) return d;
+  }
+  return std::nullopt;
+}
+
 // What reached the stations is all that was copied, not all that is on the medium.
 void sayReadingUnfinished(const KeptJob& kept) {
   const std::string medium =
@@ -247,6 +260,19 @@ int runSendAgain(const KeptOptions& o) {
   int removed = 0;
   bool ok = adoptJobs(o, engine, adopted, removed);
   for (const KeptJob& job : adopted) {
+    // A journal names its stations itself: one that is in no station list is never sent to
+    // on the journal's word alone.
+    if (!replacement) {
+      if (const auto unknown = unlistedStation(job, engine)) {
+        std::cerr << "'" << printableText(job.jobFolder) << "' was meant for "
+                  << printableText(unknown->aeTitle) << " at " << printableText(unknown->host)
+                  << ":" << unknown->port
+                  << ", which is in no station list: give --to ALIAS, or --ae AE --host HOST "
+                     "--port PORT.\n";
+        ok = false;
+        continue;
+      }
+    }
     if (!engine.ResendJob(job.jobFolder, replacement)) {
       std::cerr << "'" << job.jobFolder << "' has no station to go to: give --to ALIAS, or "
                 << "--ae AE --host HOST --port PORT.\n";
@@ -367,8 +393,10 @@ void addKeptJobCommands(CLI::App& app, int& exitStatus) {
       "send", "Send kept jobs again: each station gets only the files it has not stored");
   addFolderChoice(send, sendOptions, "to send again");
   addStationOptions(send, sendOptions);
-  send->add_option("--retry", sendOptions.retries, "Retry a failed association request N times")
-      ->check(CLI::NonNegativeNumber);
+  send->add_option("--retry", sendOptions.retries,
+                   "Retry a failed association request N times (at most " +
+                       std::to_string(kMostRetries) + ")")
+      ->check(CLI::Range(0, kMostRetries));
   send->add_flag("--verbose", sendOptions.verbose, "Log every file");
   send->add_flag("--json", sendOptions.json, "Print every report as a JSON line");
   send->callback([&] { exitStatus = folderChosen(sendOptions) ? runSendAgain(sendOptions) : 2; });

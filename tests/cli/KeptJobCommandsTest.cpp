@@ -396,3 +396,46 @@ TEST_F(KeptJobCommands, KeptJobsReachAStationThatServesOneAssociationAtATime) {
   EXPECT_EQ(filesIn(dir / "received"), 2 * kJobs);
   EXPECT_TRUE(keptJobs().empty());
 }
+
+// A journal names its stations itself: a station that is in no station list any more (or
+// never was) is not sent to on its word; a station given by hand is.
+TEST_F(KeptJobCommands, AKeptJobForAStationInNoListNeedsAStationGivenByHand) {
+  const int meant = freeLoopbackPort();
+  useStation(meant);
+  const std::string folder = importToADownStation();
+  StoreScpPeer unlisted(dir / "received", {}, "STORESCP", meant);
+  TempDir elsewhere;
+  StoreScpPeer listed(elsewhere.path(), {}, "STORESCP");
+  config({"stations", "edit", "0", "--port", std::to_string(listed.port())});
+
+  for (const char* command : {"jobs send", "send"}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> args = {"send", folder};
+    if (std::string(command) == "jobs send") args.insert(args.begin(), "jobs");
+    const CliResult refused = kalvora(args);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "'" + folder + "' was meant for STORESCP at 127.0.0.1:" +
+                                          std::to_string(meant) +
+                                          ", which is in no station list: give --to ALIAS"))
+        << refused.err;
+  }
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+  EXPECT_EQ(filesIn(folder), 2);
+
+  const CliResult sent = kalvora({"jobs", "send", folder, "--to", "PACS"});
+  EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_EQ(filesIn(elsewhere.path()), 2);
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(KeptJobCommands, RetriesAreCapped) {
+  for (const std::vector<std::string> command :
+       {std::vector<std::string>{"jobs", "send", "--all", "--retry", "11"},
+        {"import", dir / "medium", "--retry", "1000000"}}) {
+    const CliResult result = kalvora(command);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(contains(result.err, "not in range 0 to 10")) << result.err;
+  }
+  EXPECT_TRUE(contains(kalvora({"jobs", "send", "--help"}).out,
+                       "Retry a failed association request N times (at most 10)"));
+}

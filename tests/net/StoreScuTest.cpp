@@ -20,6 +20,7 @@
 #include "dicom/CopyIdentity.h"
 #include "net/CodecRegistration.h"
 #include "net/FileTransfer.h"
+#include "net/RejectReason.h"
 #include "net/StationEcho.h"
 #include "net/StoreScu.h"
 
@@ -169,6 +170,22 @@ TEST(StoreScu, LinksInTheFolderAreNamedAndCountedNeverFollowed) {
   EXPECT_TRUE(sent->sentIdentity.known());
 }
 
+TEST(StoreScu, ARejectionIsToldInTheStandardsWords) {
+  const std::pair<int, const char*> cases[] = {
+      {0x101, "no reason given"},
+      {0x102, "application context name not supported"},
+      {0x103, "calling AE title not recognized"},
+      {0x107, "called AE title not recognized"},
+      {0x201, "no reason given"},
+      {0x202, "protocol version not supported"},
+      {0x301, "temporary congestion"},
+      {0x302, "local limit exceeded"},
+      {0x104, "unknown reason"},
+      {0, "unknown reason"},
+  };
+  for (const auto& [reason, words] : cases) EXPECT_EQ(rejectReasonText(reason), words) << reason;
+}
+
 TEST(StoreScu, RefusedAssociationIsReportedWithItsReasonAndTornDown) {
   TempDir job, received;
   writeFixtureImage(job / "IM1");
@@ -179,7 +196,8 @@ TEST(StoreScu, RefusedAssociationIsReportedWithItsReasonAndTornDown) {
 
   EXPECT_EQ(run.events(), (Events{SendStarted, SendFailed, SendNotice, SendNotice, SendFinished}));
   // storescp refuses as the service user without a reason: source 1, diagnostic 1.
-  EXPECT_EQ(run.messages(SendFailed), (Texts{"Peer rejected association (reason: 257)"}));
+  EXPECT_EQ(run.messages(SendFailed),
+            (Texts{"Peer rejected association (reason: 257, no reason given)"}));
   EXPECT_EQ(run.messages(SendNotice), (Texts{"DICOM send job failed", "Association Abort Failed"}));
   EXPECT_TRUE(prompts.retryQuestions.empty());
   EXPECT_EQ(run.last().filesRemaining, 1);
