@@ -439,3 +439,41 @@ TEST_F(KeptJobCommands, RetriesAreCapped) {
   EXPECT_TRUE(contains(kalvora({"jobs", "send", "--help"}).out,
                        "Retry a failed association request N times (at most 10)"));
 }
+
+// A job folder an earlier version left (its journal names stored files by name only and
+// records no copies) is still listed and sent, everything again, since a name proves
+// nothing; it is never deleted by Kalvora, and the commands say so.
+TEST_F(KeptJobCommands, AJobFolderOfAnEarlierVersionIsListedAndSentButNeverDeleted) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  const std::string folder = dir / "jobs/2025612101500";
+  fs::create_directories(folder);
+  fs::permissions(dir / "jobs", fs::perms::owner_all);
+  fs::permissions(folder, fs::perms::owner_all);
+  writeFixtureImage(folder + "/IM1");
+  writeFixtureImage(folder + "/IM2");
+  const std::string station = "STORESCP\t127.0.0.1\t" + std::to_string(peer.port());
+  writeFileBytes(folder + "/.kalvora-job",
+                 "kalvora-job\t1\nsource\t/media/cdrom\t1749722100\n"
+                 "patient\tP1\tDoe^John\npatient\tP1\tDoe^John\nread\n"
+                 "destination\t" +
+                     station + "\nstored\t" + station + "\tIM1\n");
+
+  nlohmann::json listed = keptJobs();
+  ASSERT_EQ(listed.size(), 1u) << listed;
+  EXPECT_EQ(listed[0]["madeByEarlierVersion"], true);
+  EXPECT_EQ(listed[0]["destinations"][0]["missing"], 2);
+
+  const CliResult sent = kalvora({"jobs", "send", "--all"});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_TRUE(contains(sent.err, "'" + folder + "' is kept: an earlier version of Kalvora made it"))
+      << sent.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_EQ(filesIn(folder), 2);
+  listed = keptJobs();
+  ASSERT_EQ(listed.size(), 1u) << listed;
+  EXPECT_EQ(listed[0]["destinations"][0]["missing"], 0);  // nothing is sent twice from here on
+
+  EXPECT_EQ(kalvora({"jobs", "discard", folder}).status, 1);
+  EXPECT_EQ(filesIn(folder), 2);
+}
