@@ -46,9 +46,14 @@ int main(int argc, char** argv) {
   // From before the configuration is read until it is written back: kalvora-cli must not
   // change it meanwhile (the exit would write over its change).
   ConfigurationLock configurationLock;
-  if (!configurationLock.acquire(workdir.toStdString(), 2000))
-    std::fprintf(stderr, "kalvora: another program holds the configuration lock of %s\n",
+  // Without it, this run's exit would write over another tray application's configuration.
+  if (!configurationLock.acquire(workdir.toStdString(), 2000)) {
+    std::fprintf(stderr,
+                 "kalvora: another program holds the configuration lock of %s (another Kalvora "
+                 "runs with it); not started\n",
                  QFile::encodeName(workdir).constData());
+    return 1;
+  }
   // Last, the source tree's help/ beside a build folder, for build/kalvora.
   setHelpFolders(workdir, QString::fromStdString(installedDataFolder()),
                  QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));

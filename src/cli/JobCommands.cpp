@@ -113,8 +113,11 @@ namespace {
 
 void addJobOptions(CLI::App* command, JobOptions& o) {
   addStationOptions(command, o);
-  command->add_option("--retry", o.retries, "Retry a failed association request N times")
-      ->check(CLI::NonNegativeNumber);
+  command
+      ->add_option("--retry", o.retries,
+                   "Retry a failed association request N times (at most " +
+                       std::to_string(kMostRetries) + ")")
+      ->check(CLI::Range(0, kMostRetries));
   command->add_option("--patient-id", o.patientId, "New patient ID for every patient");
   command->add_option("--accession", o.accession, "New accession number for every patient");
   command->add_option("--patient-name", o.patientName, "New patient name for every patient");

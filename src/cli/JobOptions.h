@@ -14,13 +14,16 @@ class KalvoraEngine;
 class QueuedMainThread;
 
 // Options shared by the commands that read or send jobs.
+// --retry N: past this, a station that is down only keeps the command waiting for minutes.
+inline constexpr int kMostRetries = 10;
+
 struct JobOptions {
   std::string workdir;  // empty: the per-user working folder
   std::string toAlias;
   std::string aeTitle;
   std::string host;
   int port = 0;
-  int retries = 0;
+  int retries = 0;  // at most kMostRetries
   std::string patientId;
   std::string accession;
   std::string patientName;

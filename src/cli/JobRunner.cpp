@@ -107,8 +107,10 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
   if (options_.progressLine) std::cout << "\n";
   if (index >= 0) {
     std::cout << "Job " << jobs[index].number << " (" << jobs[index].status << ")";
-    if (!jobs[index].patients.empty()) std::cout << ": " << jobs.PatientsText(index);
-    std::cout << "\n" << withDisplayedPath(withoutCarriageReturns(jobs[index].log), jobFolder);
+    if (!jobs[index].patients.empty()) std::cout << ": " << printableText(jobs.PatientsText(index));
+    std::cout << "\n"
+              << printableText(
+                     withDisplayedPath(withoutCarriageReturns(jobs[index].log), jobFolder));
   }
   // The sends are told once, per station; the counters' own send line would say it again
   // in other words.
@@ -158,7 +160,8 @@ void JobRunner::printSendSummary(const std::string& fate) const {
         break;
       }
       std::cout << "  " << (t.outcome == FileTransfer::Outcome::Failed ? "failed" : "not attempted")
-                << ": " << t.path << (t.reason.empty() ? "" : " [" + t.reason + "]") << "\n";
+                << ": " << printableText(t.path)
+                << (t.reason.empty() ? "" : " [" + printableText(t.reason) + "]") << "\n";
     }
   }
 }

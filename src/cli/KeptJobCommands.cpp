@@ -29,6 +29,13 @@ struct KeptOptions : JobOptions {
   bool all = false;
 };
 
+std::string quotedNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names)
+    text += (text.empty() ? "'" : ", '") + printableText(name) + "'";
+  return text;
+}
+
 // Patients of a kept job with their image counts, as the job list counts them.
 std::vector<PatientEntry> patientsOf(const KeptJob& kept) {
   JobList list;
@@ -51,33 +58,63 @@ nlohmann::json keptJobJson(const KeptJob& kept) {
                             {"stored", kept.copies.size() - missing},
                             {"missing", missing}});
   }
-  nlohmann::json job = {
-      {"jobFolder", kept.jobFolder},       {"leftAt", localTimeText(kept.leftAt)},
-      {"source", kept.journal.sourceRoot}, {"readingFinished", kept.journal.readingFinished},
-      {"files", kept.copies.size()},       {"patients", patients},
-      {"destinations", destinations},      {"inUse", kept.inUse}};
+  nlohmann::json job = {{"jobFolder", kept.jobFolder},
+                        {"leftAt", localTimeText(kept.leftAt)},
+                        {"source", kept.journal.sourceRoot},
+                        {"readingFinished", kept.journal.readingFinished},
+                        {"files", kept.copies.size()},
+                        {"patients", patients},
+                        {"destinations", destinations},
+                        {"inUse", kept.inUse},
+                        {"notKalvoras", kept.others},
+                        {"madeByEarlierVersion", kept.journal.madeByEarlierVersion()}};
   if (kept.journal.startedAt != 0) job["startedAt"] = localTimeText(kept.journal.startedAt);
   return job;
 }
 
 void printKeptJob(const KeptJob& kept) {
-  std::cout << kept.jobFolder << "\n  left on " << localTimeText(kept.leftAt) << ", "
+  std::cout << printableText(kept.jobFolder) << "\n  left on " << localTimeText(kept.leftAt) << ", "
             << kept.copies.size() << " files";
-  if (!kept.journal.sourceRoot.empty()) std::cout << ", read from " << kept.journal.sourceRoot;
+  if (!kept.journal.sourceRoot.empty())
+    std::cout << ", read from " << printableText(kept.journal.sourceRoot);
   if (!kept.journal.readingFinished) std::cout << " (reading not finished)";
   std::cout << "\n";
   std::string patients;
   for (const PatientEntry& p : patientsOf(kept))
     patients += (patients.empty() ? "" : ", ") + p.name + " (" + std::to_string(p.imageCount) + ")";
-  if (!patients.empty()) std::cout << "  patients: " << patients << "\n";
+  if (!patients.empty()) std::cout << "  patients: " << printableText(patients) << "\n";
   if (kept.journal.destinations.empty()) std::cout << "  not sent to any station yet\n";
   for (const JobDestination& d : kept.journal.destinations) {
     const size_t missing = kept.journal.missingAt(d, kept.copies).size();
-    std::cout << "  " << d.aeTitle << " at " << d.host << ":" << d.port << ": "
+    std::cout << "  " << printableText(d.aeTitle) << " at " << d.host << ":" << d.port << ": "
               << (missing == 0 ? std::string("all stored") : std::to_string(missing) + " missing")
               << "\n";
   }
+  if (!kept.others.empty())
+    std::cout << "  not written by Kalvora, left alone: " << quotedNames(kept.others) << "\n";
+  if (kept.journal.madeByEarlierVersion())
+    std::cout << "  made by an earlier version of Kalvora: sent, never deleted by Kalvora\n";
   if (kept.inUse) std::cout << "  in use by a running Kalvora\n";
+}
+
+// A folder that stays after its copies went (or for want of proof of them), and why.
+void sayFolderKept(const std::string& folder) {
+  const KeptJob left = ReadKeptJob(folder);
+  if (left.journal.madeByEarlierVersion()) {
+    std::cerr << "'" << folder << "' is kept: an earlier version of Kalvora made it without "
+              << "recording its copies; check it and delete it yourself.\n";
+    return;
+  }
+  std::cerr << "'" << folder
+            << "' is kept: it holds what Kalvora did not write: " << quotedNames(left.others)
+            << ".\n";
+}
+
+// Says why kept jobs may be missing from a listing; false when anything was passed over.
+bool sayWhatWasNotLooked(const KeptJobSearch& search) {
+  if (!search.notLooked.empty()) std::cerr << search.notLooked << "\n";
+  for (const std::string& line : search.passedOver) std::cerr << line << "\n";
+  return search.notLooked.empty() && search.passedOver.empty();
 }
 
 // FOLDER must be one that `jobs list` shows.
@@ -94,16 +131,18 @@ int runList(const KeptOptions& o) {
   CliPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
   if (!loadCliConfiguration(o.workdir, engine)) return 2;
-  const std::vector<KeptJob> kept = FindKeptJobs(engine.settings.tempFolder);
+  const KeptJobSearch search = SearchKeptJobs(engine.settings.tempFolder);
+  const std::vector<KeptJob>& kept = search.jobs;
+  const bool lookedAtAll = sayWhatWasNotLooked(search);
   if (o.json) {
     nlohmann::json list = nlohmann::json::array();
     for (const KeptJob& job : kept) list.push_back(keptJobJson(job));
     std::cout << dumpJson(list) << std::endl;
-    return 0;
+    return lookedAtAll ? 0 : 1;
   }
-  if (kept.empty()) std::cout << "No kept jobs.\n";
+  if (kept.empty() && lookedAtAll) std::cout << "No kept jobs.\n";
   for (const KeptJob& job : kept) printKeptJob(job);
-  return 0;
+  return lookedAtAll ? 0 : 1;
 }
 
 // Prints each report as a JSON line while the jobs are sent.
@@ -119,6 +158,19 @@ class ReportPrinter : public EngineObserver {
  private:
   bool json_;
 };
+
+// A station the job still has to reach that no configured station is.
+std::optional<JobDestination> unlistedStation(const KeptJob& kept, const KalvoraEngine& engine) {
+  for (const JobDestination& d : kept.journal.destinations) {
+    if (kept.journal.missingAt(d, kept.copies).empty()) continue;
+    bool listed = false;
+    for (const CStation& station : engine.stations)
+      listed = listed ||
+               (station.aeTitle == d.aeTitle && station.host == d.host && station.port == d.port);
+    if (!listed) return d;
+  }
+  return std::nullopt;
+}
 
 // What reached the stations is all that was copied, not all that is on the medium.
 void sayReadingUnfinished(const KeptJob& kept) {
@@ -139,11 +191,14 @@ bool folderExists(const std::string& folder) {
 bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<KeptJob>& adopted,
                int& removedAtAdoption) {
   std::vector<KeptJob> candidates;
-  if (o.all)
-    candidates = FindKeptJobs(engine.settings.tempFolder);
-  else
-    candidates.push_back(ReadKeptJob(o.folder));
   bool allTaken = true;
+  if (o.all) {
+    const KeptJobSearch search = SearchKeptJobs(engine.settings.tempFolder);
+    allTaken = sayWhatWasNotLooked(search);
+    candidates = search.jobs;
+  } else {
+    candidates.push_back(ReadKeptJob(o.folder));
+  }
   for (const KeptJob& kept : candidates) {
     std::string why;
     switch (engine.AdoptKeptJob(kept.jobFolder, &why)) {
@@ -174,7 +229,7 @@ bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<KeptJob>
         break;
     }
   }
-  if (o.all && candidates.empty()) std::cout << "No kept jobs.\n";
+  if (o.all && candidates.empty() && allTaken) std::cout << "No kept jobs.\n";
   return allTaken;
 }
 
@@ -196,6 +251,8 @@ int runSendAgain(const KeptOptions& o) {
   prompts.station = replacement;
   if (o.verbose) engine.settings.verbose = 1;
   holdInterrupts();
+  // Many jobs at once must not take more associations than a station serves.
+  engine.setOneAssociationPerStation(true);
   ReportPrinter printer(o.json);
   engine.setObserver(&printer);
 
@@ -203,6 +260,19 @@ int runSendAgain(const KeptOptions& o) {
   int removed = 0;
   bool ok = adoptJobs(o, engine, adopted, removed);
   for (const KeptJob& job : adopted) {
+    // A journal names its stations itself: one that is in no station list is never sent to
+    // on the journal's word alone.
+    if (!replacement) {
+      if (const auto unknown = unlistedStation(job, engine)) {
+        std::cerr << "'" << printableText(job.jobFolder) << "' was meant for "
+                  << printableText(unknown->aeTitle) << " at " << printableText(unknown->host)
+                  << ":" << unknown->port
+                  << ", which is in no station list: give --to ALIAS, or --ae AE --host HOST "
+                     "--port PORT.\n";
+        ok = false;
+        continue;
+      }
+    }
     if (!engine.ResendJob(job.jobFolder, replacement)) {
       std::cerr << "'" << job.jobFolder << "' has no station to go to: give --to ALIAS, or "
                 << "--ae AE --host HOST --port PORT.\n";
@@ -240,8 +310,12 @@ int runSendAgain(const KeptOptions& o) {
                 << std::endl;
       continue;
     }
-    std::cout << "Job " << folder << " (" << job.status << ")\n" << withoutCarriageReturns(job.log);
+    std::cout << "Job " << folder << " (" << job.status << ")\n" << printableText(job.log);
     if (!delivered) std::cout << "The job folder is kept.\n";
+    if (delivered && folderExists(folder)) {
+      sayFolderKept(folder);
+      ok = false;
+    }
     if (delivered && !kept.journal.readingFinished) sayReadingUnfinished(kept);
   }
   engine.Shutdown();
@@ -264,6 +338,13 @@ int runDiscard(const KeptOptions& o) {
       continue;
     }
     removed += files;
+    if (folderExists(job.jobFolder)) {
+      std::cout << "Not discarded whole '" << job.jobFolder << "': " << files
+                << " files removed.\n";
+      sayFolderKept(job.jobFolder);
+      ok = false;
+      continue;
+    }
     std::cout << "Discarded '" << job.jobFolder << "': " << files << " files removed.\n";
   }
   if (o.all) std::cout << removed << " files removed in all.\n";
@@ -312,8 +393,10 @@ void addKeptJobCommands(CLI::App& app, int& exitStatus) {
       "send", "Send kept jobs again: each station gets only the files it has not stored");
   addFolderChoice(send, sendOptions, "to send again");
   addStationOptions(send, sendOptions);
-  send->add_option("--retry", sendOptions.retries, "Retry a failed association request N times")
-      ->check(CLI::NonNegativeNumber);
+  send->add_option("--retry", sendOptions.retries,
+                   "Retry a failed association request N times (at most " +
+                       std::to_string(kMostRetries) + ")")
+      ->check(CLI::Range(0, kMostRetries));
   send->add_flag("--verbose", sendOptions.verbose, "Log every file");
   send->add_flag("--json", sendOptions.json, "Print every report as a JSON line");
   send->callback([&] { exitStatus = folderChosen(sendOptions) ? runSendAgain(sendOptions) : 2; });

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr char kLockFileName[] = ".kalvora-tray.lock";
-
 bool lockWithoutWaiting(int fd) {
   int result;
   do {
@@ -20,14 +18,13 @@ bool lockWithoutWaiting(int fd) {
   return result == 0;
 }
 
+int openFolder(const std::string& workingFolder) {
+  return open(workingFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
 }  // namespace
 
 ConfigurationLock::~ConfigurationLock() { release(); }
-
-std::string ConfigurationLock::pathIn(const std::string& workingFolder) {
-  if (!workingFolder.empty() && workingFolder.back() == '/') return workingFolder + kLockFileName;
-  return workingFolder + "/" + kLockFileName;
-}
 
 void ConfigurationLock::release() {
   if (fd_ >= 0) close(fd_);
@@ -36,8 +33,7 @@ void ConfigurationLock::release() {
 
 bool ConfigurationLock::acquire(const std::string& workingFolder, int waitMs) {
   release();
-  const int fd = open(pathIn(workingFolder).c_str(),
-                      O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  const int fd = openFolder(workingFolder);
   if (fd < 0) return false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (!lockWithoutWaiting(fd)) {
@@ -53,10 +49,8 @@ bool ConfigurationLock::acquire(const std::string& workingFolder, int waitMs) {
 
 bool ConfigurationLock::acquireUnlessHeld(const std::string& workingFolder) {
   release();
-  const int fd =
-      open(pathIn(workingFolder).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  // No tray application has used this folder (or its lock cannot be opened, so it holds none).
-  if (fd < 0) return true;
+  const int fd = openFolder(workingFolder);
+  if (fd < 0) return true;  // no folder yet: no tray application works with it
   if (!lockWithoutWaiting(fd)) {
     close(fd);
     return false;

@@ -6,6 +6,8 @@
 // back when it exits, so a change made meanwhile by the command line would be lost. It holds
 // this lock on its working folder from before it reads the files until it has written them;
 // the command line changes the configuration only while it can take the same lock.
+// The lock is on the working folder itself, through its own descriptor: unlike a lock file,
+// it cannot be deleted, or replaced by a link, while it is held.
 class ConfigurationLock {
  public:
   ConfigurationLock() = default;
@@ -13,16 +15,12 @@ class ConfigurationLock {
   ConfigurationLock(const ConfigurationLock&) = delete;
   ConfigurationLock& operator=(const ConfigurationLock&) = delete;
 
-  // The lock file: a hidden, private file in the working folder.
-  static std::string pathIn(const std::string& workingFolder);
-
-  // For the tray application: creates the lock file when it is missing and takes the lock,
-  // waiting up to `waitMs` for a command line that is changing the configuration right now.
-  // False when another process holds it or the file cannot be made.
+  // For the tray application: takes the lock, waiting up to `waitMs` for a command line that
+  // is changing the configuration right now. False when another process holds it or the
+  // folder cannot be opened.
   bool acquire(const std::string& workingFolder, int waitMs);
-  // For the command line, before a change: takes the lock without waiting when a tray
-  // application has ever used the folder (creates nothing). False only when a running tray
-  // application holds it.
+  // For the command line, before a change: takes the lock without waiting. False only when
+  // a running tray application holds it (a folder that does not exist yet holds no lock).
   bool acquireUnlessHeld(const std::string& workingFolder);
 
   bool held() const { return fd_ >= 0; }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "dicom/CopyIdentity.h"
 #include "platform/FileSystemPaths.h"
 #include "platform/PrivateFolder.h"
 #include "platform/UserFolders.h"
@@ -133,23 +134,30 @@ JobFolder CreateJobFolder(const std::string& tempFolder, std::time_t now,
   }
 }
 
-bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder) {
+JobFolderMark ReadJobFolderMark(const std::string& folder, const std::string& tempFolder) {
+  JobFolderMark mark;
   std::string error;
   const std::string resolved = ResolveTempFolder(tempFolder, error);
   const std::string path = withoutTrailingSlashes(folder);
-  if (resolved.empty() || !isOwnFolder(path)) return false;
+  if (resolved.empty() || !isOwnFolder(path)) return mark;
   const std::size_t slash = path.rfind('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const std::string parent =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  if (!isJobFolderName(name)) return false;
+  if (!isJobFolderName(name)) return mark;
   const std::string realParent = resolvedPath(parent);
-  if (realParent.empty() || realParent != resolvedPath(resolved)) return false;
+  if (realParent.empty() || realParent != resolvedPath(resolved)) return mark;
+  mark.namedAndPlaced = true;
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool journal = holdsJournal(fd);
+  if (fd < 0) return mark;
+  mark.holdsJournal = holdsJournal(fd);
   close(fd);
-  return journal;
+  mark.proven = mark.holdsJournal && JobJournal::read(path).provesFolder(path);
+  return mark;
+}
+
+bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder) {
+  return ReadJobFolderMark(folder, tempFolder).proven;
 }
 
 std::string FirstFileInFolder(const std::string& folder) {
@@ -178,24 +186,85 @@ std::vector<std::string> ListJobCopies(const std::string& folder) {
   return copies;
 }
 
-int DeleteJobFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return 0;
-  if (!holdsJournal(fd)) {
-    close(fd);
-    return -1;
-  }
-  int removed = 0;
+namespace {
+
+bool isPartialCopy(const std::string& name, const struct stat& info) {
+  return S_ISREG(info.st_mode) &&
+         name.compare(0, std::char_traits<char>::length(kPartialCopyPrefix), kPartialCopyPrefix) ==
+             0;
+}
+
+// The copy `name` as the journal recorded it, still as written.
+bool isRecordedCopy(int folderFd, const std::string& name, const struct stat& info,
+                    const JobJournalState& journal, CopyIdentity& identity) {
+  if (!S_ISREG(info.st_mode)) return false;
+  const auto recorded = journal.copies.find(name);
+  if (journal.format == 2 && recorded == journal.copies.end()) return false;
+  identity = readCopyIdentityAt(folderFd, name);
+  return journal.format != 2 || (identity.known() && identity == recorded->second);
+}
+
+JobFolderContents sortOpenFolder(int fd, const JobJournalState& journal) {
+  JobFolderContents contents;
   forEachEntry(fd, [&](const std::string& name, const struct stat& info) {
-    if (S_ISDIR(info.st_mode) || name == kJobJournalName) return true;
-    if (unlinkat(fd, name.c_str(), 0) == 0 && S_ISREG(info.st_mode) &&
-        !isJobFolderPrivateEntry(name))
-      ++removed;
+    if (name == kJobJournalName || isPartialCopy(name, info)) return true;
+    CopyIdentity identity;
+    if (!isJobFolderPrivateEntry(name) && isRecordedCopy(fd, name, info, journal, identity))
+      contents.copies.push_back({name, identity});
+    else
+      contents.others.push_back(S_ISDIR(info.st_mode) ? name + "/" : name);
     return true;
   });
-  // Last: while the journal is there, its lock keeps other processes off the folder.
-  unlinkat(fd, kJobJournalName, 0);
+  std::sort(contents.copies.begin(), contents.copies.end(),
+            [](const JobCopy& a, const JobCopy& b) { return a.name < b.name; });
+  std::sort(contents.others.begin(), contents.others.end());
+  return contents;
+}
+
+}  // namespace
+
+JobFolderContents SortJobFolder(const std::string& folder, const JobJournalState& journal) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return {};
+  JobFolderContents contents = sortOpenFolder(fd, journal);
   close(fd);
-  rmdir(folder.c_str());
-  return removed;
+  return contents;
+}
+
+JobFolderRemoval DeleteJobFolder(const std::string& folder, const JobJournalState& journal) {
+  JobFolderRemoval removal;
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    removal.folderGone = errno == ENOENT;
+    return removal;
+  }
+  if (!holdsJournal(fd)) {
+    close(fd);
+    removal.removed = -1;
+    return removal;
+  }
+  const bool recordsCopies = journal.format == 2;
+  forEachEntry(fd, [&](const std::string& name, const struct stat& info) {
+    if (name == kJobJournalName) return true;
+    CopyIdentity identity;
+    if (isPartialCopy(name, info)) {
+      unlinkat(fd, name.c_str(), 0);
+    } else if (recordsCopies && !isJobFolderPrivateEntry(name) &&
+               isRecordedCopy(fd, name, info, journal, identity) &&
+               unlinkat(fd, name.c_str(), 0) == 0) {
+      ++removal.removed;
+    } else {
+      removal.left.push_back(S_ISDIR(info.st_mode) ? name + "/" : name);
+    }
+    return true;
+  });
+  std::sort(removal.left.begin(), removal.left.end());
+  // Last, and only when nothing else is left: while the journal is there, its lock keeps
+  // other processes off the folder, and the folder stays listed.
+  if (removal.left.empty()) {
+    unlinkat(fd, kJobJournalName, 0);
+    removal.folderGone = rmdir(folder.c_str()) == 0;
+  }
+  close(fd);
+  return removal;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "jobs/JobJournal.h"
+
 // Job folders: one private folder per read of a medium, below the temporary folder,
 // named from the local time at which the read starts. The path is also the job's key.
 
@@ -37,20 +39,48 @@ JobFolder CreateJobFolder(const std::string& tempFolder, std::time_t now = std::
 
 // True only for a folder that job folders are made as: this user's own folder (not a
 // link) directly below the resolved `tempFolder`, named as MakeJobFolderName names one,
-// with or without a ".N" suffix, that holds Kalvora's journal (made with the job folder).
+// with or without a ".N" suffix, whose journal proves it made with it (provesFolder).
 // Nothing else may ever be deleted as a job folder.
 bool IsKalvoraJobFolder(const std::string& folder, const std::string& tempFolder);
+
+// The same test for a folder with that name and place: whether it holds a journal, and
+// whether the journal proves the folder (false for an empty journal, or one copied from
+// another folder).
+struct JobFolderMark {
+  bool namedAndPlaced = false;  // a folder of this user below the temporary folder, named so
+  bool holdsJournal = false;
+  bool proven = false;
+};
+JobFolderMark ReadJobFolderMark(const std::string& folder, const std::string& tempFolder);
 
 // Bare name of the first plain file in `folder` that is a copy (not Kalvora's own), or an
 // empty text.
 std::string FirstFileInFolder(const std::string& folder);
 
-// Bare names of the copies in a job folder: its plain files, less Kalvora's own hidden
-// files (journal, a copy still being written), sorted.
+// Bare names of the plain files of a folder, less Kalvora's own hidden files (journal, a
+// copy still being written), sorted.
 std::vector<std::string> ListJobCopies(const std::string& folder);
 
-// Deletes the plain files of the folder, then the folder if it is empty. Subfolders and
-// anything that cannot be deleted stay; links are removed, never followed. Returns how many
-// copies (as ListJobCopies counts them) were removed; -1, with nothing deleted, for a folder
-// without Kalvora's journal: not a job folder of Kalvora's.
-int DeleteJobFolder(const std::string& folder);
+// A job folder sorted by its journal.
+struct JobFolderContents {
+  // What is to be sent and may be deleted once delivered, sorted by name: with this version's
+  // journal the copies it records that are still as written; otherwise every plain file.
+  std::vector<JobCopy> copies;
+  // Everything else, sorted: files Kalvora did not write (or that changed since), links,
+  // subfolders (named with a trailing '/'), other kinds of entries.
+  std::vector<std::string> others;
+};
+JobFolderContents SortJobFolder(const std::string& folder, const JobJournalState& journal);
+
+struct JobFolderRemoval {
+  int removed = 0;                // copies removed; -1 for a folder without Kalvora's journal
+  std::vector<std::string> left;  // what stayed (as JobFolderContents::others), sorted
+  bool folderGone = false;
+};
+
+// Deletes the copies `journal` records that are still as written, and Kalvora's own part
+// copies; then, when nothing else is left, the journal and the folder. Anything else stays
+// with the journal, so the folder stays a kept job, and is named in `left`. With an earlier
+// version's journal, which does not record its copies, no file is deleted. Links are never
+// followed. Nothing is deleted in a folder without Kalvora's journal.
+JobFolderRemoval DeleteJobFolder(const std::string& folder, const JobJournalState& journal);

@@ -19,6 +19,8 @@ namespace {
 
 constexpr int kOpenFlags = O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
 constexpr const char* kFormatLine = "kalvora-job";
+constexpr const char* kFormat = "2";
+constexpr const char* kEarlierFormat = "1";
 
 std::string journalPath(const std::string& folder) { return folder + "/" + kJobJournalName; }
 
@@ -89,10 +91,44 @@ void applyWithdrawn(JobJournalState& state, const JobDestination& destination) {
       state.destinations.end());
 }
 
+bool parseSize(const std::string& text, long long& size) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  size = std::stoll(text);
+  return true;
+}
+
+// fields[at..at+1] as a file's identity; one without a UID identifies nothing.
+bool parseIdentity(const std::vector<std::string>& fields, size_t at, CopyIdentity& out) {
+  if (fields.size() < at + 2 || fields[at].empty()) return false;
+  out.sopInstanceUid = fields[at];
+  return parseSize(fields[at + 1], out.size);
+}
+
+std::string folderNameOf(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The first line says whose journal this is; nothing else counts without it.
+void applyFormatLine(JobJournalState& state, const std::string& line) {
+  const std::vector<std::string> f = splitFields(line);
+  if (f[0] != kFormatLine || f.size() < 2) return;
+  if (f[1] == kEarlierFormat) {
+    state.format = 1;
+  } else if (f[1] == kFormat && f.size() >= 4 && !f[2].empty() && parseSize(f[3], state.creator)) {
+    state.format = 2;
+    state.folderName = f[2];
+  }
+}
+
 void applyLine(JobJournalState& state, const std::string& line) {
   const std::vector<std::string> f = splitFields(line);
   const std::string& kind = f[0];
   JobDestination destination;
+  CopyIdentity identity;
   try {
     if (kind == "source" && f.size() >= 3) {
       state.sourceRoot = f[1];
@@ -105,8 +141,12 @@ void applyLine(JobJournalState& state, const std::string& line) {
       applyChosen(state, destination);
     } else if (kind == "withdrawn" && parseDestination(f, 1, destination)) {
       applyWithdrawn(state, destination);
-    } else if (kind == "stored" && f.size() >= 5 && parseDestination(f, 1, destination)) {
-      state.stored[destination].insert(f[4]);
+    } else if (kind == "copy" && f.size() >= 4 && !f[1].empty() && parseIdentity(f, 2, identity)) {
+      state.copies[f[1]] = identity;
+    } else if (kind == "stored" && f.size() >= 7 && parseDestination(f, 1, destination) &&
+               parseIdentity(f, 5, identity)) {
+      // An earlier version's line names the file only: it proves nothing and is passed over.
+      state.stored[destination][f[4]] = identity;
     }
   } catch (...) {
     // A damaged line tells nothing; the others still count.
@@ -117,8 +157,12 @@ void applyLine(JobJournalState& state, const std::string& line) {
 JobJournalState parseJournal(const std::string& text) {
   JobJournalState state;
   size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    applyLine(state, text.substr(start, end - start));
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (start == 0)
+      applyFormatLine(state, text.substr(0, end));
+    else if (state.format != 0)
+      applyLine(state, text.substr(start, end - start));
+  }
   return state;
 }
 
@@ -167,12 +211,24 @@ bool JobDestination::operator==(const JobDestination& other) const {
   return aeTitle == other.aeTitle && host == other.host && port == other.port;
 }
 
+bool JobJournalState::provesFolder(const std::string& folder) const {
+  if (format == 1) return true;
+  return format == 2 && folderName == folderNameOf(folder) &&
+         creator == static_cast<long long>(geteuid());
+}
+
 std::vector<std::string> JobJournalState::missingAt(const JobDestination& destination,
-                                                    const std::vector<std::string>& copies) const {
+                                                    const std::vector<JobCopy>& copies) const {
   const auto done = stored.find(destination);
   std::vector<std::string> missing;
-  for (const std::string& copy : copies)
-    if (done == stored.end() || done->second.count(copy) == 0) missing.push_back(copy);
+  for (const JobCopy& copy : copies) {
+    bool arrived = false;
+    if (done != stored.end() && copy.identity.known()) {
+      const auto sent = done->second.find(copy.name);
+      arrived = sent != done->second.end() && sent->second == copy.identity;
+    }
+    if (!arrived) missing.push_back(copy.name);
+  }
   return missing;
 }
 
@@ -204,7 +260,9 @@ std::unique_ptr<JobJournal> JobJournal::create(const std::string& folder) {
     return nullptr;
   }
   std::unique_ptr<JobJournal> journal(new JobJournal(fd));
-  journal->append({kFormatLine, "1"});
+  const std::string creator = std::to_string(static_cast<long long>(geteuid()));
+  journal->append({kFormatLine, kFormat, folderNameOf(folder), creator});
+  journal->state_ = parseJournal(readAll(fd));
   return journal;
 }
 
@@ -274,6 +332,19 @@ void JobJournal::recordReadingFinished() {
   append({"read"});
 }
 
+void JobJournal::appendCopyRecord(const std::string& name, const CopyIdentity& identity) const {
+  append({"copy", name, identity.sopInstanceUid, std::to_string(identity.size)});
+}
+
+void JobJournal::noteCopy(const std::string& name, const CopyIdentity& identity) {
+  state_.copies[name] = identity;
+}
+
+void JobJournal::recordCopy(const std::string& name, const CopyIdentity& identity) {
+  noteCopy(name, identity);
+  appendCopyRecord(name, identity);
+}
+
 void JobJournal::chooseDestination(const JobDestination& d) {
   if (std::find(state_.destinations.begin(), state_.destinations.end(), d) !=
       state_.destinations.end())
@@ -287,14 +358,20 @@ void JobJournal::withdrawDestination(const JobDestination& d) {
   append({"withdrawn", d.aeTitle, d.host, std::to_string(d.port)});
 }
 
-void JobJournal::recordStored(const JobDestination& d, const std::string& fileName) {
-  if (!state_.stored[d].insert(fileName).second) return;
-  append({"stored", d.aeTitle, d.host, std::to_string(d.port), fileName});
+void JobJournal::recordStored(const JobDestination& d, const std::string& fileName,
+                              const CopyIdentity& identity) {
+  if (!identity.known()) return;  // nothing could tell later that it is still this file
+  auto& stored = state_.stored[d];
+  const auto known = stored.find(fileName);
+  if (known != stored.end() && known->second == identity) return;
+  stored[fileName] = identity;
+  append({"stored", d.aeTitle, d.host, std::to_string(d.port), fileName, identity.sopInstanceUid,
+          std::to_string(identity.size)});
 }
 
 // One write per line: a kill cuts at most this line, which reading then ignores. A failed
 // write (disk full) only costs a second send of the file it names.
-void JobJournal::append(const std::vector<std::string>& fields) {
+void JobJournal::append(const std::vector<std::string>& fields) const {
   if (fd_ < 0 || !writable_) return;
   std::string line;
   for (const std::string& field : fields) {

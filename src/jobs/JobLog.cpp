@@ -1,5 +1,7 @@
 #include "jobs/JobLog.h"
 
+#include "jobs/JobFolders.h"
+
 namespace {
 
 std::optional<std::string> verboseOnly(bool verbose, std::string line) {
@@ -83,10 +85,25 @@ std::string undeliveredLogLine(const JobDestination& d, const std::vector<std::s
   return line + "\r\n";
 }
 
+std::string leftInJobFolderLogLine(const std::string& jobFolder,
+                                   const std::vector<std::string>& left) {
+  std::string line =
+      "ERROR: Job folder '" + jobFolder + "' kept: it holds what Kalvora did not write:";
+  for (size_t i = 0; i < left.size() && i < kNamedFiles; ++i)
+    line += std::string(i == 0 ? " '" : ", '") + left[i] + "'";
+  if (left.size() > kNamedFiles)
+    line += " and " + std::to_string(left.size() - kNamedFiles) + " more";
+  return line + "\r\n";
+}
+
 std::string foundJobLog(const std::string& jobFolder, std::time_t leftAt,
-                        const std::vector<std::string>& copies, const JobJournalState& journal) {
+                        const JobFolderContents& contents, const JobJournalState& journal) {
+  const std::vector<JobCopy>& copies = contents.copies;
   std::string log = "Job folder '" + jobFolder + "' found, left on " + localTimeText(leftAt) +
                     " with " + std::to_string(copies.size()) + " files\r\n";
+  if (journal.madeByEarlierVersion())
+    log += "Made by an earlier version of Kalvora: its files are sent, never deleted\r\n";
+  if (!contents.others.empty()) log += leftInJobFolderLogLine(jobFolder, contents.others);
   if (!journal.readingFinished) {
     log += journal.sourceRoot.empty()
                ? std::string("The reading of the medium was not finished\r\n")

@@ -21,8 +21,14 @@ std::string undeliveredLogLine(const JobDestination& destination,
 
 // The first lines of a job made from a folder found at start: when it was left, how many
 // files it holds, whether the medium was read to its end, and what is missing where.
+struct JobFolderContents;
 std::string foundJobLog(const std::string& jobFolder, std::time_t leftAt,
-                        const std::vector<std::string>& copies, const JobJournalState& journal);
+                        const JobFolderContents& contents, const JobJournalState& journal);
+
+// The line a job gets when its folder keeps what Kalvora did not write (named, the first
+// few), so that the folder stays.
+std::string leftInJobFolderLogLine(const std::string& jobFolder,
+                                   const std::vector<std::string>& left);
 
 // A moment as the logs and listings show it: local time, "2026-01-31 14:05:07".
 std::string localTimeText(std::time_t when);

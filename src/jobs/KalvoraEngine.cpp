@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <deque>
 
 #include "config/ConfigValidation.h"
 #include "jobs/DestinationSelection.h"
@@ -66,6 +67,11 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
   // The scan reports why and ends without reading the medium.
   request.jobFolderError = folder.error;
   if (!folder.error.empty()) unmadeFolders_.insert(jobFolder);
+  // Held until the scan's last report is handled, which comes after its last copy.
+  if (const JobJournal* journal = journalOf(jobFolder))
+    request.copyWritten = [journal](const std::string& name, const CopyIdentity& identity) {
+      journal->appendCopyRecord(name, identity);
+    };
 
   std::weak_ptr<bool> alive = alive_;
   auto worker =
@@ -109,42 +115,6 @@ JobJournal* KalvoraEngine::journalOf(const std::string& jobFolder) const {
   return found == journals_.end() ? nullptr : found->second.get();
 }
 
-void KalvoraEngine::StartSending(const std::string& jobFolder) {
-  if (shutDown_ || stoppedEverything_) return;
-  const DestinationSelection selection =
-      selectDestinations(settings, stations, rules, jobFolder, prompts_);
-  for (const StationChoice& station : selection.stations)
-    StartSendJob(station.aeTitle, station.host, station.port, jobFolder);
-  if (!selection.stations.empty()) return;
-  // Not sent is not done: the job is kept, shown as failed, to be sent again to a station.
-  appendLog(jobFolder, selection.whyNone);
-  jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Failed));
-  jobChanged(jobFolder);
-}
-
-void KalvoraEngine::StartSendJob(const std::string& calledAeTitle, const std::string& host,
-                                 int port, const std::string& jobFolder) {
-  if (shutDown_ || stoppedEverything_) return;
-  // Only a folder this process holds is sent: what arrived goes into its journal.
-  JobJournal* journal = journalOf(jobFolder);
-  if (!journal) return;
-  SendParams params = makeSendParams(settings, calledAeTitle, host, port, jobFolder);
-  const JobDestination destination{calledAeTitle, host, port};
-  journal->chooseDestination(destination);
-  const auto stored = journal->state().stored.find(destination);
-  if (stored != journal->state().stored.end()) params.storedAlready = stored->second;
-
-  std::weak_ptr<bool> alive = alive_;
-  auto worker = std::make_unique<StoreScu>(
-      std::move(params), mainThread_, prompts_,
-      [this, alive, destination](SendEvent event, const SendProgress& progress) {
-        if (alive.lock()) handleSendReport(event, progress, destination);
-      });
-  ++runningSends_[jobFolder];
-  worker->start();
-  sendThreads_.push_back({std::move(worker), jobFolder});
-}
-
 bool KalvoraEngine::AdoptJobFolder(const std::string& jobFolder) {
   if (shutDown_ || IsKalvoraJobFolder(jobFolder, settings.tempFolder) ||
       jobs_.FindJob(jobFolder) >= 0)
@@ -167,9 +137,19 @@ int KalvoraEngine::addJobFromJournal(const std::string& jobFolder, JobStatus sta
 int KalvoraEngine::removeJobFolder(const std::string& jobFolder) {
   const auto journal = journals_.find(jobFolder);
   if (journal == journals_.end() || foreignFolders_.count(jobFolder) > 0) return -1;
-  const int removed = DeleteJobFolder(jobFolder);
+  // As on disk: a scan records its copies there first (see ScanRequest::copyWritten), also
+  // those whose reports a shutdown no longer handles.
+  const JobJournalState recorded = JobJournal::read(jobFolder);
+  const JobFolderRemoval removal = DeleteJobFolder(jobFolder, recorded);
+  if (recorded.madeByEarlierVersion() && !removal.left.empty()) {
+    appendLog(jobFolder, "Job folder '" + jobFolder +
+                             "' kept: an earlier version of Kalvora made it without recording "
+                             "its copies; delete it yourself once checked\r\n");
+  } else if (!removal.left.empty()) {
+    appendLog(jobFolder, leftInJobFolderLogLine(jobFolder, removal.left));
+  }
   journals_.erase(journal);  // releases the lock once the folder is gone
-  return removed;
+  return removal.removed;
 }
 
 void KalvoraEngine::releaseIdleJournal(const std::string& jobFolder) {
@@ -230,8 +210,10 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.fileCopied();
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       jobs_.AddJobPatient(p.jobFolder, p.patientName, p.patientId);
-      if (JobJournal* journal = journalOf(p.jobFolder))
+      if (JobJournal* journal = journalOf(p.jobFolder)) {
+        journal->noteCopy(p.copyName, CopyIdentity{p.copySopInstanceUid, p.copySize});
         journal->recordPatient(p.patientId, p.patientName);
+      }
       break;
     case ScanEvent::FileNotCopied:
       counters_.fileNotCopied();
@@ -288,7 +270,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
       counters_.fileSent();
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       if (JobJournal* journal = journalOf(p.jobFolder))
-        journal->recordStored(destination, bareName(p.currentFile));
+        journal->recordStored(destination, bareName(p.currentFile), p.sentIdentity);
       break;
     case SendEvent::FileFailed:
       counters_.fileNotSent();
@@ -301,7 +283,9 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
     case SendEvent::SendFinished:
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
+      --stationBusy_[destination];
       sendEnded(p.jobFolder, destination);
+      startNextWaitingSend(destination);
       break;
   }
   jobChanged(p.jobFolder);
@@ -317,7 +301,7 @@ void KalvoraEngine::sendEnded(const std::string& jobFolder, const JobDestination
   int& running = runningSends_[jobFolder];
   if (running > 0) --running;
   if (!journal) return;  // every send holds its job's journal
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
+  const std::vector<JobCopy> copies = SortJobFolder(jobFolder, journal->state()).copies;
   // Sends of one job share its folder: it goes with the last of them.
   if (running > 0) {
     if (!journal->state().missingAt(destination, copies).empty())
@@ -366,6 +350,7 @@ void KalvoraEngine::StopScans() {
 // association is cut. The file in flight is then not stored, and the job is kept, "Failed",
 // to be sent again.
 void KalvoraEngine::StopSends() {
+  dropWaitingSends();
   counters_.sendStopStarted();
   countersChanged(counters_.busy);
   for (SendEntry& entry : sendThreads_)
@@ -381,6 +366,7 @@ void KalvoraEngine::StopSends() {
 
 void KalvoraEngine::StopEverythingNow() {
   stoppedEverything_ = true;
+  dropWaitingSends();
   for (ScanEntry& entry : scanThreads_) entry.worker->requestStop();
   for (SendEntry& entry : sendThreads_) {
     entry.worker->requestStop();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -42,6 +43,10 @@ class KalvoraEngine {
   void setObserver(EngineObserver* observer) { observer_ = observer; }
   // Off: a finished scan stays Pending and nothing is sent (to check a medium first).
   void setSendAfterScan(bool send) { sendAfterScan_ = send; }
+  // On: a send to a station that is busy with a send of this engine waits until that one
+  // has finished, so that many jobs sent at once (kept jobs) reach a station that serves one
+  // association at a time. Stations are still sent to side by side.
+  void setOneAssociationPerStation(bool one) { oneAssociationPerStation_ = one; }
 
   // Starts reading the medium at `root`; returns the job folder, or "" when nothing
   // was started (empty or unreadable root).
@@ -124,6 +129,11 @@ class KalvoraEngine {
   void jobChanged(const std::string& jobFolder);
   void countersChanged(bool busyBefore);
   void sendEnded(const std::string& jobFolder, const JobDestination& destination);
+  void launchSend(const JobDestination& destination, const JobJournal& journal,
+                  const std::string& jobFolder);
+  void startNextWaitingSend(const JobDestination& destination);
+  // Sends still waiting for their station are not started; their jobs stay kept.
+  void dropWaitingSends();
   JobJournal* journalOf(const std::string& jobFolder) const;
   // The journal of a kept job, its folder taken again when this process does not hold it;
   // null when it cannot be (the job's log says why).
@@ -157,7 +167,10 @@ class KalvoraEngine {
   std::set<std::string> unmadeFolders_;
   // Lines a job's log starts with, about how it was asked to read (by job folder).
   std::map<std::string, std::string> startWarnings_;
-  std::map<std::string, int> runningSends_;
+  std::map<std::string, int> runningSends_;  // started or waiting
+  bool oneAssociationPerStation_ = false;
+  std::map<JobDestination, int> stationBusy_;                       // sends running per station
+  std::map<JobDestination, std::deque<std::string>> waitingSends_;  // job folders, in order
   // The journal, and so the lock, of every job folder this process works on now; in memory
   // only, for the job's whole life, for a folder that is not Kalvora's own.
   std::map<std::string, std::unique_ptr<JobJournal>> journals_;

@@ -3,6 +3,8 @@
 
 #include "jobs/KalvoraEngine.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -13,7 +15,7 @@
 
 namespace {
 
-bool delivered(const JobJournalState& journal, const std::vector<std::string>& copies) {
+bool delivered(const JobJournalState& journal, const std::vector<JobCopy>& copies) {
   if (journal.destinations.empty()) return false;
   for (const JobDestination& destination : journal.destinations)
     if (!journal.missingAt(destination, copies).empty()) return false;
@@ -36,13 +38,14 @@ KalvoraEngine::Adoption KalvoraEngine::AdoptKeptJob(const std::string& jobFolder
     if (why) *why = std::strerror(error);
     return Adoption::Failed;
   }
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
-  // Nothing of a patient's that did not arrive: the run before only failed to clean up.
-  if (copies.empty() || delivered(journal->state(), copies)) {
-    DeleteJobFolder(jobFolder);
+  const JobFolderContents contents = SortJobFolder(jobFolder, journal->state());
+  const std::vector<JobCopy>& copies = contents.copies;
+  // Nothing of a patient's that did not arrive: the run before only failed to clean up. A
+  // folder holding anything else stays, and is shown.
+  if (contents.others.empty() && (copies.empty() || delivered(journal->state(), copies)) &&
+      DeleteJobFolder(jobFolder, journal->state()).folderGone)
     return Adoption::NotKept;
-  }
-  const std::string log = foundJobLog(jobFolder, leftAt, copies, journal->state());
+  const std::string log = foundJobLog(jobFolder, leftAt, contents, journal->state());
   addJobFromJournal(jobFolder, JobStatus::Failed, log, std::move(journal));
   return Adoption::Adopted;
 }
@@ -91,7 +94,7 @@ bool KalvoraEngine::ResendJob(const std::string& jobFolder,
   JobJournal* journal = holdJournal(jobFolder);
   if (!journal) return false;
 
-  const std::vector<std::string> copies = ListJobCopies(jobFolder);
+  const std::vector<JobCopy> copies = SortJobFolder(jobFolder, journal->state()).copies;
   if (replacement) {
     const JobDestination chosen{replacement->aeTitle, replacement->host, replacement->port};
     const std::vector<JobDestination> before = journal->state().destinations;
@@ -133,8 +136,13 @@ int KalvoraEngine::DiscardJob(const std::string& jobFolder) {
   if (foreignFolders_.count(jobFolder) > 0 || !isKeptJob(jobFolder) || !holdJournal(jobFolder))
     return -1;
   const int removed = removeJobFolder(jobFolder);
-  jobs_.SetJobStatus(jobFolder, jobStatusText(JobStatus::Stopped));
-  appendLog(jobFolder, "Job folder discarded (" + std::to_string(removed) + " files removed)\r\n");
+  struct stat info {};
+  const bool kept = lstat(jobFolder.c_str(), &info) == 0;
+  // What stays is still patient data of a kept job: it stays listed.
+  jobs_.SetJobStatus(jobFolder, jobStatusText(kept ? JobStatus::Failed : JobStatus::Stopped));
+  appendLog(jobFolder,
+            std::string(kept ? "Job folder not discarded whole (" : "Job folder discarded (") +
+                std::to_string(removed) + " files removed)\r\n");
   jobChanged(jobFolder);
   return removed;
 }

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "jobs/JobFolders.h"
 #include "platform/PrivateFolder.h"
+#include "workers/JobFolderEntries.h"
 
 namespace {
 
@@ -21,6 +23,12 @@ std::vector<std::string> sortedEntryNames(const std::string& folder) {
   closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// Anything at all under the journal's name, also a link or a pipe.
+bool journalEntryExists(const std::string& folder) {
+  struct stat info {};
+  return lstat((folder + "/" + kJobJournalName).c_str(), &info) == 0;
 }
 
 }  // namespace
@@ -44,21 +52,45 @@ KeptJob ReadKeptJob(const std::string& jobFolder) {
   KeptJob job;
   job.jobFolder = jobFolder;
   job.leftAt = JobFolderLeftAt(jobFolder);
-  job.copies = ListJobCopies(jobFolder);
   job.journal = JobJournal::read(jobFolder);
+  JobFolderContents contents = SortJobFolder(jobFolder, job.journal);
+  job.copies = std::move(contents.copies);
+  job.others = std::move(contents.others);
   job.inUse = JobJournal::isLocked(jobFolder);
   return job;
 }
 
-std::vector<KeptJob> FindKeptJobs(const std::string& tempFolder) {
+KeptJobSearch SearchKeptJobs(const std::string& tempFolder) {
+  KeptJobSearch search;
   std::string error;
   const std::string resolved = ResolveTempFolder(tempFolder, error);
-  std::vector<KeptJob> kept;
-  if (resolved.empty() || whyFolderIsNotPrivate(resolved)) return kept;
+  struct stat info {};
+  if (resolved.empty() || (lstat(resolved.c_str(), &info) != 0 && errno == ENOENT)) return search;
+  // Kept patient data is never hidden without a word.
+  if (const auto why = whyFolderIsNotPrivate(resolved)) {
+    search.notLooked = "The temporary folder '" + resolved + "' cannot be trusted (" + *why +
+                       "): kept jobs there are not shown; make it private with chmod 700.";
+    return search;
+  }
   for (const std::string& name : sortedEntryNames(resolved)) {
     // Named as job folders are named, in the same spelling (a separator may double).
     const std::string folder = resolved + "/" + name;
-    if (IsKalvoraJobFolder(folder, tempFolder)) kept.push_back(ReadKeptJob(folder));
+    const JobFolderMark mark = ReadJobFolderMark(folder, tempFolder);
+    if (mark.proven) {
+      search.jobs.push_back(ReadKeptJob(folder));
+    } else if (mark.namedAndPlaced && mark.holdsJournal) {
+      search.passedOver.push_back("'" + folder +
+                                  "' is not shown: its journal was not made with it (copied "
+                                  "from another folder, or empty); nothing in it is touched.");
+    } else if (mark.namedAndPlaced && journalEntryExists(folder)) {
+      search.passedOver.push_back("'" + folder +
+                                  "' is not shown: its journal is not a plain file of yours; "
+                                  "nothing in it is touched.");
+    }
   }
-  return kept;
+  return search;
+}
+
+std::vector<KeptJob> FindKeptJobs(const std::string& tempFolder) {
+  return SearchKeptJobs(tempFolder).jobs;
 }

@@ -8,6 +8,7 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+#include "dicom/CopyIdentity.h"
 #include "media/AnonymizationProfile.h"
 #include "media/JobFolderCopy.h"
 #include "media/MediaFileLoad.h"
@@ -104,6 +105,14 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
       reportFile(ScanEvent::FileNotCopied, name, written.text() ? written.text() : "");
     } else {
       ++filesSaved_;
+      // Read back through the descriptor it was written with: what the journal records as
+      // Kalvora's copy is the file as it lies in the folder.
+      const CopyIdentity identity = readCopyIdentity(destination.fd());
+      const std::string& published = destination.path();
+      progress_.copyName = published.substr(published.rfind('/') + 1);
+      progress_.copySopInstanceUid = identity.sopInstanceUid;
+      progress_.copySize = identity.size;
+      if (request_.copyWritten) request_.copyWritten(progress_.copyName, identity);
       reportFile(ScanEvent::FileCopied, name, "");
     }
     stopSeen();

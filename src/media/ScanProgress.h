@@ -20,6 +20,11 @@ struct ScanProgress {
   // With a ScanError: the entry is no image (a program or a text beside the images, a device
   // node). Such entries are expected on a medium; nothing was lost.
   bool notAnImage = false;
+  // With FileCopied: the copy's bare name in the job folder (the file's name, or with a
+  // suffix when taken) and what identifies it there.
+  std::string copyName;
+  std::string copySopInstanceUid;
+  long long copySize = -1;
   int32_t filesSeen = 0;
   int32_t filesSaved = 0;
 };

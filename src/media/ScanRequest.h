@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "dicom/CopyIdentity.h"
 
 struct AppSettings;
 class CFilterArray;
@@ -26,6 +29,9 @@ struct ScanRequest {
   int32_t birthdayToJanuaryFirst = 0;
   int32_t datesToCurrentDate = 0;
   int32_t askForNewPatientData = 0;
+  // Called on the scan's thread as soon as a copy has its name in the job folder, before it
+  // is reported: the job's record of what Kalvora wrote survives a kill right after.
+  std::function<void(const std::string& copyName, const CopyIdentity& identity)> copyWritten;
 };
 
 // The request StartScan builds: options copied from the settings, and the extensions of

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 
@@ -21,6 +22,9 @@ struct SendParams {
   std::string jobFolder;
   // Bare names of files this station stored before: a resend leaves them out.
   std::set<std::string> storedAlready;
+  // When set, only these bare names are sent (the copies a job's journal records); the
+  // folder's other entries are left to the job, which names them.
+  std::optional<std::set<std::string>> onlyFiles;
 
   SendParams();
 };

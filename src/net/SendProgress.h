@@ -6,6 +6,7 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/ofstd/ofcond.h>
 
+#include "dicom/CopyIdentity.h"
 #include "net/FileTransfer.h"
 #include "net/SendEvent.h"
 
@@ -35,4 +36,6 @@ struct SendProgress {
   // Set with each FileSent: the station's warning status and its meaning, empty when the
   // store was a plain success.
   std::string warning;
+  // Set with each FileSent: the file that was stored, as it was read for the send.
+  CopyIdentity sentIdentity;
 };

@@ -1,6 +1,12 @@
 #include "net/StoreScu.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +18,7 @@
 #include <dcmtk/dcmnet/dimse.h>
 #include <dcmtk/dcmnet/diutil.h>
 
+#include "dicom/CopyIdentity.h"
 #include "dicom/NestingGuard.h"
 #include "net/CodecRegistration.h"
 #include "net/FileToSend.h"
@@ -26,6 +33,23 @@ namespace {
 
 constexpr auto kNoticePause = std::chrono::milliseconds(500);
 constexpr const char* kSendingStopped = "Sending stopped";
+constexpr const char* kLinkNotFollowed = "a symbolic link, not followed";
+constexpr const char* kNotARegularFile = "not a regular file";
+
+// A descriptor closed when it goes.
+class OpenFile {
+ public:
+  explicit OpenFile(int fd) : fd_(fd) {}
+  ~OpenFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 // A station may take tens of seconds to take in and store a large image before it answers;
 // one that has not moved for a minute has stopped. A longer time-out still counts.
@@ -51,6 +75,7 @@ StoreScu::~StoreScu() {
   requestStop();
   abort();
   join();
+  if (folderFd_ >= 0) close(folderFd_);
 }
 
 void StoreScu::start() {
@@ -140,24 +165,42 @@ std::vector<ClassInOwnSyntax> StoreScu::classesInOwnSyntax(
   return own;
 }
 
+// Only the folder's own regular files go. A link is never followed (it could reach any file
+// the user running the send may read, or a device): it is named and counted as not sent.
 bool StoreScu::listFolder() {
-  std::error_code error;
-  fs::directory_iterator entries(params_.jobFolder, error);
-  if (error) return false;
-  for (const fs::directory_entry& entry : entries) {
-    if (entry.is_directory(error)) continue;
-    const std::string name = entry.path().filename().string();
-    if (isJobFolderPrivateEntry(name) || params_.storedAlready.count(name) > 0) continue;
-    if (!fs::exists(entry.path(), error)) {
+  folderFd_ = open(params_.jobFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd_ < 0) return false;
+  const int listFd = dup(folderFd_);
+  DIR* dir = listFd < 0 ? nullptr : fdopendir(listFd);
+  if (dir == nullptr) {
+    if (listFd >= 0) close(listFd);
+    return false;
+  }
+  std::vector<std::string> skipped;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || isJobFolderPrivateEntry(name)) continue;
+    if (params_.storedAlready.count(name) > 0) continue;
+    if (params_.onlyFiles && params_.onlyFiles->count(name) == 0) continue;
+    struct stat info {};
+    if (fstatat(folderFd_, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
       report(SendNotice, "Parameter 'Path' contains no files");
       continue;
     }
-    // Devices, pipes and sockets would block or fail the load; a job folder holds none.
-    if (!entry.is_regular_file(error)) continue;
+    if (S_ISDIR(info.st_mode)) continue;
     FileTransfer transfer;
-    transfer.path = entry.path().string();
+    transfer.path = (fs::path(params_.jobFolder) / name).string();
+    if (!S_ISREG(info.st_mode)) {
+      transfer.reason = S_ISLNK(info.st_mode) ? kLinkNotFollowed : kNotARegularFile;
+      skipped.push_back(name);
+    }
     transfers_.push_back(std::move(transfer));
   }
+  closedir(dir);
+  for (const FileTransfer& transfer : transfers_)
+    if (!transfer.reason.empty())
+      report(SendNotice,
+             formatText("'%s' not sent: %s", transfer.path.c_str(), transfer.reason.c_str()));
   return true;
 }
 
@@ -166,8 +209,17 @@ void StoreScu::queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::
   std::vector<std::string> sopInstances;  // kept beside the classes, not used further
   for (std::size_t index = 0; index < transfers_.size(); ++index) {
     FileTransfer& transfer = transfers_[index];
-    const std::string& path = transfer.path;
-    progress_.currentFile = fs::path(path).filename().string();
+    if (!transfer.reason.empty()) continue;  // a link or a device, named when listed
+    const std::string name = fs::path(transfer.path).filename().string();
+    progress_.currentFile = name;
+    const OpenFile opened(openRegularFileAt(folderFd_, name));
+    if (opened.get() < 0) {
+      transfer.reason = errno == ELOOP ? kLinkNotFollowed : kNotARegularFile;
+      report(SendNotice,
+             formatText("'%s' not sent: %s", transfer.path.c_str(), transfer.reason.c_str()));
+      continue;
+    }
+    const std::string path = pathOfDescriptor(opened.get());
 
     if (params_.proposeOnlyRequired) {
       DIC_UI sopClass = "";
@@ -207,6 +259,7 @@ OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue) {
     FileTransfer& transfer = transfers_[index];
     progress_.currentFile = transfer.path;
     progress_.warning.clear();
+    progress_.sentIdentity = {};
     condition = StoreFile(association_.association(), transfer);
     // Our own cut makes the store fail as if the station had gone: it is told as ours.
     const bool cutByUs = condition.bad() && aborted_;
@@ -255,7 +308,13 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
   const std::string& path = transfer.path;
   const DIC_US messageId = association->nextMsgID++;
 
-  FileToSend file = loadFileToSend(path, params_.correctUidPadding == 1);
+  // Read through one descriptor, opened without following a link, for the whole store:
+  // DCMTK reads large values only when they go out.
+  const OpenFile opened(openRegularFileAt(folderFd_, fs::path(path).filename().string()));
+  if (opened.get() < 0)
+    return makeOFCondition(0, 0, OF_error, errno == ELOOP ? kLinkNotFollowed : kNotARegularFile);
+  const CopyIdentity identity = readCopyIdentity(opened.get());
+  FileToSend file = loadFileToSend(pathOfDescriptor(opened.get()), params_.correctUidPadding == 1);
   if (file.uidsMissing) {
     report(SendNotice, "No SOP Class & Instance UIDs in file");
     return DIMSE_BADDATA;
@@ -303,10 +362,11 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
   const OFCondition condition =
       DIMSE_storeUser(association, contextId, &request, nullptr, file.dataset(), nullptr, nullptr,
                       DIMSE_NONBLOCKING, association_.peerWaitSeconds(), &response, &statusDetail,
-                      nullptr, static_cast<long>(OFStandard::getFileSize(path.c_str())));
+                      nullptr, static_cast<long>(identity.size));
   association_.setPeerWait(params_.networkTimeout);
   delete statusDetail;
   if (condition.bad()) return condition;
+  progress_.sentIdentity = identity;
   return checkStoreResponse(response.DimseStatus);
 }
 

@@ -53,7 +53,8 @@ class StoreScu {
 
  private:
   void runGuarded();
-  // Every regular file of the folder into transfers_; false when it cannot be listed.
+  // Every entry of the folder but its subfolders into transfers_ (a link or a device with its
+  // reason, never sent); false when it cannot be listed.
   bool listFolder();
   // The files to offer (indices into transfers_), the SOP classes to propose and the
   // files' headers.
@@ -90,6 +91,7 @@ class StoreScu {
   int filesRemaining_ = 0;
   int filesFailed_ = 0;
   std::vector<FileTransfer> transfers_;
+  int folderFd_ = -1;  // the job folder, open while its files are sent
   bool stopSeen_ = false;
   std::string endReason_;  // why files were left unattempted
   bool codecsHeld_ = false;

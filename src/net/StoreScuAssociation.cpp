@@ -6,6 +6,7 @@
 #include <dcmtk/dcmnet/dul.h>
 
 #include "net/CodecRegistration.h"
+#include "net/RejectReason.h"
 #include "net/StoragePresentationContexts.h"
 #include "net/StoreScu.h"
 #include "net/TextFormat.h"
@@ -79,8 +80,10 @@ OFCondition StoreScu::requestAssociation() {
   if (condition == DUL_ASSOCIATIONREJECTED) {
     T_ASC_RejectParameters rejection;
     ASC_getRejectParameters(association_.parameters(), &rejection);
-    report(SendFailed, formatText("Peer rejected association (reason: %d)",
-                                  static_cast<int>(rejection.reason)));
+    // The number alone tells a clerk nothing: the standard's words go with it.
+    const int reason = static_cast<int>(rejection.reason);
+    report(SendFailed, formatText("Peer rejected association (reason: %d, %s)", reason,
+                                  rejectReasonText(reason).c_str()));
     return condition;
   }
 

@@ -293,3 +293,24 @@ TEST(ConfigCli, RuleTagsAreTakenAsDicomPeopleWriteThem) {
   EXPECT_EQ(runCli(dir.path(), {"config", "rules", "add", "(7FE0,0010)", "x", "PACS"}).err,
             "Please enter an integer between 0 and 16384.\n");
 }
+
+// Nothing in the folder can take the tray application's lock away: whatever is deleted or
+// planted there (a lock file removed, or a link in its place), a change is still refused,
+// and a second tray application on the folder does not get the lock.
+TEST(ConfigCli, TheTrayApplicationsLockCannotBeBypassed) {
+  TempDir dir;
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "add", "PACS", "AE", "h", "104"}).status, 0);
+  ConfigurationLock tray;
+  ASSERT_TRUE(tray.acquire(dir.path(), 0));
+  const std::string before = readFileBytes(dir / "stations.dat");
+  for (const std::string& planted : {"", ".kalvora-tray.lock"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      if (entry.path().filename().string()[0] == '.') std::filesystem::remove(entry.path());
+    if (!planted.empty()) std::filesystem::create_symlink("/nonexistent", dir / planted);
+    const CliResult result = runCli(dir.path(), {"config", "--workdir", dir.path(), "stations",
+                                                 "add", "CT", "AE2", "h2", "105"});
+    EXPECT_EQ(result.status, 1) << planted;
+    EXPECT_EQ(readFileBytes(dir / "stations.dat"), before);
+    EXPECT_FALSE(ConfigurationLock().acquire(dir.path(), 0));
+  }
+}

@@ -251,6 +251,11 @@ TEST_F(KeptJobCommands, AJobFolderThatCannotBeOpenedSaysWhy) {
   fs::permissions(dir.path(), fs::perms(0755));
   giveToNobody(dir / "work");
   giveToNobody(dir / "jobs");
+  // As if nobody had made it: its journal names the user who made the folder.
+  std::string journal = readFileBytes(folder + "/.kalvora-job");
+  const size_t creatorAt = journal.rfind('\t', journal.find('\n')) + 1;
+  journal.replace(creatorAt, journal.find('\n') - creatorAt, std::to_string(*nobodyUid()));
+  writeFileBytes(folder + "/.kalvora-job", journal);
   fs::permissions(folder + "/.kalvora-job", fs::perms::owner_read);
 
   for (const char* command : {"send", "jobs send"}) {
@@ -263,4 +268,212 @@ TEST_F(KeptJobCommands, AJobFolderThatCannotBeOpenedSaysWhy) {
     EXPECT_FALSE(contains(result.err, "in use")) << result.err;
     EXPECT_EQ(filesIn(folder), 2);
   }
+}
+
+// What Kalvora did not write in a kept job folder (a note, a subfolder with an image) is
+// neither sent nor deleted: it is named, and the folder stays listed with it, whether the job
+// is discarded or delivered.
+TEST_F(KeptJobCommands, WhatKalvoraDidNotWriteInAJobFolderIsNamedAndKeepsItListed) {
+  const int port = freeLoopbackPort();
+  useStation(port);
+  for (const char* command : {"discard", "send"}) {
+    SCOPED_TRACE(command);
+    const std::string folder = importToADownStation();
+    writeFileBytes(folder + "/notes.txt", "mine");
+    fs::create_directories(folder + "/sub");
+    writeFixtureImage(folder + "/sub/IM9");
+
+    StoreScpPeer peer(dir / "received", {}, "STORESCP", port);
+    const CliResult result = kalvora({"jobs", command, folder});
+    EXPECT_EQ(result.status, 1) << result.out << result.err;
+    EXPECT_TRUE(contains(result.err, "'" + folder +
+                                         "' is kept: it holds what Kalvora did not write: "
+                                         "'notes.txt', 'sub/'."))
+        << result.err;
+    EXPECT_EQ(filesIn(dir / "received"), std::string(command) == "send" ? 2 : 0);
+    EXPECT_EQ(readFileBytes(folder + "/notes.txt"), "mine");
+    EXPECT_TRUE(fs::exists(folder + "/sub/IM9"));
+    EXPECT_EQ(filesIn(folder), 2);  // the note and the image below: Kalvora's copies went
+
+    const nlohmann::json listed = keptJobs();
+    ASSERT_EQ(listed.size(), 1u) << listed;
+    EXPECT_EQ(listed[0]["jobFolder"], folder);
+    EXPECT_EQ(listed[0]["files"], 0);
+    EXPECT_EQ(listed[0]["notKalvoras"], nlohmann::json::parse(R"(["notes.txt", "sub/"])"));
+    fs::remove_all(folder);
+    fs::remove_all(dir / "received");
+    fs::create_directories(dir / "received");
+  }
+}
+
+// Kept patient data is never hidden without a word: a temporary folder others may write to is
+// not looked at, and a job-named folder whose journal does not prove it (empty, copied from a
+// job, a link) is passed over; each is said, and the commands end non-zero.
+TEST_F(KeptJobCommands, KeptJobsThatAreNotShownAreSaidWhy) {
+  useStation(freeLoopbackPort());
+  const std::string kept = importToADownStation();
+  const std::string copied = dir / "jobs/2026123123591";
+  const std::string empty = dir / "jobs/2026123123592";
+  const std::string linked = dir / "jobs/2026123123593";
+  for (const std::string& folder : {copied, empty, linked}) {
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    writeFileBytes(folder + "/notes.txt", "mine");
+  }
+  fs::copy_file(kept + "/.kalvora-job", copied + "/.kalvora-job");
+  writeFileBytes(empty + "/.kalvora-job", "");
+  fs::create_symlink(kept + "/.kalvora-job", linked + "/.kalvora-job");
+
+  CliResult listed = kalvora({"jobs", "list"});
+  EXPECT_EQ(listed.status, 1);
+  EXPECT_TRUE(contains(listed.out, kept)) << listed.out;
+  for (const std::string& folder : {copied, empty, linked})
+    EXPECT_TRUE(contains(listed.err, "'" + folder + "' is not shown: its journal ")) << listed.err;
+  const CliResult discarded = kalvora({"jobs", "discard", "--all"});
+  EXPECT_EQ(discarded.status, 1);
+  for (const std::string& folder : {copied, empty, linked})
+    EXPECT_EQ(readFileBytes(folder + "/notes.txt"), "mine");
+  for (const std::string& folder : {copied, empty, linked}) fs::remove_all(folder);
+
+  const std::string other = importToADownStation();
+  fs::permissions(dir / "jobs", fs::perms::owner_all | fs::perms::group_write);
+  for (const std::vector<std::string> command : {std::vector<std::string>{"jobs", "list"},
+                                                 {"jobs", "list", "--json"},
+                                                 {"jobs", "discard", "--all"},
+                                                 {"jobs", "send", "--all"}}) {
+    SCOPED_TRACE(command.back());
+    const CliResult result = kalvora(command);
+    EXPECT_NE(result.status, 0);
+    EXPECT_FALSE(contains(result.out, "No kept jobs.")) << result.out;
+    EXPECT_TRUE(contains(result.err, "The temporary folder '" + (dir / "jobs") +
+                                         "' cannot be trusted (others can write to it): kept "
+                                         "jobs there are not shown; make it private with chmod "
+                                         "700."))
+        << result.err;
+  }
+  EXPECT_EQ(filesIn(other), 2);
+}
+
+// A name on a medium holding terminal controls (clear the screen, a bell, a carriage return
+// that would overwrite the line, a C1 control) is printed escaped, never raw.
+TEST_F(KeptJobCommands, TextFromTheMediumReachesTheTerminalEscaped) {
+  fs::remove_all(dir / "medium");
+  fs::create_directories(dir / "medium/DICOM");
+  FixtureImage image;
+  image.patientName =
+      "Doe\x1b[2J^Jo\x07hn\rEVIL\xc2\x9b"
+      "1m";
+  writeFixtureImage(dir / "medium/DICOM/IM1", image);
+  useStation(freeLoopbackPort());
+
+  const CliResult imported = kalvora({"import", dir / "medium"});
+  const CliResult listed = kalvora({"jobs", "list"});
+  for (const CliResult& result : {imported, listed}) {
+    const std::string all = result.out + result.err;
+    EXPECT_EQ(all.find_first_of("\x1b\x07\r"), std::string::npos) << all;
+    EXPECT_EQ(all.find("\xc2\x9b"), std::string::npos) << all;
+    EXPECT_TRUE(contains(all, "Doe\\e[2J Jo\\ahn\\rEVIL\\x9B1m")) << all;
+  }
+}
+
+// A station that serves one association at a time (and takes a while over each file) gets
+// every one of ten kept jobs: they go to it one after another, not all at once.
+TEST_F(KeptJobCommands, KeptJobsReachAStationThatServesOneAssociationAtATime) {
+  constexpr int kJobs = 10;
+  const int port = freeLoopbackPort();
+  useStation(port);
+  for (int i = 0; i < kJobs; ++i) {
+    writeMedium(2, 16);  // new images each time: the station keeps one file per image
+    const CliResult imported = kalvora({"import", dir / "medium", "--no-send"});
+    ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  }
+  ASSERT_EQ(keptJobs().size(), static_cast<size_t>(kJobs));
+
+  StoreScpPeer serial(dir / "received", {"--exec-on-reception", "sleep 0.2", "--exec-sync"},
+                      "STORESCP", port);
+  const CliResult sent = kalvora({"jobs", "send", "--all"});
+  EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2 * kJobs);
+  EXPECT_TRUE(keptJobs().empty());
+}
+
+// A journal names its stations itself: a station that is in no station list any more (or
+// never was) is not sent to on its word; a station given by hand is.
+TEST_F(KeptJobCommands, AKeptJobForAStationInNoListNeedsAStationGivenByHand) {
+  const int meant = freeLoopbackPort();
+  useStation(meant);
+  const std::string folder = importToADownStation();
+  StoreScpPeer unlisted(dir / "received", {}, "STORESCP", meant);
+  TempDir elsewhere;
+  StoreScpPeer listed(elsewhere.path(), {}, "STORESCP");
+  config({"stations", "edit", "0", "--port", std::to_string(listed.port())});
+
+  for (const char* command : {"jobs send", "send"}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> args = {"send", folder};
+    if (std::string(command) == "jobs send") args.insert(args.begin(), "jobs");
+    const CliResult refused = kalvora(args);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "'" + folder + "' was meant for STORESCP at 127.0.0.1:" +
+                                          std::to_string(meant) +
+                                          ", which is in no station list: give --to ALIAS"))
+        << refused.err;
+  }
+  EXPECT_EQ(filesIn(dir / "received"), 0);
+  EXPECT_EQ(filesIn(folder), 2);
+
+  const CliResult sent = kalvora({"jobs", "send", folder, "--to", "PACS"});
+  EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_EQ(filesIn(elsewhere.path()), 2);
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(KeptJobCommands, RetriesAreCapped) {
+  for (const std::vector<std::string> command :
+       {std::vector<std::string>{"jobs", "send", "--all", "--retry", "11"},
+        {"import", dir / "medium", "--retry", "1000000"}}) {
+    const CliResult result = kalvora(command);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(contains(result.err, "not in range 0 to 10")) << result.err;
+  }
+  EXPECT_TRUE(contains(kalvora({"jobs", "send", "--help"}).out,
+                       "Retry a failed association request N times (at most 10)"));
+}
+
+// A job folder an earlier version left (its journal names stored files by name only and
+// records no copies) is still listed and sent, everything again, since a name proves
+// nothing; it is never deleted by Kalvora, and the commands say so.
+TEST_F(KeptJobCommands, AJobFolderOfAnEarlierVersionIsListedAndSentButNeverDeleted) {
+  StoreScpPeer peer(dir / "received");
+  useStation(peer.port());
+  const std::string folder = dir / "jobs/2025612101500";
+  fs::create_directories(folder);
+  fs::permissions(dir / "jobs", fs::perms::owner_all);
+  fs::permissions(folder, fs::perms::owner_all);
+  writeFixtureImage(folder + "/IM1");
+  writeFixtureImage(folder + "/IM2");
+  const std::string station = "STORESCP\t127.0.0.1\t" + std::to_string(peer.port());
+  writeFileBytes(folder + "/.kalvora-job",
+                 "kalvora-job\t1\nsource\t/media/cdrom\t1749722100\n"
+                 "patient\tP1\tDoe^John\npatient\tP1\tDoe^John\nread\n"
+                 "destination\t" +
+                     station + "\nstored\t" + station + "\tIM1\n");
+
+  nlohmann::json listed = keptJobs();
+  ASSERT_EQ(listed.size(), 1u) << listed;
+  EXPECT_EQ(listed[0]["madeByEarlierVersion"], true);
+  EXPECT_EQ(listed[0]["destinations"][0]["missing"], 2);
+
+  const CliResult sent = kalvora({"jobs", "send", "--all"});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_TRUE(contains(sent.err, "'" + folder + "' is kept: an earlier version of Kalvora made it"))
+      << sent.err;
+  EXPECT_EQ(filesIn(dir / "received"), 2);
+  EXPECT_EQ(filesIn(folder), 2);
+  listed = keptJobs();
+  ASSERT_EQ(listed.size(), 1u) << listed;
+  EXPECT_EQ(listed[0]["destinations"][0]["missing"], 0);  // nothing is sent twice from here on
+
+  EXPECT_EQ(kalvora({"jobs", "discard", folder}).status, 1);
+  EXPECT_EQ(filesIn(folder), 2);
 }

@@ -7,9 +7,12 @@
 #include <filesystem>
 #include <functional>
 
+#include "DicomFixtures.h"
 #include "OtherUser.h"
 #include "TempDir.h"
+#include "dicom/CopyIdentity.h"
 #include "jobs/JobFolders.h"
+#include "jobs/JobJournal.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +31,18 @@ std::time_t localTime(int year, int month, int day, int hour, int minute, int se
 }
 
 // What makes a folder Kalvora's: the journal made with it.
-void giveJournal(const std::string& folder) { writeFileBytes(folder + "/.kalvora-job", ""); }
+void giveJournal(const std::string& folder) { JobJournal::create(folder).reset(); }
+
+// A job folder as the import leaves it: the journal, and copies it records.
+void makeKalvoraJobFolder(const std::string& folder, const std::vector<std::string>& copies) {
+  fs::create_directories(folder);
+  auto journal = JobJournal::create(folder);
+  ASSERT_TRUE(journal);
+  for (const std::string& name : copies) {
+    writeFixtureImage(folder + "/" + name);
+    journal->recordCopy(name, readCopyIdentity(folder + "/" + name));
+  }
+}
 
 mode_t modeOf(const std::string& path) {
   struct stat info {};
@@ -122,42 +136,129 @@ TEST(JobFoldersTest, FirstFileInFolderSkipsFolders) {
   EXPECT_EQ(FirstFileInFolder(temp.path() + "/"), "IM1");
 }
 
-TEST(JobFoldersTest, DeleteJobFolderRemovesFilesNeverWhatLinksPointTo) {
+TEST(JobFoldersTest, DeleteJobFolderRemovesKalvorasCopiesNeverWhatLinksPointTo) {
   TempDir temp;
   const std::string job = temp / "job";
-  fs::create_directory(job);
-  giveJournal(job);
-  writeFileBytes(job + "/IM1", "x");
-  writeFileBytes(job + "/IM1.2", "x");
+  makeKalvoraJobFolder(job, {"IM1", "IM1.2"});
   writeFileBytes(temp / "outside", "keep");
   fs::create_symlink(temp / "outside", job + "/link");
-  DeleteJobFolder(job);
-  EXPECT_FALSE(fs::exists(job));
+  JobFolderRemoval removal = DeleteJobFolder(job, JobJournal::read(job));
+  EXPECT_EQ(removal.removed, 2);
+  EXPECT_EQ(removal.left, (std::vector<std::string>{"link"}));
   EXPECT_EQ(readFileBytes(temp / "outside"), "keep");
-
-  // A subfolder stays, and so does the folder around it.
-  fs::create_directories(job + "/sub");
-  giveJournal(job);
-  writeFileBytes(job + "/IM1", "x");
-  DeleteJobFolder(job);
-  EXPECT_FALSE(fs::exists(job + "/IM1"));
-  EXPECT_TRUE(fs::is_directory(job + "/sub"));
+  fs::remove(job + "/link");
+  removal = DeleteJobFolder(job, JobJournal::read(job));
+  EXPECT_TRUE(removal.folderGone);
+  EXPECT_FALSE(fs::exists(job));
 
   // A link in place of the folder is not followed.
-  fs::create_directory(temp / "target");
-  giveJournal(temp / "target");
-  writeFileBytes(temp / "target/IM1", "x");
+  makeKalvoraJobFolder(temp / "target", {"IM1"});
   fs::create_directory_symlink(temp / "target", temp / "linked-job");
-  DeleteJobFolder(temp / "linked-job");
+  DeleteJobFolder(temp / "linked-job", JobJournal::read(temp / "target"));
   EXPECT_TRUE(fs::exists(temp / "target/IM1"));
 
   // Without Kalvora's journal it is the user's own folder: nothing goes.
   fs::create_directory(temp / "own");
   writeFileBytes(temp / "own/notes.txt", "mine");
-  EXPECT_EQ(DeleteJobFolder(temp / "own"), -1);
+  EXPECT_EQ(DeleteJobFolder(temp / "own", JobJournal::read(job)).removed, -1);
   EXPECT_EQ(readFileBytes(temp / "own/notes.txt"), "mine");
 
-  DeleteJobFolder(temp / "missing");  // nothing to do, nothing thrown
+  DeleteJobFolder(temp / "missing", {});  // nothing to do, nothing thrown
+}
+
+// Folders below the temporary folder named as job folders: only the journal made with the
+// folder makes it Kalvora's, only the copies it records go, and whatever else is found stays,
+// named, with the journal, so that the folder stays listed.
+TEST(JobFoldersTest, OnlyTheCopiesAJournalRecordsAreDeletedAndAnythingElseKeepsTheFolder) {
+  TempDir base;
+  const std::string temp = base / "temp";
+  fs::create_directories(temp);
+  fs::permissions(temp, fs::perms::owner_all);
+  const std::string real = temp + "/20261231235900";
+  makeKalvoraJobFolder(real, {"IM00001", "IM00002"});
+  const std::string realJournal = readFileBytes(real + "/.kalvora-job");
+  fs::remove_all(real);
+
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    bool isJobFolder;
+    int removed;
+    std::vector<std::string> left;
+  };
+  const auto userFolder = [](const std::string& folder) {
+    fs::create_directories(folder);
+    writeFileBytes(folder + "/notes.txt", "mine");
+    writeFixtureImage(folder + "/IM00001");
+    writeFixtureImage(folder + "/IM00002");
+  };
+  const Case cases[] = {
+      {"a user's folder", userFolder, false, -1, {}},
+      {"a user's folder with an empty journal",
+       [&](const std::string& f) {
+         userFolder(f);
+         writeFileBytes(f + "/.kalvora-job", "");
+       },
+       false,
+       0,
+       {"IM00001", "IM00002", "notes.txt"}},
+      {"a user's folder with a journal copied from a job",
+       [&](const std::string& f) {
+         userFolder(f);
+         writeFileBytes(f + "/.kalvora-job", realJournal);
+       },
+       false,
+       0,
+       {"IM00001", "IM00002", "notes.txt"}},
+      {"a job folder with a subfolder and a planted file",
+       [](const std::string& f) {
+         makeKalvoraJobFolder(f, {"IM1", "IM2"});
+         fs::create_directories(f + "/sub");
+         writeFixtureImage(f + "/sub/IM9");
+         writeFileBytes(f + "/notes.txt", "mine");
+       },
+       true,
+       2,
+       {"notes.txt", "sub/"}},
+      {"a job folder with a copy replaced",
+       [](const std::string& f) {
+         makeKalvoraJobFolder(f, {"IM1", "IM2"});
+         writeFixtureImage(f + "/IM2");  // another image under the name
+       },
+       true,
+       1,
+       {"IM2"}},
+      {"a job folder of an earlier version",
+       [](const std::string& f) {
+         fs::create_directories(f);
+         writeFixtureImage(f + "/IM1");
+         writeFileBytes(f + "/.kalvora-job", "kalvora-job\t1\nread\n");
+       },
+       true,
+       0,
+       {"IM1"}},
+      {"a job folder as Kalvora left it",
+       [](const std::string& f) { makeKalvoraJobFolder(f, {"IM1"}); },
+       true,
+       1,
+       {}},
+  };
+  int next = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string folder = temp + "/2026123123590" + std::to_string(next++);
+    c.make(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(IsKalvoraJobFolder(folder, temp), c.isJobFolder);
+    const JobFolderRemoval removal = DeleteJobFolder(folder, JobJournal::read(folder));
+    EXPECT_EQ(removal.removed, c.removed);
+    EXPECT_EQ(removal.left, c.left);
+    EXPECT_EQ(removal.folderGone, c.removed >= 0 && c.left.empty());
+    EXPECT_EQ(fs::exists(folder), !removal.folderGone);
+    for (const std::string& name : c.left) EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;
+    // Still there with its journal: still listed.
+    if (c.isJobFolder && !c.left.empty()) EXPECT_TRUE(IsKalvoraJobFolder(folder, temp));
+  }
 }
 
 namespace {

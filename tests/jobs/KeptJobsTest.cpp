@@ -12,6 +12,7 @@
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 #include "TestMainThread.h"
+#include "dicom/CopyIdentity.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/JobJournal.h"
 #include "jobs/KalvoraEngine.h"
@@ -29,6 +30,13 @@ int filesIn(const std::string& folder) {
   for (const auto& entry : fs::directory_iterator(folder))
     count += entry.is_regular_file() && entry.path().filename().string()[0] != '.' ? 1 : 0;
   return count;
+}
+
+// Records every plain file of the folder as Kalvora's copy, as the import does.
+void recordCopies(JobJournal& journal, const std::string& folder) {
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
+      journal.recordCopy(entry.path().filename().string(), readCopyIdentity(entry.path().string()));
 }
 
 // The stations each send of the engine went to, in start order.
@@ -171,10 +179,11 @@ TEST_F(KeptJobs, AFolderLeftByAKillIsFoundResentWithoutItsCutCopyAndDiscarded) {
     auto journal = JobJournal::create(jobFolder);
     ASSERT_TRUE(journal);
     journal->recordSource("/media/cdrom", 1700000000);
+    recordCopies(*journal, jobFolder);
     for (int i = 0; i < 4; ++i) journal->recordPatient("P1", "Doe^John");
     journal->recordReadingFinished();
     journal->chooseDestination(station);
-    journal->recordStored(station, "IM1");
+    journal->recordStored(station, "IM1", readCopyIdentity(jobFolder + "/IM1"));
   }
   std::tm left{};
   left.tm_year = 2024 - 1900, left.tm_mon = 1, left.tm_mday = 3;
@@ -220,10 +229,11 @@ TEST_F(KeptJobs, RecoveryTakesOnlyJobFoldersNoOneWorksOn) {
   }
   fs::permissions(temp, fs::perms::owner_all);
   writeFixtureImage(temp + "/20261231235901/IM1");  // left by a crash
-  JobJournal::create(temp + "/20261231235901").reset();
+  recordCopies(*JobJournal::create(temp + "/20261231235901"), temp + "/20261231235901");
   writeFixtureImage(temp + "/20261231235902/IM1");  // another process works on it
   auto otherProcess = JobJournal::create(temp + "/20261231235902");
   ASSERT_TRUE(otherProcess);
+  recordCopies(*otherProcess, temp + "/20261231235902");
   JobJournal::create(temp + "/20261231235903").reset();  // holds nothing
   writeFixtureImage(temp + "/202301011/IM1");            // the user's own folder
   writeFixtureImage(temp + "/notes/IM1");                // not named as a job folder
@@ -254,6 +264,7 @@ TEST_F(KeptJobs, AKeptJobShownByOneProcessIsFreeForAnotherUntilItRunsThere) {
     writeFixtureImage(folders.back() + "/IM1");
     writeFixtureImage(folders.back() + "/IM2");
     auto journal = JobJournal::create(folders.back());
+    recordCopies(*journal, folders.back());
     journal->recordReadingFinished();
     journal->chooseDestination(station);
   }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,8 +18,10 @@
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 #include "config/AppSettings.h"
+#include "dicom/CopyIdentity.h"
 #include "net/CodecRegistration.h"
 #include "net/FileTransfer.h"
+#include "net/RejectReason.h"
 #include "net/StationEcho.h"
 #include "net/StoreResponseStatus.h"
 #include "net/StoreScu.h"
@@ -135,6 +138,56 @@ TEST(StoreScu, NonDicomFileFailsOrIsSkippedByProposalMode) {
   EXPECT_EQ(proposeRequired.last().filesRemaining, 0);
 }
 
+// Only the folder's own regular files go: a link (to a file outside, to a root-only file, to a
+// device) is never followed, whoever runs the send; each is named and counted as not sent,
+// as a pipe is. The file that was stored is reported as it was read.
+TEST(StoreScu, LinksInTheFolderAreNamedAndCountedNeverFollowed) {
+  TempDir job, outside, received;
+  writeFixtureImage(job / "IM1");
+  writeFixtureImage(outside / "SECRET");
+  fs::create_symlink(outside / "SECRET", job / "outside");
+  fs::create_symlink("/etc/shadow", job / "shadow");
+  fs::create_symlink("/dev/zero", job / "zero");
+  ASSERT_EQ(mkfifo((job / "pipe").c_str(), 0600), 0);
+  fs::create_directories(job / "sub");
+  writeFixtureImage(job / "sub/IM2");
+  StoreScpPeer peer(received.path());
+  ScriptedPrompts prompts;
+
+  const SendRun run = runSendJob(loopbackParams(job.path(), peer.port()), prompts);
+  ASSERT_TRUE(run.finished());
+  EXPECT_EQ(filesIn(received.path()).size(), 1u);
+  EXPECT_EQ(run.count(FileSent), 1);
+  EXPECT_EQ(run.last().filesNotAttempted, 4);
+  Texts notices = run.messages(SendNotice);
+  std::sort(notices.begin(), notices.end());
+  EXPECT_EQ(notices, (Texts{"'" + (job / "outside") + "' not sent: a symbolic link, not followed",
+                            "'" + (job / "pipe") + "' not sent: not a regular file",
+                            "'" + (job / "shadow") + "' not sent: a symbolic link, not followed",
+                            "'" + (job / "zero") + "' not sent: a symbolic link, not followed"}));
+  const auto sent = std::find_if(run.reports.begin(), run.reports.end(),
+                                 [](const SendProgress& p) { return p.event == FileSent; });
+  ASSERT_NE(sent, run.reports.end());
+  EXPECT_EQ(sent->sentIdentity, readCopyIdentity(job / "IM1"));
+  EXPECT_TRUE(sent->sentIdentity.known());
+}
+
+TEST(StoreScu, ARejectionIsToldInTheStandardsWords) {
+  const std::pair<int, const char*> cases[] = {
+      {0x101, "no reason given"},
+      {0x102, "application context name not supported"},
+      {0x103, "calling AE title not recognized"},
+      {0x107, "called AE title not recognized"},
+      {0x201, "no reason given"},
+      {0x202, "protocol version not supported"},
+      {0x301, "temporary congestion"},
+      {0x302, "local limit exceeded"},
+      {0x104, "unknown reason"},
+      {0, "unknown reason"},
+  };
+  for (const auto& [reason, words] : cases) EXPECT_EQ(rejectReasonText(reason), words) << reason;
+}
+
 TEST(StoreScu, RefusedAssociationIsReportedWithItsReasonAndTornDown) {
   TempDir job, received;
   writeFixtureImage(job / "IM1");
@@ -145,7 +198,8 @@ TEST(StoreScu, RefusedAssociationIsReportedWithItsReasonAndTornDown) {
 
   EXPECT_EQ(run.events(), (Events{SendStarted, SendFailed, SendNotice, SendNotice, SendFinished}));
   // storescp refuses as the service user without a reason: source 1, diagnostic 1.
-  EXPECT_EQ(run.messages(SendFailed), (Texts{"Peer rejected association (reason: 257)"}));
+  EXPECT_EQ(run.messages(SendFailed),
+            (Texts{"Peer rejected association (reason: 257, no reason given)"}));
   EXPECT_EQ(run.messages(SendNotice), (Texts{"DICOM send job failed", "Association Abort Failed"}));
   EXPECT_TRUE(prompts.retryQuestions.empty());
   EXPECT_EQ(run.last().filesRemaining, 1);

@@ -8,23 +8,33 @@
 #include <QDir>
 #include <QLocalSocket>
 
+#include <string>
+
+#include "platform/FileSystemPaths.h"
+#include "platform/PrivateFolder.h"
+#include "platform/UserFolders.h"
+
 namespace {
 
 constexpr char kShowRequest[] = "show\n";
 
 // $XDG_RUNTIME_DIR belongs to the user's session; without it, a private folder of the
-// user's own below the temp folder (refused when someone else owns it).
+// user's own below the temp folder, or, when someone else made that one first (or could swap
+// it), one below the user's cache folder. Empty when neither is private.
 QString defaultRuntimeFolder() {
   const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
   if (runtime.startsWith('/')) return QString::fromLocal8Bit(runtime);
-  const QString folder = QDir::tempPath() + QStringLiteral("/kalvora-%1").arg(getuid());
-  const QByteArray path = QFile::encodeName(folder);
-  mkdir(path.constData(), 0700);
-  struct stat info {};
-  if (lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid() ||
-      (info.st_mode & 0077) != 0)
-    return QString();
-  return folder;
+  std::string cache = defaultTempFolder();  // <cache>/kalvora/
+  cache.resize(cache.find_last_not_of('/') + 1);
+  cache.resize(cache.rfind('/') + 1);
+  const std::string candidates[] = {
+      QFile::encodeName(QDir::tempPath()).toStdString() + "/kalvora-" + std::to_string(getuid()),
+      cache + "kalvora-runtime"};
+  for (const std::string& folder : candidates) {
+    makePrivateFolders(folder);
+    if (!whyFolderIsNotPrivate(folder)) return QFile::decodeName(folder.c_str());
+  }
+  return QString();
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "app/shell/KalvoraTray.h"
 #include "app/shell/QtMainThreadPoster.h"
 #include "config/ConfigFiles.h"
+#include "dicom/CopyIdentity.h"
 #include "jobs/JobJournal.h"
 #include "jobs/KalvoraEngine.h"
 
@@ -68,6 +69,8 @@ std::string keepJobFolder(const TempDir& work, const char* name,
   writeFixtureImage(folder + "/IM1");
   writeFixtureImage(folder + "/IM2");
   auto journal = JobJournal::create(folder);
+  for (const char* copy : {"IM1", "IM2"})
+    journal->recordCopy(copy, readCopyIdentity(folder + "/" + copy));
   journal->recordReadingFinished();
   for (const JobDestination& destination : destinations) journal->chooseDestination(destination);
   return folder;

@@ -9,8 +9,11 @@
 #include <cstring>
 
 #include <filesystem>
+#include <memory>
+#include <string>
 
 #include "GuiTestRegistry.h"
+#include "OtherUser.h"
 #include "TempDir.h"
 #include "app/shell/SingleInstance.h"
 #include "app/shell/TerminationSignals.h"
@@ -186,6 +189,55 @@ class SingleInstanceTest : public QObject {
 
   // Once the exit has begun a second signal is no longer the application's to handle: the
   // shutdown may wait for a worker, and the user wants the process gone.
+  // Two tray applications on one working folder (each with its own runtime folder): the
+  // second would write over the first's configuration at exit, so it does not start.
+  void aSecondTrayOnTheSameWorkingFolderDoesNotStart() {
+    TempDir first, second, work;
+    std::unique_ptr<QProcess> running(startKalvora(first, work.path()));
+    QTRY_VERIFY_WITH_TIMEOUT(!ConfigurationLock().acquireUnlessHeld(work.path()), 20000);
+    std::unique_ptr<QProcess> refused(startKalvora(second, work.path()));
+    QVERIFY(refused->waitForFinished(20000));
+    QCOMPARE(refused->exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(refused->readAllStandardError())
+                .contains(QStringLiteral("not started")));
+    QCOMPARE(running->state(), QProcess::Running);
+    kill(static_cast<pid_t>(running->processId()), SIGTERM);
+    QVERIFY(running->waitForFinished(20000));
+  }
+
+  // Without $XDG_RUNTIME_DIR, a folder under the runtime folder's name that another user made
+  // first is not used, nor is the single instance given up: a private folder in the user's
+  // cache takes its place, and a second start still wakes the first.
+  void aRuntimeFolderMadeByAnotherUserIsPassedOver() {
+    if (const std::string why = whyNoOtherUser(false); !why.empty()) QSKIP(why.c_str());
+    TempDir temp, workA, workB;
+    std::filesystem::permissions(temp.path(), std::filesystem::perms(0755));
+    const std::string planted = temp / ("kalvora-" + std::to_string(getuid()));
+    std::filesystem::create_directories(planted);
+    std::filesystem::permissions(planted, std::filesystem::perms(0700));
+    giveToNobody(planted);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    environment.insert(QStringLiteral("TMPDIR"), QString::fromStdString(temp.path()));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(temp / "cache"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const auto start = [&](const TempDir& work) {
+      auto process = std::make_unique<QProcess>();
+      process->setProcessEnvironment(environment);
+      process->start(QStringLiteral(KALVORA_GUI_EXECUTABLE),
+                     {QStringLiteral("--workdir"), QString::fromStdString(work.path())});
+      return process;
+    };
+    std::unique_ptr<QProcess> first = start(workA);
+    QTRY_VERIFY_WITH_TIMEOUT(!ConfigurationLock().acquireUnlessHeld(workA.path()), 20000);
+    std::unique_ptr<QProcess> second = start(workB);
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(second->exitCode(), 0);
+    QVERIFY(std::filesystem::is_empty(planted));
+    kill(static_cast<pid_t>(first->processId()), SIGTERM);
+    QVERIFY(first->waitForFinished(20000));
+  }
+
   void terminationSignalsGiveWayOnceExitHasBegun() {
     const auto handlerOf = [](int signal) {
       struct sigaction now {};

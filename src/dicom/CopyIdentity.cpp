@@ -1,0 +1,59 @@
+#include "dicom/CopyIdentity.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
+
+CopyIdentity readCopyIdentity(int fd) {
+  CopyIdentity identity;
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return identity;
+  identity.size = static_cast<long long>(info.st_size);
+  // The meta header only: no data set is parsed, so nothing nested can reach DCMTK.
+  DcmFileFormat file;
+  if (file.loadFile(pathOfDescriptor(fd).c_str(), EXS_Unknown, EGL_noChange, DCM_MaxReadLength,
+                    ERM_metaOnly)
+          .bad())
+    return identity;
+  OFString uid;
+  if (file.getMetaInfo()->findAndGetOFString(DCM_MediaStorageSOPInstanceUID, uid).good())
+    identity.sopInstanceUid = uid.c_str();
+  return identity;
+}
+
+int openRegularFileAt(int folderFd, const std::string& name) {
+  const int fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
+CopyIdentity readCopyIdentityAt(int folderFd, const std::string& name) {
+  const int fd = openRegularFileAt(folderFd, name);
+  if (fd < 0) return {};
+  const CopyIdentity identity = readCopyIdentity(fd);
+  close(fd);
+  return identity;
+}
+
+CopyIdentity readCopyIdentity(const std::string& path) {
+  const int fd = openRegularFileAt(AT_FDCWD, path);
+  if (fd < 0) return {};
+  const CopyIdentity identity = readCopyIdentity(fd);
+  close(fd);
+  return identity;
+}
+
+std::string pathOfDescriptor(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
