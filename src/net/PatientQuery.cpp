@@ -8,7 +8,9 @@
 #include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "net/LowLatencyTransportLayer.h"
 
@@ -208,6 +210,12 @@ PatientQueryResult PatientQuery::exchange(const PatientQueryKeys& keys) {
     finalStatus = response->m_status;
     delete response;
   }
+  // Stations answer in any order; the clerk reads a list sorted by name.
+  std::stable_sort(result.matches.begin(), result.matches.end(),
+                   [](const PatientMatch& a, const PatientMatch& b) {
+                     return std::tie(a.patientName, a.birthDate, a.patientId) <
+                            std::tie(b.patientName, b.birthDate, b.patientId);
+                   });
   result.truncated = scu.truncated;
   if (cond.bad()) {
     result.matches.clear();
