@@ -88,7 +88,11 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     std::string patientId;
     std::string modality;
     completeIdentification(dataset, patientId, modality);
-    if (request_.askForNewPatientData) newPatientData_.Run(dataset, patientId, modality);
+    if (request_.askForNewPatientData) {
+      newPatientData_.Run(dataset, patientId, modality);
+      std::string chosen = newPatientData_.takeChosenMatch();
+      if (!chosen.empty()) pendingPatientMatch_ = std::move(chosen);
+    }
     progress_.fileName = name;
     if (request_.anonymize) anonymize(dataset, patientId);
     progress_.patientName = readOrEmpty(dataset, DCM_PatientName);
@@ -104,7 +108,9 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
       reportFile(ScanEvent::FileNotCopied, name, written.text() ? written.text() : "");
     } else {
       ++filesSaved_;
+      progress_.patientMatch.swap(pendingPatientMatch_);
       reportFile(ScanEvent::FileCopied, name, "");
+      progress_.patientMatch.clear();
     }
     stopSeen();
     return true;

@@ -242,6 +242,11 @@ std::string describeQueryStation(const QueryStation& station) {
          queryModelName(station.model) + ")";
 }
 
+std::string describeChosenMatch(const PatientMatch& match, const QueryStation& station) {
+  const std::string issuer = match.issuer.empty() ? "" : " (" + match.issuer + ")";
+  return match.patientId + issuer + " from " + describeQueryStation(station);
+}
+
 std::string familyNameOf(const std::string& personName) {
   return personName.substr(0, personName.find('^'));
 }

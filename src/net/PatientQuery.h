@@ -55,5 +55,8 @@ class PatientQuery {
 // The station as the user reads it: "WORKLIST at ris:104 (worklist)".
 std::string describeQueryStation(const QueryStation& station);
 
+// For the job log: "H-0042 (HOSP) from WORKLIST at ris:104 (worklist)".
+std::string describeChosenMatch(const PatientMatch& match, const QueryStation& station);
+
 // The family name of a DICOM person name (the part before the first '^').
 std::string familyNameOf(const std::string& personName);
