@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   save(about, "about-box");
   CHelpDlg help(nullptr, QStringLiteral("help_option.txt"));
   save(help, "help-window");
-  CQueryNewPatientIDDlg patient({"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT"});
+  CQueryNewPatientIDDlg patient({"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F"});
   save(patient, "new-patient-data");
   const CStationArray stations = sampleStations();
   CStationsErrorDlg choice(stations);
