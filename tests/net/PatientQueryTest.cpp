@@ -198,3 +198,20 @@ TEST(PatientQuery, FamilyNameIsTheFirstComponent) {
   EXPECT_EQ(familyNameOf("MUSTERMANN"), "MUSTERMANN");
   EXPECT_EQ(familyNameOf(""), "");
 }
+
+// A station that answers with a flood of matches is cut off at a list a clerk can read.
+TEST(PatientQuery, MatchesBeyondTheLimitAreCutOffAndSaidToBe) {
+  WorklistPeer worklist("WORKLIST");
+  for (size_t i = 0; i <= PatientQuery::kMaxMatches; ++i)
+    worklist.add({"", "MANY^" + std::to_string(i), "H-" + std::to_string(i), "", "19800101", "F",
+                  "A-" + std::to_string(i), "CT"});
+  const PatientQueryResult result =
+      PatientQuery({"KALVORA",
+                    {"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist},
+                    5000,
+                    16384})
+          .run({"MANY", "", ""});
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_TRUE(result.truncated);
+  EXPECT_EQ(result.matches.size(), PatientQuery::kMaxMatches);
+}
