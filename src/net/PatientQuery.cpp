@@ -16,6 +16,10 @@
 
 namespace {
 
+// As for a store: the station may take a while to search, whatever the time-out for
+// reaching it. A query that waits can still be cut.
+constexpr int kFindWaitFloorMs = 60000;
+
 PatientQueryResult failed(std::string message) {
   PatientQueryResult result;
   result.message = std::move(message);
@@ -196,6 +200,9 @@ PatientQueryResult PatientQuery::exchange(const PatientQueryKeys& keys) {
   const T_ASC_PresentationContextID context = scu.findPresentationContextID(abstractSyntax, "");
   if (context == 0) return failed("The station " + peer + " does not answer this kind of query.");
 
+  const int findWaitMs = std::max(params_.timeoutMs, kFindWaitFloorMs);
+  layer_->setWaitLimit(findWaitMs);
+  scu.setDIMSETimeout(static_cast<Uint32>(wholeSecondsAtLeastOne(findWaitMs)));
   DcmDataset query = queryKeys(keys, station.model);
   OFList<QRResponse*> responses;
   cond = scu.sendFINDRequest(context, &query, &responses);
