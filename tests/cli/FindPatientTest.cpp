@@ -2,9 +2,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "CliRun.h"
+#include "DicomFixtures.h"
 #include "OrthancPatients.h"
 #include "OrthancPeer.h"
+#include "StoreScpPeer.h"
 #include "TempDir.h"
 #include "WorklistPeer.h"
 
@@ -13,6 +22,23 @@ namespace {
 const WorklistEntry kErika{"",     "MUSTERMANN^ERIKA", "H-0042", "HOSP", "19800101", "F",
                            "A-77", "CT Thorax"};
 const WorklistEntry kMax{"", "MUSTERMANN^MAX", "H-0043", "HOSP", "19750505", "M", "A-78", "MR"};
+
+std::string tagOf(const std::string& path, const DcmTagKey& tag) {
+  DcmFileFormat file;
+  OFString value;
+  if (file.loadFile(path.c_str()).bad() || file.getDataset()->findAndGetOFString(tag, value).bad())
+    return "<absent>";
+  return value.c_str();
+}
+
+bool waitForError(const CliProcess& cli, const std::string& text) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (cli.errSoFar().find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result;
@@ -115,4 +141,52 @@ TEST(FindPatientCli, AQueryThatCannotBeMadeExitsTwoAndSaysWhy) {
     EXPECT_EQ(result.status, 2) << c.expected;
     EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
   }
+}
+
+// The disc's patient is known to the worklist under another ID: picked on the terminal,
+// the copies arrive under the local ID and accession number.
+TEST(FindPatientCli, ImportOnATerminalOffersTheWorklistMatchesToPickFrom) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directories(dir / "medium");
+  fs::create_directories(dir / "received");
+  FixtureImage image;
+  image.patientId = "EXT-1";
+  image.patientName = "MUSTERMANN^ERIKA";
+  image.birthDate = "19800101";
+  image.accessionNumber = "EXT-ACC";
+  writeFixtureImage(dir / "medium/IM1", image);
+  WorklistPeer worklist("WORKLIST");
+  worklist.add(kErika);
+  worklist.add(kMax);
+  StoreScpPeer peer(dir / "received");
+  const auto config = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "config");
+    ASSERT_EQ(runCli(dir.path(), args).status, 0);
+  };
+  config({"set", "tempFolder", dir / "jobs"});
+  config({"set", "openTrayAfterReading", "0"});
+  config({"set", "askForNewPatientData", "1"});
+  config({"stations", "add", "PACS", peer.aeTitle(), "127.0.0.1", std::to_string(peer.port())});
+  config({"set", "standardDestination", "0"});
+  config({"set", "sendToStandardDestination", "1"});
+  config({"query", "set", "WORKLIST", "127.0.0.1", std::to_string(worklist.port())});
+
+  CliProcess cli(dir.path(), {"import", dir / "medium", "--json"}, true);
+  ASSERT_TRUE(waitForError(cli, "Pick a match by number")) << cli.errSoFar();
+  const std::string offered = cli.errSoFar();
+  EXPECT_NE(offered.find("  1) H-0042 (HOSP)  MUSTERMANN^ERIKA"), std::string::npos) << offered;
+  EXPECT_EQ(offered.find("H-0043"), std::string::npos) << offered;  // another birth date
+  cli.typeOnTerminal("1\n\n\n\n");
+  const CliResult result = cli.result();
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("\"patientMatch\":\"H-0042 (HOSP) from WORKLIST"), std::string::npos)
+      << result.out;
+  int received = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "received")) {
+    ++received;
+    EXPECT_EQ(tagOf(entry.path(), DCM_PatientID), "H-0042");
+    EXPECT_EQ(tagOf(entry.path(), DCM_AccessionNumber), "A-77");
+  }
+  EXPECT_EQ(received, 1);
 }
