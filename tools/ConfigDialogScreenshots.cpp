@@ -15,6 +15,7 @@
 #include "app/config/CFolderBrowser.h"
 #include "app/config/COptionsDlg.h"
 #include "app/config/CPasswordDlg.h"
+#include "app/config/CQueryStationDlg.h"
 #include "app/config/CRulesAddDlg.h"
 #include "app/config/CRulesDlg.h"
 #include "app/config/CRulesEditDlg.h"
@@ -22,6 +23,7 @@
 #include "app/config/CStationsDlg.h"
 #include "app/config/CStationsEditDlg.h"
 #include "app/media/CEditAnonymizeDataDlg.h"
+#include "config/KalvoraSettings.h"
 
 namespace {
 
@@ -69,6 +71,7 @@ void saveConfigurationDialogs(const std::function<void(QWidget&, const char*)>& 
   const LiveConfiguration config{settings, stations, rules, filters};
 
   COptionsDlg options(config);
+  options.setWorkingFolder(scratchFolder);
   save(options, "options");
   CFolderBrowser browser(QString::fromStdString(settings.tempFolder));
   showAWhile(browser, 500);
@@ -77,6 +80,11 @@ void saveConfigurationDialogs(const std::function<void(QWidget&, const char*)>& 
   save(password, "password");
   CDicomDlg dicom(settings);
   save(dicom, "dicom-options");
+  KalvoraSettings own;
+  own.queryStation = QueryStation{"RISWORKLIST", "ris.example.org", 104, QueryModel::Worklist};
+  saveKalvoraSettings(scratchFolder, own);
+  CQueryStationDlg queryStation(scratchFolder, settings);
+  save(queryStation, "query-station");
 
   CStationsDlg stationList(stations, settings);
   save(stationList, "station-list");

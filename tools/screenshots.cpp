@@ -128,8 +128,15 @@ int main(int argc, char** argv) {
   save(about, "about-box");
   CHelpDlg help(nullptr, QStringLiteral("help_option.txt"));
   save(help, "help-window");
-  CQueryNewPatientIDDlg patient({"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT"});
+  CQueryNewPatientIDDlg patient({"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F"});
   save(patient, "new-patient-data");
+  CQueryNewPatientIDDlg patientWithFind(
+      {"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F"});
+  patientWithFind.offerPatientQuery(
+      {PatientQueryParams{
+           "KALVORA", {"RISWORKLIST", "ris.example.org", 104, QueryModel::Worklist}, 1000, 16384},
+       {}});
+  save(patientWithFind, "new-patient-data-find");
   const CStationArray stations = sampleStations();
   CStationsErrorDlg choice(stations);
   save(choice, "station-choice");

@@ -63,6 +63,11 @@ int main(int argc, char** argv) {
   QtMainThreadPoster mainThread;
   GuiPrompts prompts;
   KalvoraEngine engine(mainThread, prompts);
+  // Read when the question opens, so a station set up meanwhile in the Options is asked.
+  prompts.setPatientQuerySource([&engine, folder = workdir.toStdString()] {
+    return patientQueryOffer(folder, engine.settings.callingAeTitle, engine.settings.timeoutMs,
+                             engine.settings.maxPduSize);
+  });
   int status = 0;
   {
     CKalvoraDlg window(engine, prompts, workdir);

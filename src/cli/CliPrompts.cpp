@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "cli/PatientMatchText.h"
 #include "cli/Terminal.h"
 #include "config/CStationArray.h"
 
@@ -39,7 +40,51 @@ std::string displayBirthDate(const std::string& date) {
   return date.substr(6, 2) + "/" + date.substr(4, 2) + "/" + date.substr(0, 4);
 }
 
+// An empty answer takes the value offered in brackets.
+std::string askWithDefault(const std::string& prompt, const std::string& offered, bool& end) {
+  const std::string line =
+      askLine(offered.empty() ? prompt + ": " : prompt + " [" + offered + "]: ", end);
+  return line.empty() ? offered : line;
+}
+
 }  // namespace
+
+std::optional<PatientMatch> CliPrompts::pickMatch(const NewPatientDataQuestion& question) {
+  PatientQuery query(*patientQuery);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancel_) return std::nullopt;
+    runningQuery_ = &query;
+  }
+  say("Asking the query station " + describeQueryStation(patientQuery->station) + " ...\n");
+  const PatientQueryResult result =
+      query.run({familyNameOf(question.patientName), question.birthDate, question.sex});
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    runningQuery_ = nullptr;
+  }
+  if (!result.ok) {
+    say(result.message + "\nType the new data by hand.\n");
+    return std::nullopt;
+  }
+  if (result.matches.empty()) {
+    say("The query station knows no patient with this name, birth date and sex.\n");
+    return std::nullopt;
+  }
+  std::string list = "Matches of the query station:\n";
+  for (size_t i = 0; i < result.matches.size(); ++i)
+    list += "  " + std::to_string(i + 1) + ") " + matchLine(result.matches[i]) + "\n";
+  if (result.truncated) list += "  (more matches than these: type the data by hand if none fits)\n";
+  say(list);
+  bool end = false;
+  const std::string line = askLine("Pick a match by number (empty: type by hand): ", end);
+  try {
+    const size_t number = std::stoul(line);
+    if (!end && number >= 1 && number <= result.matches.size()) return result.matches[number - 1];
+  } catch (...) {
+  }
+  return std::nullopt;
+}
 
 std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
     const NewPatientDataQuestion& question) {
@@ -56,15 +101,21 @@ std::optional<NewPatientDataAnswer> CliPrompts::askNewPatientData(
       "\n  Patients name:    " + question.patientName + "\n  Birthdate:        " +
       displayBirthDate(question.birthDate) + "\n  Modality:         " + question.modality +
       "\n(empty answer keeps the current value; end of input cancels)\n");
+  // A match only offers its values: each is still confirmed (or replaced) below.
+  const std::optional<PatientMatch> match =
+      patientQuery ? pickMatch(question) : std::optional<PatientMatch>();
   bool end = false;
   NewPatientDataAnswer answer;
-  answer.newPatientId = askLine("New patient ID: ", end);
+  answer.newPatientId = askWithDefault("New patient ID", match ? match->patientId : "", end);
   if (end) return std::nullopt;
   if (answer.newPatientId.empty()) answer.newPatientId = question.patientId;
-  answer.newAccessionNumber = askLine("New accession number: ", end);
+  answer.newAccessionNumber =
+      askWithDefault("New accession number", match ? match->accessionNumber : "", end);
   if (end) return std::nullopt;
-  answer.newPatientName = askLine("New patients name: ", end);
+  answer.newPatientName = askWithDefault("New patients name", match ? match->patientName : "", end);
   if (end) return std::nullopt;
+  if (match && answer.newPatientId == match->patientId)
+    answer.chosenMatch = describeChosenMatch(*match, patientQuery->station);
   return answer;
 }
 
@@ -97,6 +148,7 @@ void CliPrompts::cancel() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     cancel_ = true;
+    if (runningQuery_) runningQuery_->cut();
   }
   cancelled_.notify_all();
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "net/PatientQuery.h"
 #include "workers/UserPrompts.h"
 
 // Answers the engine's questions from command-line options, or on the terminal.
@@ -16,6 +17,8 @@ class CliPrompts : public UserPrompts {
   int retries = 0;                                  // --retry N
   std::optional<NewPatientDataAnswer> patientData;  // --patient-id / --accession / --patient-name
   bool interactive = false;                         // stdin is a terminal
+  // The terminal question first offers this station's matches, to pick from by number.
+  std::optional<PatientQueryParams> patientQuery;
 
   std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) override;
@@ -33,4 +36,8 @@ class CliPrompts : public UserPrompts {
   std::condition_variable cancelled_;
   bool cancel_ = false;
   std::map<std::thread::id, int> retriesUsed_;
+  PatientQuery* runningQuery_ = nullptr;  // cut by cancel()
+
+  // The match the user picked, if any; says on the terminal what happened.
+  std::optional<PatientMatch> pickMatch(const NewPatientDataQuestion& question);
 };

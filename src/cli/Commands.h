@@ -9,3 +9,4 @@ class App;
 void addConfigCommands(CLI::App& app, int& exitStatus);
 void addJobCommands(CLI::App& app, int& exitStatus);
 void addKeptJobCommands(CLI::App& app, int& exitStatus);
+void addFindPatientCommand(CLI::App& app, int& exitStatus);

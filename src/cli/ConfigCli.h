@@ -59,3 +59,4 @@ void addSetCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& ex
 void addStationCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addRuleCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addFilterCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+void addQueryCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);

@@ -21,4 +21,5 @@ void addConfigCommands(CLI::App& app, int& exitStatus) {
   addStationCommands(*config, options, exitStatus);
   addRuleCommands(*config, options, exitStatus);
   addFilterCommands(*config, options, exitStatus);
+  addQueryCommands(*config, options, exitStatus);
 }

@@ -13,6 +13,7 @@
 #include "cli/Commands.h"
 #include "cli/JobOptions.h"
 #include "cli/JobRunner.h"
+#include "cli/PatientMatchText.h"
 #include "cli/Terminal.h"
 #include "config/ConfigValidation.h"
 #include "jobs/JobFolders.h"
@@ -149,11 +150,16 @@ void preparePrompts(const JobOptions& o, KalvoraEngine& engine, bool sending, Cl
   if (answerGiven) {
     if (!s.askForNewPatientData)
       throw UsageError{"--patient-id/--accession/--patient-name need askForNewPatientData on."};
-    prompts.patientData = NewPatientDataAnswer{o.patientId, o.accession, o.patientName};
+    prompts.patientData = NewPatientDataAnswer{o.patientId, o.accession, o.patientName, ""};
   } else if (s.askForNewPatientData && !prompts.interactive) {
     throw UsageError{
         "askForNewPatientData is on: give --patient-id, --accession or --patient-name, or run "
         "on a terminal."};
+  } else if (s.askForNewPatientData) {
+    std::string error;
+    const std::optional<QueryStation> station = loadQueryStation(workingFolder(o.workdir), error);
+    if (!error.empty()) throw UsageError{error};
+    if (station) prompts.patientQuery = queryParams(s, *station);
   }
 }
 

@@ -43,11 +43,13 @@ const char* sendEventName(SendEvent event) {
 }
 
 nlohmann::json toJson(ScanEvent event, const ScanProgress& p) {
-  return {{"event", scanEventName(event)}, {"sourceRoot", p.sourceRoot},
-          {"jobFolder", p.jobFolder},      {"fileName", p.fileName},
-          {"patientName", p.patientName},  {"patientId", p.patientId},
-          {"message", p.message},          {"filesSeen", p.filesSeen},
-          {"filesSaved", p.filesSaved}};
+  nlohmann::json report = {{"event", scanEventName(event)}, {"sourceRoot", p.sourceRoot},
+                           {"jobFolder", p.jobFolder},      {"fileName", p.fileName},
+                           {"patientName", p.patientName},  {"patientId", p.patientId},
+                           {"message", p.message},          {"filesSeen", p.filesSeen},
+                           {"filesSaved", p.filesSaved}};
+  if (!p.patientMatch.empty()) report["patientMatch"] = p.patientMatch;
+  return report;
 }
 
 nlohmann::json toJson(SendEvent event, const SendProgress& p) {

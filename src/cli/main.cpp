@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   addConfigCommands(app, exitStatus);
   addJobCommands(app, exitStatus);
   addKeptJobCommands(app, exitStatus);
+  addFindPatientCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -17,8 +17,16 @@ std::optional<std::string> scanLogLine(ScanEvent event, const ScanProgress& p, b
       return "Start to scan media " + p.sourceRoot + "\r\n";
     case ScanEvent::ScanError:
       return verboseOnly(verbose, "ERROR: " + p.message + " [" + p.fileName + "]\r\n");
-    case ScanEvent::FileCopied:
-      return verboseOnly(verbose, "INFO: File '" + p.fileName + "' copied\r\n");
+    case ScanEvent::FileCopied: {
+      // Which local patient a file was given is always worth a line.
+      std::string lines;
+      if (!p.patientMatch.empty())
+        lines = "INFO: New patient data of '" + p.fileName + "' picked from the match " +
+                p.patientMatch + "\r\n";
+      if (verbose) lines += "INFO: File '" + p.fileName + "' copied\r\n";
+      if (lines.empty()) return std::nullopt;
+      return lines;
+    }
     case ScanEvent::FileAnonymized:
       return verboseOnly(verbose, "INFO: '" + p.fileName + "' " + p.message + "\r\n");
     case ScanEvent::FileNotCopied:

@@ -89,7 +89,11 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     std::string patientId;
     std::string modality;
     completeIdentification(dataset, patientId, modality);
-    if (request_.askForNewPatientData) newPatientData_.Run(dataset, patientId, modality);
+    if (request_.askForNewPatientData) {
+      newPatientData_.Run(dataset, patientId, modality);
+      std::string chosen = newPatientData_.takeChosenMatch();
+      if (!chosen.empty()) pendingPatientMatch_ = std::move(chosen);
+    }
     progress_.fileName = name;
     if (request_.anonymize) anonymize(dataset, patientId);
     progress_.patientName = readOrEmpty(dataset, DCM_PatientName);
@@ -113,7 +117,9 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
       progress_.copySopInstanceUid = identity.sopInstanceUid;
       progress_.copySize = identity.size;
       if (request_.copyWritten) request_.copyWritten(progress_.copyName, identity);
+      progress_.patientMatch.swap(pendingPatientMatch_);
       reportFile(ScanEvent::FileCopied, name, "");
+      progress_.patientMatch.clear();
     }
     stopSeen();
     return true;

@@ -68,6 +68,8 @@ class MediaScan {
   MainThreadPoster& mainThread_;
   ReportHandler onReport_;
   NewPatientDataStep newPatientData_;
+  // The query station's match the last answer was picked from, until a copy is reported.
+  std::string pendingPatientMatch_;
   AnonymizedIds anonymizedIds_;
   ScanProgress progress_;
   // Last suffix handed out per file name: a medium of many series with the same image

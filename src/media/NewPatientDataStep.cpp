@@ -42,6 +42,7 @@ void NewPatientDataStep::Run(DcmDataset& dataset, const std::string& patientId,
   question.patientName = readValue(dataset, DCM_PatientName);
   question.birthDate = readValue(dataset, DCM_PatientBirthDate);
   question.modality = modality;
+  question.sex = readValue(dataset, DCM_PatientSex);
 
   const std::optional<NewPatientDataAnswer> answer = prompts_.askNewPatientData(question);
   if (answer) {
@@ -49,6 +50,7 @@ void NewPatientDataStep::Run(DcmDataset& dataset, const std::string& patientId,
                                 answer->newAccessionNumber, answer->newPatientName};
     apply(dataset, record);
     remembered_.push_back(record);
+    chosenMatch_ = answer->chosenMatch;
   } else {
     // Cancelled: not asked again for this pair. Later files keep their own data; giving
     // them this file's accession number would tag other studies with the wrong one.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/NewPatientDataRecord.h"
@@ -17,8 +18,11 @@ class NewPatientDataStep {
   void Run(DcmDataset& dataset, const std::string& patientId, const std::string& modality);
 
   const std::vector<NewPatientDataRecord>& rememberedPatientData() const { return remembered_; }
+  // The match of the query station the last answer was picked from, once; else empty.
+  std::string takeChosenMatch() { return std::exchange(chosenMatch_, {}); }
 
  private:
   UserPrompts& prompts_;
   std::vector<NewPatientDataRecord> remembered_;
+  std::string chosenMatch_;
 };

@@ -14,6 +14,9 @@ struct ScanProgress {
   std::string patientName;  // of the last file handled, as written
   std::string patientId;    // of the last file handled, as written
   std::string message;
+  // With a FileCopied: the new patient data of this file were picked from this match of
+  // the query station (local ID and where it came from); empty when typed or not asked.
+  std::string patientMatch;
   // With a ScanError: a file of the medium is lost, counted as not copied: a DICOM file ("DICM"
   // at 128) that could not be loaded or read whole, or one whose import failed unexpectedly.
   bool fileLost = false;

@@ -12,6 +12,7 @@ struct NewPatientDataQuestion {
   std::string patientName;
   std::string birthDate;
   std::string modality;
+  std::string sex;  // a key for asking the hospital's systems who the patient is
 };
 
 // The user's answer; empty accession number or name mean "leave it".
@@ -19,6 +20,9 @@ struct NewPatientDataAnswer {
   std::string newPatientId;
   std::string newAccessionNumber;
   std::string newPatientName;
+  // When the answer was picked from a query station's matches: which one, and from where
+  // ("H-0042 (HOSP) from WORKLIST at ris:104 (worklist)"), for the job log. Empty when typed.
+  std::string chosenMatch;
 };
 
 // Asked when an association request failed without a rejection: `text` is the question

@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "StoreScpPeer.h"
+#include "WorklistPeer.h"
 #include "cli/Terminal.h"
 
 namespace {
@@ -92,4 +94,77 @@ TEST(CliPrompts, AQuestionWaitingForItsAnswerLeavesTheTerminalToTheReports) {
   EXPECT_EQ(answer->newPatientId, "LOCAL7");
   EXPECT_EQ(answer->newPatientName, "New^Name");
   EXPECT_FALSE(questionWaiting());
+}
+
+TEST(CliPrompts, TheTerminalQuestionOffersTheQueryStationsMatchesByNumber) {
+  WorklistPeer worklist("WORKLIST");
+  worklist.add({"", "MUSTERMANN^ERIKA", "H-0042", "HOSP", "19800101", "F", "A-77", "CT Thorax"});
+  worklist.add({"", "MUSTERMANN^MAX", "H-0043", "HOSP", "19750505", "M", "A-78", "MR Knee"});
+  PipedDescriptor input(STDIN_FILENO);
+  PipedDescriptor errors(STDERR_FILENO);
+  CliPrompts prompts;
+  prompts.interactive = true;
+  const QueryStation station{"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist};
+  prompts.patientQuery = PatientQueryParams{"KALVORA", station, 5000, 16384};
+
+  struct Case {
+    std::string typed;
+    NewPatientDataAnswer expected;
+  };
+  const Case cases[] = {
+      // The second match, its values confirmed with Enter.
+      {"2\n\n\n\n",
+       {"H-0043", "A-78", "MUSTERMANN^MAX", "H-0043 (HOSP) from " + describeQueryStation(station)}},
+      // A match's ID replaced by hand: the answer is typed, not picked.
+      {"1\nH-9\n\n\n", {"H-9", "A-77", "MUSTERMANN^ERIKA", ""}},
+      // No pick: typed as without a query station.
+      {"\nLOCAL7\n\n\n", {"LOCAL7", "", "", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    std::optional<NewPatientDataAnswer> answer;
+    std::thread worker([&] {
+      NewPatientDataQuestion question;
+      question.patientId = "FOREIGN-1";
+      question.patientName = "MUSTERMANN^E";
+      answer = prompts.askNewPatientData(question);
+    });
+    const std::string shown = readUntil(errors.readEnd(), "Pick a match by number");
+    EXPECT_NE(shown.find("  1) H-0042 (HOSP)  MUSTERMANN^ERIKA"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("  2) H-0043 (HOSP)  MUSTERMANN^MAX"), std::string::npos) << shown;
+    ASSERT_EQ(write(input.writeEnd(), c.typed.data(), c.typed.size()),
+              static_cast<ssize_t>(c.typed.size()));
+    worker.join();
+    readUntil(errors.readEnd(), "New patients name");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->newPatientId, c.expected.newPatientId);
+    EXPECT_EQ(answer->newAccessionNumber, c.expected.newAccessionNumber);
+    EXPECT_EQ(answer->newPatientName, c.expected.newPatientName);
+    EXPECT_EQ(answer->chosenMatch, c.expected.chosenMatch);
+  }
+}
+
+TEST(CliPrompts, AQueryStationThatIsNotThereLeavesTheQuestionToTyping) {
+  PipedDescriptor input(STDIN_FILENO);
+  PipedDescriptor errors(STDERR_FILENO);
+  CliPrompts prompts;
+  prompts.interactive = true;
+  prompts.patientQuery = PatientQueryParams{
+      "KALVORA", {"WORKLIST", "127.0.0.1", freeLoopbackPort(), QueryModel::Worklist}, 5000, 16384};
+  std::optional<NewPatientDataAnswer> answer;
+  std::thread worker([&] {
+    NewPatientDataQuestion question;
+    question.patientId = "FOREIGN-1";
+    question.patientName = "MUSTERMANN^E";
+    answer = prompts.askNewPatientData(question);
+  });
+  const std::string shown = readUntil(errors.readEnd(), "New patient ID: ");
+  EXPECT_NE(shown.find("Could not reach the station WORKLIST"), std::string::npos) << shown;
+  const std::string typed = "LOCAL7\n\n\n";
+  ASSERT_EQ(write(input.writeEnd(), typed.data(), typed.size()),
+            static_cast<ssize_t>(typed.size()));
+  worker.join();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->newPatientId, "LOCAL7");
+  EXPECT_EQ(answer->chosenMatch, "");
 }

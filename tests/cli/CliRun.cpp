@@ -167,4 +167,9 @@ CliResult CliProcess::result() {
 }
 
 std::string CliProcess::outSoFar() const { return readFileBytes(capture_ / "out"); }
+void CliProcess::typeOnTerminal(const std::string& text) {
+  if (terminal_ < 0) return;
+  [[maybe_unused]] const ssize_t written = write(terminal_, text.data(), text.size());
+}
+
 std::string CliProcess::errSoFar() const { return readFileBytes(capture_ / "err"); }

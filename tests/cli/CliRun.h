@@ -49,7 +49,9 @@ class CliProcess {
   CliProcess& operator=(const CliProcess&) = delete;
 
   void interrupt();  // Ctrl-C
-  void killNow();    // as a crash or kill -9 ends it
+  // Types `text` on its terminal (only with `terminalInput`).
+  void typeOnTerminal(const std::string& text);
+  void killNow();  // as a crash or kill -9 ends it
   // True once it has ended; the result is then final.
   bool waitFor(std::chrono::milliseconds timeout);
   // Waits up to a minute; what it wrote so far when it still runs.

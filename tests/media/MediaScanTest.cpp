@@ -249,7 +249,7 @@ TEST_F(MediaScanTest, StopRequestEndsTheWalkAfterTheCurrentFile) {
   MediaScan* running = nullptr;
   prompts_.answer = [&](const NewPatientDataQuestion&) {
     running->requestStop();  // arrives while the first file is being imported
-    return std::optional<NewPatientDataAnswer>(NewPatientDataAnswer{"NEW", "", ""});
+    return std::optional<NewPatientDataAnswer>(NewPatientDataAnswer{"NEW", "", "", ""});
   };
 
   const std::vector<ScanProgress> reports =
@@ -447,8 +447,8 @@ TEST_F(MediaScanTest, NewPatientDataAskedOncePerPatientAndModality) {
   prompts_.answer =
       [](const NewPatientDataQuestion& question) -> std::optional<NewPatientDataAnswer> {
     if (question.patientId == "P2") return std::nullopt;
-    if (question.modality == "MR") return NewPatientDataAnswer{"NEW-MR", "", "Zo\xC3\xAB^Anna"};
-    return NewPatientDataAnswer{"NEW-" + question.modality, "", ""};
+    if (question.modality == "MR") return NewPatientDataAnswer{"NEW-MR", "", "Zo\xC3\xAB^Anna", ""};
+    return NewPatientDataAnswer{"NEW-" + question.modality, "", "", ""};
   };
 
   runScan(request, prompts_);
@@ -500,7 +500,7 @@ TEST_F(MediaScanTest, NewPatientDataWinsOverAnonymizedPatientId) {
   request.anonymizedPatientId = "ANON";
   prompts_.answer = [](const NewPatientDataQuestion& question) {
     return std::optional<NewPatientDataAnswer>(
-        NewPatientDataAnswer{"NEW-" + question.patientId, "ACC-" + question.patientId, ""});
+        NewPatientDataAnswer{"NEW-" + question.patientId, "ACC-" + question.patientId, "", ""});
   };
 
   runScan(request, prompts_);
@@ -566,4 +566,25 @@ TEST_F(MediaScanTest, ADataSetWithoutItsSopUidsIsNotCopied) {
   }
   EXPECT_EQ(reports.back().filesSaved, 1);
   EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1"}));
+}
+
+// The job log names the query station's match a patient's data were picked from, once.
+TEST_F(MediaScanTest, APickedMatchIsReportedWithTheFirstCopyOfItsPatient) {
+  image("IM1", patient("P1"));
+  image("IM2", patient("P1"));
+  image("IM3", patient("P2"));
+  ScanRequest request = plainRequest(medium(), job());
+  request.askForNewPatientData = 1;
+  prompts_.answer = [](const NewPatientDataQuestion& question) {
+    NewPatientDataAnswer answer{"H-" + question.patientId, "", "", ""};
+    if (question.patientId == "P1") answer.chosenMatch = "H-P1 from WORKLIST";
+    return std::optional<NewPatientDataAnswer>(answer);
+  };
+
+  std::vector<std::string> matches;
+  for (const ScanProgress& report : runScan(request, prompts_))
+    if (report.event == ScanEvent::FileCopied && report.patientId == "H-P1")
+      matches.push_back(report.patientMatch);
+  std::sort(matches.begin(), matches.end());
+  EXPECT_EQ(matches, (std::vector<std::string>{"", "H-P1 from WORKLIST"}));
 }

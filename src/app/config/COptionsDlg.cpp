@@ -8,6 +8,7 @@
 #include "app/config/CFiltersDlg.h"
 #include "app/config/CFolderBrowser.h"
 #include "app/config/CPasswordDlg.h"
+#include "app/config/CQueryStationDlg.h"
 #include "app/config/CRulesDlg.h"
 #include "app/config/CStationsDlg.h"
 #include "app/config/FolderValidation.h"
@@ -155,6 +156,25 @@ void COptionsDlg::editStations() {
   CStationsDlg stations(config_.stations, config_.settings, this);
   stations.exec();
   fillDestinations();
+}
+
+void COptionsDlg::setWorkingFolder(std::string folder) {
+  workingFolder_ = std::move(folder);
+  if (queryStationButton_) return;
+  // Beside the station list, behind the same password.
+  queryStationButton_ = new QPushButton(QStringLiteral("Query station"), this);
+  queryStationButton_->setObjectName(QStringLiteral("queryStationButton"));
+  queryStationButton_->setAutoDefault(false);
+  ui_->guardedButtons->insertWidget(ui_->guardedButtons->indexOf(ui_->stationsButton) + 1,
+                                    queryStationButton_);
+  connect(queryStationButton_, &QPushButton::clicked, this, &COptionsDlg::editQueryStation);
+}
+
+void COptionsDlg::editQueryStation() {
+  CPasswordDlg password(this);
+  if (password.exec() != QDialog::Accepted) return;
+  CQueryStationDlg queryStation(workingFolder_, config_.settings, this);
+  queryStation.exec();
 }
 
 void COptionsDlg::editDicomOptions() {

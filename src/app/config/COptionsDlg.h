@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "app/config/LiveConfiguration.h"
 #include "app/shell/KalvoraDialog.h"
@@ -8,6 +9,7 @@
 namespace Ui {
 class COptionsDlg;
 }
+class QPushButton;
 
 // The general settings, and the way into every other configuration dialog. Its own
 // fields reach the settings only by OK; the dialogs it opens store their changes when
@@ -28,6 +30,11 @@ class COptionsDlg : public KalvoraDialog {
   // Both behind the configuration password.
   void editStations();
   void editDicomOptions();
+  void editQueryStation();
+
+  // The folder whose kalvora.json keeps the query station; the "Query station" button
+  // shows only once it is known.
+  void setWorkingFolder(std::string folder);
 
  private:
   // Entries in alias order; the one of the stored standard destination is selected.
@@ -39,4 +46,6 @@ class COptionsDlg : public KalvoraDialog {
 
   std::unique_ptr<Ui::COptionsDlg> ui_;
   LiveConfiguration config_;
+  std::string workingFolder_;
+  QPushButton* queryStationButton_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "app/media/CQueryNewPatientIDDlg.h"
 
+#include "app/media/PatientMatchPanel.h"
 #include "app/shell/Icons.h"
 #include "app/shell/MessageBoxes.h"
 #include "ui_CQueryNewPatientIDDlg.h"
@@ -16,7 +17,7 @@ QString birthDateForDisplay(const std::string& date) {
 }  // namespace
 
 CQueryNewPatientIDDlg::CQueryNewPatientIDDlg(const NewPatientDataQuestion& current, QWidget* parent)
-    : KalvoraDialog(parent), ui_(std::make_unique<Ui::CQueryNewPatientIDDlg>()) {
+    : KalvoraDialog(parent), ui_(std::make_unique<Ui::CQueryNewPatientIDDlg>()), current_(current) {
   ui_->setupUi(body());
   setTitle(QStringLiteral("Kalvora"));
   setHelpFile(QStringLiteral("help_newpatientdata.txt"));
@@ -46,8 +47,30 @@ CQueryNewPatientIDDlg::CQueryNewPatientIDDlg(const NewPatientDataQuestion& curre
 CQueryNewPatientIDDlg::~CQueryNewPatientIDDlg() = default;
 
 NewPatientDataAnswer CQueryNewPatientIDDlg::answer() const {
-  return {ui_->newPatientId->text().toStdString(), ui_->newAccessionNumber->text().toStdString(),
-          ui_->newPatientName->text().toStdString()};
+  NewPatientDataAnswer answer{ui_->newPatientId->text().toStdString(),
+                              ui_->newAccessionNumber->text().toStdString(),
+                              ui_->newPatientName->text().toStdString(), ""};
+  if (chosen_ && matchPanel_ && matchPanel_->station() && answer.newPatientId == chosen_->patientId)
+    answer.chosenMatch = describeChosenMatch(*chosen_, *matchPanel_->station());
+  return answer;
+}
+
+void CQueryNewPatientIDDlg::offerPatientQuery(PatientQueryOffer offer) {
+  if (matchPanel_) return;
+  const PatientQueryKeys keys{familyNameOf(current_.patientName), current_.birthDate, current_.sex};
+  matchPanel_ = new PatientMatchPanel(std::move(offer), keys, this);
+  // Between the new data and the OK button.
+  ui_->mainLayout->insertWidget(ui_->mainLayout->indexOf(ui_->newGroup) + 1, matchPanel_);
+  connect(matchPanel_, &PatientMatchPanel::matchChosen, this, &CQueryNewPatientIDDlg::useMatch);
+}
+
+void CQueryNewPatientIDDlg::useMatch(const PatientMatch& match) {
+  chosen_ = match;
+  ui_->newPatientId->setText(QString::fromStdString(match.patientId));
+  // A patient found in the PACS has no accession number: what is typed stays.
+  if (!match.accessionNumber.empty())
+    ui_->newAccessionNumber->setText(QString::fromStdString(match.accessionNumber));
+  ui_->newPatientName->setText(QString::fromStdString(match.patientName));
 }
 
 void CQueryNewPatientIDDlg::accept() {

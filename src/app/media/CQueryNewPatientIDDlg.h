@@ -1,9 +1,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "app/shell/KalvoraDialog.h"
+#include "net/PatientMatch.h"
 #include "workers/UserPrompts.h"
+
+class PatientMatchPanel;
+struct PatientQueryOffer;
 
 namespace Ui {
 class CQueryNewPatientIDDlg;
@@ -17,11 +22,20 @@ class CQueryNewPatientIDDlg : public KalvoraDialog {
   explicit CQueryNewPatientIDDlg(const NewPatientDataQuestion& current, QWidget* parent = nullptr);
   ~CQueryNewPatientIDDlg() override;
 
-  // What the "New data" fields hold.
+  // What the "New data" fields hold; with the match they came from, while its ID stands.
   NewPatientDataAnswer answer() const;
+
+  // Adds "Find": the query station's matches for this patient, one of which the user may
+  // pick to fill the new data (still to be confirmed with OK).
+  void offerPatientQuery(PatientQueryOffer offer);
 
   void accept() override;
 
  private:
+  void useMatch(const PatientMatch& match);
+
   std::unique_ptr<Ui::CQueryNewPatientIDDlg> ui_;
+  NewPatientDataQuestion current_;
+  PatientMatchPanel* matchPanel_ = nullptr;
+  std::optional<PatientMatch> chosen_;
 };

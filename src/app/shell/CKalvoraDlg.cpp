@@ -26,8 +26,9 @@ namespace {
 // The job list adds this much height to the window when it is shown.
 constexpr int kJobListHeight = 100;
 
-int runOptionsDialog(KalvoraEngine& engine, QWidget* parent) {
+int runOptionsDialog(KalvoraEngine& engine, const QString& workingFolder, QWidget* parent) {
   COptionsDlg options({engine.settings, engine.stations, engine.rules, engine.filters}, parent);
+  options.setWorkingFolder(workingFolder.toStdString());
   return options.exec();
 }
 
@@ -254,7 +255,7 @@ void CKalvoraDlg::runOptions() {
   }
   if (dialogOpen_) return;
   setDialogOpen(true);
-  const int result = runOptionsDialog(engine_, this);
+  const int result = runOptionsDialog(engine_, workingFolder_, this);
   setDialogOpen(false);  // also shows what the dialog changed of the stations
   applyStayOnTop();
   if (result == -1) MessageBoxes::show(this, QStringLiteral("Dialog box could not be created!"));

@@ -119,6 +119,10 @@ std::optional<NewPatientDataAnswer> GuiPrompts::askNewPatientData(
       ask(QuestionKind::NewPatientData, [this, asked](const std::shared_ptr<Question>& question) {
         auto* dialog = new CQueryNewPatientIDDlg(asked);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
+        if (patientQuerySource_) {
+          PatientQueryOffer offer = patientQuerySource_();
+          if (offer.params || !offer.problem.empty()) dialog->offerPatientQuery(std::move(offer));
+        }
         connect(dialog, &QDialog::finished, this, [this, question, dialog](int result) {
           {
             std::lock_guard<std::mutex> lock(mutex_);

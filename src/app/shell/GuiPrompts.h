@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/media/PatientMatchPanel.h"
 #include "workers/UserPrompts.h"
 
 // The engine's questions as dialogs. A worker never creates a widget: it hands the
@@ -23,6 +24,10 @@ class GuiPrompts : public QObject, public UserPrompts {
 
   // Parent of the station choice, which runs modally over the main window.
   void setMainWindow(QWidget* window) { mainWindow_ = window; }
+  // Main thread, each time the new patient data question opens: the query station it offers.
+  void setPatientQuerySource(std::function<PatientQueryOffer()> source) {
+    patientQuerySource_ = std::move(source);
+  }
 
   std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) override;
@@ -50,6 +55,7 @@ class GuiPrompts : public QObject, public UserPrompts {
   void cancelOpen(const std::function<bool(const Question&)>& cancels);
 
   QPointer<QWidget> mainWindow_;
+  std::function<PatientQueryOffer()> patientQuerySource_;
   mutable std::mutex mutex_;
   bool cancelled_ = false;
   std::vector<QuestionKind> stopping_;  // kinds cancelled while a stop runs

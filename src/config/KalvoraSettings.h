@@ -1,0 +1,39 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "config/QueryStation.h"
+
+// Settings that the four configuration files have no room for, kept in one JSON file of
+// Kalvora's own beside them (kalvora.json). Each area keeps its own section of the file;
+// keys this version does not know are kept as they are when the file is saved.
+//
+// A missing file means "all defaults". A file that exists but cannot be read or parsed
+// is an error, as a damaged configuration file is: working on defaults could drop a
+// setting the site relies on. Saving is private (0600) and atomic.
+
+extern const char kKalvoraSettingsFileName[];  // kalvora.json
+
+// What Kalvora keeps per station beyond alias, AE title, host and port. Keyed by the
+// station's alias, as rules name their station.
+struct StationOptions {};
+
+struct KalvoraSettings {
+  std::map<std::string, StationOptions> stations;
+
+  // Asked for the local patient in the new patient data step; none when not set up.
+  std::optional<QueryStation> queryStation;
+
+  // The file's sections this version does not know, as JSON text, written back unchanged.
+  std::string unknownSections = "{}";
+};
+
+// Reads `workDir`/kalvora.json into `settings` (which the caller has defaulted). Returns
+// nothing on success (also when the file does not exist), else the message to show.
+std::optional<std::string> loadKalvoraSettings(const std::string& workDir,
+                                               KalvoraSettings& settings);
+
+std::optional<std::string> saveKalvoraSettings(const std::string& workDir,
+                                               const KalvoraSettings& settings);
