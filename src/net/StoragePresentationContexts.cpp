@@ -1,6 +1,7 @@
 #include "net/StoragePresentationContexts.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 #include <dcmtk/dcmdata/dcuid.h>
@@ -134,4 +135,30 @@ OFCondition AddStoragePresentationContexts(T_ASC_Parameters* params,
     }
   }
   return condition;
+}
+
+T_ASC_PresentationContextID acceptedContextInSyntax(T_ASC_Association* association,
+                                                    const std::string& sopClass,
+                                                    const char* transferSyntax) {
+  const int count = ASC_countPresentationContexts(association->params);
+  for (int i = 0; i < count; ++i) {
+    T_ASC_PresentationContext context;
+    if (ASC_getPresentationContext(association->params, i, &context).bad()) continue;
+    if (context.resultReason == ASC_P_ACCEPTANCE && sopClass == context.abstractSyntax &&
+        std::strcmp(context.acceptedTransferSyntax, transferSyntax) == 0)
+      return context.presentationContextID;
+  }
+  return 0;
+}
+
+T_ASC_PresentationContextID uncompressedContext(T_ASC_Association* association,
+                                                const std::string& sopClass) {
+  for (const char* syntax :
+       {UID_LittleEndianExplicitTransferSyntax, UID_LittleEndianImplicitTransferSyntax,
+        UID_BigEndianExplicitTransferSyntax}) {
+    if (const T_ASC_PresentationContextID id =
+            acceptedContextInSyntax(association, sopClass, syntax))
+      return id;
+  }
+  return 0;
 }

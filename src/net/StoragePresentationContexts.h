@@ -23,6 +23,15 @@ struct ClassInOwnSyntax {
   std::string transferSyntax;
 };
 
+// The accepted context for `sopClass` in exactly `transferSyntax`, or 0.
+T_ASC_PresentationContextID acceptedContextInSyntax(T_ASC_Association* association,
+                                                    const std::string& sopClass,
+                                                    const char* transferSyntax);
+// An accepted context for `sopClass` in an uncompressed syntax (explicit little endian first,
+// then implicit little endian, then explicit big endian), or 0.
+T_ASC_PresentationContextID uncompressedContext(T_ASC_Association* association,
+                                                const std::string& sopClass);
+
 // Up to 128 contexts, odd ids from 1, in this order:
 // 1. each class of `sopClasses` (the classes found in the job's files, in order of first
 //    appearance) with two contexts: the preferred uncompressed syntax alone, then the other

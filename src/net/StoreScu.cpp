@@ -322,11 +322,18 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
   if (file.condition.bad()) return file.condition;
 
   const DcmXfer xfer(file.originalXfer);
-  const T_ASC_PresentationContextID contextId =
-      xfer.getXfer() != EXS_Unknown
-          ? ASC_findAcceptedPresentationContextID(association, file.sopClassUid.c_str(),
-                                                  xfer.getXferID())
-          : ASC_findAcceptedPresentationContextID(association, file.sopClassUid.c_str());
+  const bool decompressing = params_.convertCompressed != 0 && xfer.isEncapsulated();
+  // Decompressed, a file goes over an uncompressed context; its own is kept for a stream that
+  // cannot be decoded.
+  const T_ASC_PresentationContextID ownContextId =
+      decompressing ? acceptedContextInSyntax(association, file.sopClassUid, xfer.getXferID()) : 0;
+  T_ASC_PresentationContextID contextId = 0;
+  if (decompressing) contextId = uncompressedContext(association, file.sopClassUid);
+  if (contextId == 0)
+    contextId = xfer.getXfer() != EXS_Unknown
+                    ? ASC_findAcceptedPresentationContextID(association, file.sopClassUid.c_str(),
+                                                            xfer.getXferID())
+                    : ASC_findAcceptedPresentationContextID(association, file.sopClassUid.c_str());
   if (contextId == 0) {
     report(SendNotice,
            formatText("No presentation context for '%s'", sopClassLabel(file.sopClassUid).c_str()));
@@ -340,7 +347,12 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
       convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0, contextSyntax);
   if (conversion.made) report(conversion.event, conversion.message);
   // DCMTK could not put it on the wire in the context's syntax: say why, send nothing.
-  const OFCondition sendable = checkSendable(*file.dataset(), contextSyntax);
+  OFCondition sendable = checkSendable(*file.dataset(), contextSyntax);
+  if (sendable.bad() && ownContextId != 0 && ownContextId != contextId) {
+    // Not decoded: it goes as it is, where the station took its syntax.
+    contextId = ownContextId;
+    sendable = checkSendable(*file.dataset(), xfer.getXfer());
+  }
   if (sendable.bad()) return sendable;
 
   T_DIMSE_C_StoreRQ request;

@@ -25,7 +25,8 @@ bool goesInOwnSyntax(const std::string& transferSyntax, bool convertCompressed) 
   const DcmXfer xfer(transferSyntax.c_str());
   if (xfer.getXfer() == EXS_Unknown || isUncompressed(xfer.getXfer())) return false;
   if (!convertCompressed) return true;
-  return xfer.isEncapsulated() && !decoderExists(xfer.getXfer());
+  // Also where a decoder exists: a stream it cannot decode then still goes as it is.
+  return xfer.isEncapsulated();
 }
 
 ConversionReport convertForTransfer(DcmDataset& dataset, const std::string& path,

@@ -18,8 +18,8 @@ struct ConversionReport {
 };
 
 // Whether a file in `transferSyntax` may go as it is, so that its syntax is proposed beside the
-// uncompressed ones: any other syntax when compressed transfer is allowed; otherwise only a
-// compressed one that no registered decoder reads. Needs the codecs (CodecRegistration).
+// uncompressed ones: any other syntax when compressed transfer is allowed; otherwise a
+// compressed one, for when no decoder reads it (none registered, or its stream is damaged).
 bool goesInOwnSyntax(const std::string& transferSyntax, bool convertCompressed);
 
 // Decompresses an encapsulated data set in memory before its C-STORE over a context of

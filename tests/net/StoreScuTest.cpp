@@ -560,6 +560,49 @@ TEST(StoreScu, CompressedFileGoesAsItIsWhereTakenWhenConversionIsOff) {
   }
 }
 
+// A stream no decoder can read is not lost with conversion on: its own syntax is proposed as
+// well, and it goes as it is where the station took that syntax.
+TEST(StoreScu, AStreamThatCannotBeDecodedGoesInItsOwnSyntaxWhereTaken) {
+  TempDir fixtures;
+  std::string source;
+  for (const EncodedFixture& fixture : writeEncodedFixtures(fixtures.path()))
+    if (fixture.name == "J2K_LOSSLESS_GREY16") source = fixture.path;
+  ASSERT_FALSE(source.empty());
+  // The codestream's image header (SIZ) is wiped: the DICOM file stays whole.
+  std::string bytes = readFileBytes(source);
+  const std::size_t soc = bytes.find(std::string("\xFF\x4F\xFF\x51", 4));
+  ASSERT_NE(soc, std::string::npos);
+  std::fill(bytes.begin() + soc + 4, bytes.begin() + soc + 40, '\0');
+
+  const struct {
+    std::vector<std::string> peerArgs;
+    int sent;
+  } cases[] = {{{"+xa"}, 1}, {{}, 0}};
+  for (const auto& c : cases) {
+    TempDir job, received;
+    writeFileBytes(job / "J2K", bytes);
+    const std::string uid = sopInstanceOf(job / "J2K");
+    StoreScpPeer peer(received.path(), c.peerArgs);
+    ScriptedPrompts prompts;
+
+    const SendRun run = runSendJob(loopbackParams(job.path(), peer.port()), prompts);
+
+    const Texts notices = run.messages(SendNotice);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_NE(notices[0].find(": Error in conversion JPEG2000LosslessOnly -> "
+                              "'LittleEndianImplicit' ["),
+              std::string::npos)
+        << notices[0];
+    EXPECT_EQ(run.count(FileSent), c.sent);
+    const std::vector<std::string> arrived = filesIn(received.path());
+    ASSERT_EQ(arrived.size(), static_cast<std::size_t>(c.sent));
+    if (c.sent == 1) {
+      EXPECT_EQ(load(arrived[0])->getDataset()->getOriginalXfer(), EXS_JPEG2000LosslessOnly);
+      EXPECT_EQ(sopInstanceOf(arrived[0]), uid);
+    }
+  }
+}
+
 // UIDs padded with a space instead of a null byte, as some writers do.
 void writeSpacePaddedUidImage(const std::string& path, const std::string& sopInstanceUid) {
   FixtureImage image;  // both UIDs of odd length, so each gets one padding byte

@@ -4,12 +4,17 @@
 
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmnet/cond.h>
 
 #include "CompressedFixtures.h"
 #include "DicomFixtures.h"
 #include "PixelSamples.h"
 #include "TempDir.h"
+#include "dicom/JpegColourEvidence.h"
 #include "net/CodecRegistration.h"
 #include "net/FileToSend.h"
 #include "net/StoreResponseStatus.h"
@@ -67,6 +72,76 @@ TEST(TransferSyntaxConversion, EveryKindDecodesToItsSourceWithItsUids) {
     dataset.findAndGetOFString(DCM_LossyImageCompression, lossyFlag);
     EXPECT_EQ(lossyFlag.c_str(), std::string(fixture.lossy ? "01" : ""));
   }
+}
+
+// The stream of an RGB baseline image without what names its colours: markers gone, component
+// ids 1, 2, 3 (in the frame header and in the scan header).
+std::string withoutColourEvidence(const std::string& stream) {
+  std::string out = stream.substr(0, 2);
+  std::size_t at = 2;
+  while (at + 4 <= stream.size()) {
+    const auto marker = static_cast<unsigned char>(stream[at + 1]);
+    const std::size_t length = (static_cast<unsigned char>(stream[at + 2]) << 8) |
+                               static_cast<unsigned char>(stream[at + 3]);
+    std::string segment = stream.substr(at, 2 + length);
+    const auto renumber = [&](std::size_t first, std::size_t stride) {
+      for (int c = 0; c < 3; ++c) segment[first + c * stride] = static_cast<char>(c + 1);
+    };
+    if (marker == 0xC0) renumber(10, 3);
+    if (marker == 0xDA) {
+      renumber(5, 2);
+      return out + segment + stream.substr(at + 2 + length);
+    }
+    if (marker != 0xE0 && marker != 0xEE) out += segment;
+    at += 2 + length;
+  }
+  return out;
+}
+
+TEST(TransferSyntaxConversion, ABaselineStreamThatNamesNoColoursFollowsThePhotometric) {
+  TempDir folder;
+  std::string source;
+  std::vector<int> expected;
+  int tolerance = 0;
+  for (const EncodedFixture& fixture : writeEncodedFixtures(folder.path())) {
+    if (fixture.name != "JPEG_BASELINE_RGB") continue;
+    source = fixture.path;
+    expected = fixture.expectedPixels;
+    tolerance = fixture.tolerance;
+  }
+  ASSERT_FALSE(source.empty());
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(source.c_str()).good());
+  DcmElement* element = nullptr;
+  ASSERT_TRUE(file.getDataset()->findAndGetElement(DCM_PixelData, element).good());
+  DcmPixelSequence* sequence = nullptr;
+  ASSERT_TRUE(static_cast<DcmPixelData*>(element)
+                  ->getEncapsulatedRepresentation(EXS_JPEGProcess1, nullptr, sequence)
+                  .good());
+  DcmPixelItem* fragment = nullptr;
+  ASSERT_TRUE(sequence->getItem(fragment, 1).good());
+  Uint8* bytes = nullptr;
+  ASSERT_TRUE(fragment->getUint8Array(bytes).good());
+  const std::string stream(reinterpret_cast<const char*>(bytes), fragment->getLength());
+  std::string bare = withoutColourEvidence(stream);
+  if (bare.size() % 2 != 0) bare += '\0';
+  ASSERT_TRUE(
+      jpegStreamNamesItsColours(reinterpret_cast<const Uint8*>(stream.data()), stream.size()));
+  ASSERT_FALSE(jpegStreamNamesItsColours(reinterpret_cast<const Uint8*>(bare.data()), bare.size()));
+  ASSERT_TRUE(fragment
+                  ->putUint8Array(reinterpret_cast<const Uint8*>(bare.data()),
+                                  static_cast<Uint32>(bare.size()))
+                  .good());
+  const std::string path = folder / "BARE_RGB";
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_JPEGProcess1).good());
+
+  CodecScope codecs;
+  PreparedFile prepared = prepareFileToSend(path, false, true);
+  ASSERT_TRUE(prepared.loaded.condition.good());
+  EXPECT_EQ(prepared.conversion.event, FileConverted) << prepared.conversion.message;
+  const int difference = largestDifference(pixelSamples(*prepared.loaded.dataset()), expected);
+  EXPECT_GE(difference, 0) << "sample count differs";
+  EXPECT_LE(difference, tolerance);  // false colours are off by far more
 }
 
 TEST(TransferSyntaxConversion, MissingUidsAreBadData) {
