@@ -48,7 +48,7 @@ std::vector<StationChoice> selectDestinations(const AppSettings& settings,
                                standardAeTitle, destinations);
   }
   if (!settings.sendToStandardDestination && !settings.useForwardRules) {
-    if (std::optional<StationChoice> chosen = prompts.chooseStation(stations))
+    if (std::optional<StationChoice> chosen = prompts.chooseStationFor(stations, jobFolder))
       destinations.push_back(*chosen);
   }
   return destinations;

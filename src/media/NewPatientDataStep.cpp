@@ -42,6 +42,8 @@ void NewPatientDataStep::Run(DcmDataset& dataset, const std::string& patientId,
   question.patientName = readValue(dataset, DCM_PatientName);
   question.birthDate = readValue(dataset, DCM_PatientBirthDate);
   question.modality = modality;
+  question.jobFolder = jobFolder_;
+  question.sourceRoot = sourceRoot_;
 
   const std::optional<NewPatientDataAnswer> answer = prompts_.askNewPatientData(question);
   if (answer) {
