@@ -11,6 +11,7 @@
 #include "app/shell/CommandLine.h"
 #include "app/shell/GuiPrompts.h"
 #include "app/shell/Icons.h"
+#include "app/shell/KalvoraTray.h"
 #include "app/shell/QtMainThreadPoster.h"
 #include "app/shell/SingleInstance.h"
 #include "app/shell/TerminationSignals.h"
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
     window.initialise();
     watcher.start();
     if (!window.exiting()) status = QApplication::exec();
+    // The workers may take a moment to end: nothing of Kalvora stays on screen meanwhile.
+    window.hide();
+    window.tray().RemoveTrayIcon();
+    QCoreApplication::processEvents();
     watcher.stop();
     // Nobody answers a question any more; the workers must not wait for one.
     prompts.cancelAll();

@@ -4,12 +4,14 @@
 
 namespace {
 
-bool isEdgeCharacter(char c) { return c == '\t' || c == ' ' || c == '.'; }
+bool isBlank(char c) { return c == '\t' || c == ' '; }
 
 }  // namespace
 
 bool isValidFolderName(const std::string& name) {
-  if (name.empty() || isEdgeCharacter(name.front()) || isEdgeCharacter(name.back())) return false;
+  // Hidden folders are the rule on Linux (~/.cache); a trailing dot also rules out . and ..
+  if (name.empty() || isBlank(name.front()) || isBlank(name.back()) || name.back() == '.')
+    return false;
   return name.find_first_of("\"*/:<>?\\|") == std::string::npos;
 }
 

@@ -13,8 +13,9 @@ enum class FolderCheck {
   CannotCreate = 2,  // create mode: a level could not be made
 };
 
-// One path component: not empty, no blank, tab or "." at either end, and none of
-// " * / : < > ? \ | in it. Bytes of 128 and above are always allowed.
+// One path component: not empty, no blank or tab at either end, no "." at its end (so
+// neither "." nor ".."), and none of " * / : < > ? \ | in it. A leading "." is allowed, as
+// in ~/.cache. Bytes of 128 and above are always allowed.
 bool isValidFolderName(const std::string& name);
 
 // The root "/" is valid (in create mode when it exists). Otherwise every component after

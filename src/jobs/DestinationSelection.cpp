@@ -61,7 +61,7 @@ DestinationSelection selectDestinations(const AppSettings& settings, const CStat
                                            destinations);
   }
   if (!settings.sendToStandardDestination && !settings.useForwardRules) {
-    if (std::optional<StationChoice> chosen = prompts.chooseStation(stations))
+    if (std::optional<StationChoice> chosen = prompts.chooseStationFor(stations, jobFolder))
       destinations.push_back(*chosen);
     else
       selection.whyNone = "Nothing was sent: no station was chosen for this job.\r\n";

@@ -248,6 +248,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       break;
   }
   jobChanged(p.jobFolder);
+  completeRequestedStops();
   countersChanged(busyBefore);
   if (observer_) observer_->scanReported(event, p);
 }
@@ -289,6 +290,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
       break;
   }
   jobChanged(p.jobFolder);
+  completeRequestedStops();
   countersChanged(busyBefore);
   if (observer_) observer_->sendReported(event, p);
 }
@@ -362,6 +364,50 @@ void KalvoraEngine::StopSends() {
   for (SendEntry& entry : sendThreads_) entry.worker->waitFor(timeLeft(deadline));
   counters_.sendStopEnded();
   countersChanged(counters_.busy);
+}
+
+void KalvoraEngine::RequestStopScans() {
+  bool asked = false;
+  for (ScanEntry& entry : scanThreads_)
+    if (scanning_.count(entry.jobFolder) > 0) {
+      entry.worker->requestStop();
+      asked = true;
+    }
+  if (!asked) return;
+  scanStopping_ = true;
+  counters_.scanStopStarted();
+  countersChanged(counters_.busy);
+}
+
+void KalvoraEngine::RequestStopSends() {
+  bool asked = false;
+  for (SendEntry& entry : sendThreads_)
+    if (!entry.worker->waitFor(milliseconds(0))) {
+      entry.worker->requestStop();
+      asked = true;
+    }
+  if (!asked) return;
+  sendStopping_ = true;
+  counters_.sendStopStarted();
+  countersChanged(counters_.busy);
+}
+
+void KalvoraEngine::AbortStoppingSends() {
+  if (!sendStopping_) return;
+  for (SendEntry& entry : sendThreads_)
+    if (!entry.worker->waitFor(milliseconds(0))) entry.worker->abort();
+}
+
+void KalvoraEngine::completeRequestedStops() {
+  if (scanStopping_ && scanning_.empty()) {
+    scanStopping_ = false;
+    counters_.scanStopEnded();
+  }
+  if (sendStopping_ && std::all_of(runningSends_.begin(), runningSends_.end(),
+                                   [](const auto& job) { return job.second == 0; })) {
+    sendStopping_ = false;
+    counters_.sendStopEnded();
+  }
 }
 
 void KalvoraEngine::StopEverythingNow() {

@@ -96,6 +96,16 @@ class KalvoraEngine {
   // the icon is idle afterwards.
   void StopScans();
   void StopSends();
+  // A window's stop: asks every running scan (send) to stop and returns at once. The stop
+  // button stays disabled and the icon active until the last of them has reported its end;
+  // then the icon is idle and scanStopping() (sendStopping()) is false again.
+  void RequestStopScans();
+  void RequestStopSends();
+  // For a send that waits for a station's answer and sees no stop request: cuts the
+  // association of every send still running since RequestStopSends (its job is kept, Failed).
+  void AbortStoppingSends();
+  bool scanStopping() const { return scanStopping_; }
+  bool sendStopping() const { return sendStopping_; }
   // For a front end that is about to end (Ctrl-C): asks every scan to stop and cuts every
   // send's association at once, without waiting, and starts no new scan or send.
   void StopEverythingNow();
@@ -134,6 +144,8 @@ class KalvoraEngine {
   void startNextWaitingSend(const JobDestination& destination);
   // Sends still waiting for their station are not started; their jobs stay kept.
   void dropWaitingSends();
+  // A requested stop is complete once no worker of its kind runs any more.
+  void completeRequestedStops();
   JobJournal* journalOf(const std::string& jobFolder) const;
   // The journal of a kept job, its folder taken again when this process does not hold it;
   // null when it cannot be (the job's log says why).
@@ -156,6 +168,8 @@ class KalvoraEngine {
   bool sendAfterScan_ = true;
   bool shutDown_ = false;
   bool stoppedEverything_ = false;
+  bool scanStopping_ = false;
+  bool sendStopping_ = false;
   // Reports still queued when the engine is gone must not touch it.
   std::shared_ptr<bool> alive_;
 

@@ -60,7 +60,7 @@ MediaScan::MediaScan(ScanRequest request, MainThreadPoster& mainThread, UserProm
     : request_(std::move(request)),
       mainThread_(mainThread),
       onReport_(std::move(onReport)),
-      newPatientData_(prompts) {}
+      newPatientData_(prompts, request_.jobFolder, request_.sourceRoot) {}
 
 MediaScan::~MediaScan() {
   requestStop();

@@ -43,6 +43,8 @@ void NewPatientDataStep::Run(DcmDataset& dataset, const std::string& patientId,
   question.birthDate = readValue(dataset, DCM_PatientBirthDate);
   question.modality = modality;
   question.sex = readValue(dataset, DCM_PatientSex);
+  question.jobFolder = jobFolder_;
+  question.sourceRoot = sourceRoot_;
 
   const std::optional<NewPatientDataAnswer> answer = prompts_.askNewPatientData(question);
   if (answer) {

@@ -13,7 +13,9 @@ class UserPrompts;
 // on a medium, and the answer is applied to every later file of that pair.
 class NewPatientDataStep {
  public:
-  explicit NewPatientDataStep(UserPrompts& prompts) : prompts_(prompts) {}
+  // The questions name the job folder and the medium they are about.
+  NewPatientDataStep(UserPrompts& prompts, std::string jobFolder, std::string sourceRoot)
+      : prompts_(prompts), jobFolder_(std::move(jobFolder)), sourceRoot_(std::move(sourceRoot)) {}
   // Blocks while the question is open.
   void Run(DcmDataset& dataset, const std::string& patientId, const std::string& modality);
 
@@ -23,6 +25,8 @@ class NewPatientDataStep {
 
  private:
   UserPrompts& prompts_;
+  std::string jobFolder_;
+  std::string sourceRoot_;
   std::vector<NewPatientDataRecord> remembered_;
   std::string chosenMatch_;
 };

@@ -91,7 +91,8 @@ OFCondition StoreScu::requestAssociation() {
       params_.calledAETitle,
       formatText("DICOM ERROR: The Request of the association to '%s' failed.\nPerhaps the "
                  "destination is not reachable at the moment. Do you want to retry?",
-                 params_.calledAETitle.c_str())};
+                 params_.calledAETitle.c_str()),
+      params_.jobFolder};
   while (!aborted_ && prompts_.askRetryAssociation(question) && !aborted_) {
     condition = association_.request();
     progress_.condition = condition;

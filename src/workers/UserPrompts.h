@@ -13,6 +13,9 @@ struct NewPatientDataQuestion {
   std::string birthDate;
   std::string modality;
   std::string sex;  // a key for asking the hospital's systems who the patient is
+  // Which reading asks: its job folder and the medium's mount point.
+  std::string jobFolder;
+  std::string sourceRoot;
 };
 
 // The user's answer; empty accession number or name mean "leave it".
@@ -30,6 +33,7 @@ struct NewPatientDataAnswer {
 struct AssociationRetryQuestion {
   std::string calledAeTitle;
   std::string text;
+  std::string jobFolder;  // the job being sent
 };
 
 // A station picked from the list or typed in by hand.
@@ -51,4 +55,9 @@ class UserPrompts {
   virtual bool askRetryAssociation(const AssociationRetryQuestion& question) = 0;
   // Main thread, when no destination is configured. nullopt when cancelled.
   virtual std::optional<StationChoice> chooseStation(const CStationArray& stations) = 0;
+  // The same for the job of `jobFolder`, so that the question can say which it is about.
+  virtual std::optional<StationChoice> chooseStationFor(const CStationArray& stations,
+                                                        const std::string& /*jobFolder*/) {
+    return chooseStation(stations);
+  }
 };

@@ -20,11 +20,12 @@ TEST(FolderPath, ComponentNames) {
     bool valid;
   };
   const Case cases[] = {
-      {"kalvora", true}, {"a..b", true},     {"jobs 2024", true},  {"\xc3\xa9t\xc3\xa9", true},
-      {"", false},       {".hidden", false}, {"trailing.", false}, {" lead", false},
-      {"trail ", false}, {"\ttab", false},   {"a*b", false},       {"a?b", false},
-      {"a:b", false},    {"a<b", false},     {"a>b", false},       {"a|b", false},
-      {"a\\b", false},   {"a\"b", false},    {"a/b", false},
+      {"kalvora", true}, {"a..b", true},      {"jobs 2024", true},  {"\xc3\xa9t\xc3\xa9", true},
+      {".hidden", true}, {".", false},        {"..", false},        {"...", false},
+      {"", false},       {".hidden.", false}, {"trailing.", false}, {" lead", false},
+      {"trail ", false}, {"\ttab", false},    {"a*b", false},       {"a?b", false},
+      {"a:b", false},    {"a<b", false},      {"a>b", false},       {"a|b", false},
+      {"a\\b", false},   {"a\"b", false},     {"a/b", false},
   };
   for (const Case& c : cases) EXPECT_EQ(isValidFolderName(c.name), c.valid) << c.name;
 }
@@ -42,7 +43,10 @@ TEST(FolderPath, CheckOnlyLooksAtTheTextAlone) {
       {"/tmp/", FolderCheck::Invalid},  // trailing separator: an empty component
       {"/tmp//jobs", FolderCheck::Invalid},
       {"//server/share", FolderCheck::Invalid},
-      {"/data/.jobs", FolderCheck::Invalid},
+      {"/data/.jobs", FolderCheck::Valid},
+      {"/home/clerk/.cache/kalvora", FolderCheck::Valid},
+      {"/data/../jobs", FolderCheck::Invalid},
+      {"/data/./jobs", FolderCheck::Invalid},
       {"/data/jobs.", FolderCheck::Invalid},
       {"/data/jo*bs", FolderCheck::Invalid},
       {"relative/jobs", FolderCheck::Invalid},
@@ -75,5 +79,5 @@ TEST(FolderPath, CreateModeReportsWhatCannotBeMade) {
             FolderCheck::CannotCreate);
   EXPECT_EQ(checkFolderPath(temp / "file", FolderCheckMode::Create), FolderCheck::CannotCreate);
   // A bad name is invalid before anything is made.
-  EXPECT_EQ(checkFolderPath(temp / "x/.y", FolderCheckMode::Create), FolderCheck::Invalid);
+  EXPECT_EQ(checkFolderPath(temp / "x/y.", FolderCheckMode::Create), FolderCheck::Invalid);
 }

@@ -12,6 +12,7 @@ class MessageBoxRecorder {
     MessageBoxes::setHandlerForTests([this](const MessageBoxes::Request& request) {
       texts.append(request.text);
       icons.push_back(request.icon);
+      defaultNo.push_back(request.defaultNo);
       return answer_;
     });
   }
@@ -23,6 +24,7 @@ class MessageBoxRecorder {
 
   QStringList texts;
   std::vector<MessageBoxes::Icon> icons;
+  std::vector<bool> defaultNo;  // per box: a question whose default answer is No
 
  private:
   bool answer_;

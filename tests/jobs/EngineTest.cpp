@@ -532,3 +532,56 @@ TEST_F(EngineTest, AnonymizationWithNoFieldChosenSaysSoAtTheStart) {
                 "\r\nWARNING: Anonymization is on, but no field is chosen to anonymize: nothing "
                 "is replaced.\r\n");
 }
+
+// The window's stop does not wait: the request returns while the stalled send still runs,
+// the controls say a stop is under way, and the stop completes on the send's last report.
+TEST_F(EngineTest, ARequestedStopReturnsAtOnceAndCompletesOnTheLastReport) {
+  writeMedium(3);
+  TempDir scratch;
+  const std::string arrived = scratch / "arrived";
+  StoreScpPeer peer(work / "received",
+                    {"--exec-on-reception", "touch '" + arrived + "'; sleep 300", "--exec-sync"});
+  addStation("PACS", peer);
+  engine.settings.standardDestination = 0;
+  engine.settings.timeoutMs = 100000;
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(mainThread.runUntil([&] { return exists(arrived); }));
+
+  engine.RequestStopSends();
+  EXPECT_TRUE(engine.isJobActive(jobFolder));
+  EXPECT_TRUE(engine.sendStopping());
+  EXPECT_EQ(observer.sendControls.back(), (StopControl{StatusIcon::Active, false}));
+  engine.AbortStoppingSends();
+  ASSERT_TRUE(mainThread.runUntil([&] { return !engine.sendStopping(); }));
+  EXPECT_FALSE(engine.isJobActive(jobFolder));
+  EXPECT_EQ(observer.sendControls.back(), (StopControl{StatusIcon::Idle, false}));
+  EXPECT_EQ(engine.jobs()[0].status, "Failed");
+  EXPECT_EQ(filesIn(jobFolder), 4);  // three copies and the journal
+
+  // With nothing running a request changes nothing.
+  const size_t reports = observer.sendControls.size();
+  engine.RequestStopSends();
+  engine.RequestStopScans();
+  EXPECT_FALSE(engine.sendStopping() || engine.scanStopping());
+  EXPECT_EQ(observer.sendControls.size(), reports);
+}
+
+TEST_F(EngineTest, ARequestedScanStopEndsTheScanWithoutWaitingForIt) {
+  writeMedium(20, true);
+  engine.settings.askForNewPatientData = 1;
+  prompts.patientQuestionDelay = std::chrono::milliseconds(50);
+  bool stopping = false;
+  observer.onScan = [&](ScanEvent event, const ScanProgress&) {
+    if (event != ScanEvent::FileCopied || engine.counters().scanFiles != 2) return;
+    engine.RequestStopScans();
+    stopping = engine.scanStopping();
+    EXPECT_EQ(observer.scanControls.back(), (StopControl{StatusIcon::Active, false}));
+  };
+  const std::string jobFolder = engine.StartScan(work / "medium");
+  ASSERT_TRUE(runUntilIdle(jobFolder));
+  EXPECT_TRUE(stopping);
+  EXPECT_FALSE(engine.scanStopping());
+  EXPECT_EQ(observer.scanControls.back(), (StopControl{StatusIcon::Idle, false}));
+  EXPECT_EQ(engine.jobs()[0].status, "Stopped");
+  EXPECT_FALSE(exists(jobFolder));
+}

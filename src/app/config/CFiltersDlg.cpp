@@ -29,6 +29,7 @@ CFiltersDlg::CFiltersDlg(CFilterArray& filters, QWidget* parent)
   connect(ui_->filterList, &QWidget::customContextMenuRequested, this,
           &CFiltersDlg::showContextMenu);
   ui_->okButton->setDefault(true);
+  enableWhileSelected(ui_->filterList, {ui_->editButton, ui_->deleteButton});
   fill();
 }
 
@@ -64,7 +65,8 @@ void CFiltersDlg::deleteFilter() {
 }
 
 void CFiltersDlg::resetList() {
-  if (!MessageBoxes::askYesNo(this, QStringLiteral("All filters will be deleted. Are you sure?")))
+  if (!MessageBoxes::confirmDestructive(
+          this, QStringLiteral("All filters will be deleted. Are you sure?")))
     return;
   filters_.resetToDefaults();
   fill();

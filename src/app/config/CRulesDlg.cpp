@@ -23,6 +23,7 @@ CRulesDlg::CRulesDlg(CRuleArray& rules, const CStationArray& stations, QWidget* 
   connect(ui_->okButton, &QPushButton::clicked, this, &CRulesDlg::accept);
   connect(ui_->ruleList, &QTreeWidget::itemDoubleClicked, this, &CRulesDlg::editRule);
   ui_->okButton->setDefault(true);
+  enableWhileSelected(ui_->ruleList, {ui_->editButton, ui_->deleteButton});
   fill();
 }
 

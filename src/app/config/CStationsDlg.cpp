@@ -24,6 +24,7 @@ CStationsDlg::CStationsDlg(CStationArray& stations, AppSettings& settings, QWidg
   connect(ui_->okButton, &QPushButton::clicked, this, &CStationsDlg::accept);
   connect(ui_->stationList, &QTreeWidget::itemDoubleClicked, this, &CStationsDlg::editStation);
   ui_->okButton->setDefault(true);
+  enableWhileSelected(ui_->stationList, {ui_->editButton, ui_->deleteButton});
   fill();
 }
 

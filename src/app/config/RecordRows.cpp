@@ -49,6 +49,18 @@ int markedRecordIndex(const QTreeWidget* list) {
   return marked->data(0, Qt::UserRole).toInt();
 }
 
+void enableWhileSelected(QTreeWidget* list, std::initializer_list<QWidget*> buttons) {
+  const auto update = [list, buttons = std::vector<QWidget*>(buttons)] {
+    const bool selected = markedRecordIndex(list) >= 0;
+    for (QWidget* button : buttons) button->setEnabled(selected);
+  };
+  QObject::connect(list, &QTreeWidget::itemSelectionChanged, list, update);
+  QObject::connect(list->model(), &QAbstractItemModel::modelReset, list, update);
+  QObject::connect(list->model(), &QAbstractItemModel::rowsRemoved, list, update);
+  QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, update);
+  update();
+}
+
 int rowOfRecord(const QTreeWidget* list, int index) {
   for (int row = 0; row < list->topLevelItemCount(); ++row)
     if (list->topLevelItem(row)->data(0, Qt::UserRole).toInt() == index) return row;

@@ -8,6 +8,7 @@
 #include "config/CStationArray.h"
 
 class QComboBox;
+class QWidget;
 class QTreeWidget;
 
 // The list views and drop-downs of the configuration dialogs show records in an order of
@@ -25,6 +26,8 @@ void setColumnWidths(QTreeWidget* list, std::initializer_list<int> widths);
 void fillRecordRows(QTreeWidget* list, std::vector<RecordRow> rows, bool sortByFirstColumn);
 // The array index of the row with the selection mark; -1 when no row is selected.
 int markedRecordIndex(const QTreeWidget* list);
+// Keeps `buttons` (Edit, Delete) enabled only while a row of `list` is selected.
+void enableWhileSelected(QTreeWidget* list, std::initializer_list<QWidget*> buttons);
 // Row of `list` that shows the record at `index`; -1 when none.
 int rowOfRecord(const QTreeWidget* list, int index);
 

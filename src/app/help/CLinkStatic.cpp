@@ -55,6 +55,16 @@ void CLinkStatic::leaveEvent(QEvent* event) {
   QLabel::leaveEvent(event);
 }
 
+// The press is the link's own: passed on, it would start a window move of the dialog, and
+// under a window manager the release would then never reach the link.
+void CLinkStatic::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    event->accept();
+    return;
+  }
+  QLabel::mousePressEvent(event);
+}
+
 void CLinkStatic::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) {
     QLabel::mouseReleaseEvent(event);

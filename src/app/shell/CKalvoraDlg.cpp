@@ -3,7 +3,10 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -26,11 +29,7 @@ namespace {
 // The job list adds this much height to the window when it is shown.
 constexpr int kJobListHeight = 100;
 
-int runOptionsDialog(KalvoraEngine& engine, const QString& workingFolder, QWidget* parent) {
-  COptionsDlg options({engine.settings, engine.stations, engine.rules, engine.filters}, parent);
-  options.setWorkingFolder(workingFolder.toStdString());
-  return options.exec();
-}
+constexpr int kSendStopGraceMs = 2000;
 
 Configuration configurationOf(const KalvoraEngine& engine) {
   return {engine.settings, engine.filters, engine.rules, engine.stations};
@@ -89,6 +88,7 @@ CKalvoraDlg::CKalvoraDlg(KalvoraEngine& engine, GuiPrompts& prompts, QString wor
       prompts_(prompts),
       workingFolder_(std::move(workingFolder)),
       tray_(std::make_unique<KalvoraTray>(engine, [this] { return dialogOpen_; })),
+      notifications_(engine),
       readAutomount_([] { return readAutomountSetting(); }),
       enableAutomount_([] { return enableAutomount(); }) {
   setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
@@ -107,8 +107,12 @@ CKalvoraDlg::CKalvoraDlg(KalvoraEngine& engine, GuiPrompts& prompts, QString wor
   ui_->expandButton->setIcon(Icons::expand());
   ui_->hideButton->setDefault(true);
 
-  ui_->jobList->setHeaderLabels({QStringLiteral("Media #"), QStringLiteral("Patients")});
-  ui_->jobList->setColumnWidth(0, 60);
+  ui_->jobList->setHeaderLabels(
+      {QStringLiteral("Media #"), QStringLiteral("Patients"), QStringLiteral("State")});
+  // The state, in words beside its icon, comes before the patients on screen.
+  ui_->jobList->header()->moveSection(2, 1);
+  ui_->jobList->setColumnWidth(0, 52);
+  ui_->jobList->setColumnWidth(2, 64);
   ui_->jobList->setColumnWidth(1, 121);
   // The list takes the window's width; it never widens the window.
   ui_->jobList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -139,9 +143,15 @@ CKalvoraDlg::CKalvoraDlg(KalvoraEngine& engine, GuiPrompts& prompts, QString wor
 
   engine_.setObserver(this);
   prompts_.setMainWindow(this);
+  prompts_.setJobDescription(
+      [this](const std::string& jobFolder) { return jobDescription(jobFolder); });
 }
 
-CKalvoraDlg::~CKalvoraDlg() { engine_.setObserver(nullptr); }
+CKalvoraDlg::~CKalvoraDlg() {
+  engine_.setObserver(nullptr);
+  // Its answer, posted to this window, is dropped with the window.
+  if (automountRead_.valid()) automountRead_.wait();
+}
 
 void CKalvoraDlg::initialise() {
   Configuration config;
@@ -176,14 +186,30 @@ void CKalvoraDlg::initialise() {
   if (visible_) showMainWindow();
 }
 
+// The desktop's tool may take seconds to answer: it is asked on a thread of its own, and the
+// window goes on meanwhile.
 void CKalvoraDlg::runAutorunCheck() {
-  if (exiting_) return;
+  if (exiting_ || !readAutomount_) {
+    autorunChecked_ = true;
+    return;
+  }
+  automountRead_ = std::async(std::launch::async, [this, read = readAutomount_] {
+    const AutomountSetting setting = read();
+    QMetaObject::invokeMethod(
+        this, [this, setting] { askToEnableAutomount(setting); }, Qt::QueuedConnection);
+  });
+}
+
+void CKalvoraDlg::askToEnableAutomount(AutomountSetting setting) {
   // Only a desktop that has the setting and has it off is asked; No asks again next time.
-  if (!readAutomount_ || readAutomount_() != AutomountSetting::Disabled) return;
-  if (MessageBoxes::askYesNo(nullptr, QString::fromLatin1(kEnableAutomountQuestion),
+  if (!exiting_ && setting == AutomountSetting::Disabled &&
+      MessageBoxes::askYesNo(nullptr, QString::fromLatin1(kEnableAutomountQuestion),
                              MessageBoxes::Icon::None) &&
-      enableAutomount_)
-    enableAutomount_();
+      enableAutomount_) {
+    automountRead_.wait();
+    automountRead_ = std::async(std::launch::async, [enable = enableAutomount_] { enable(); });
+  }
+  autorunChecked_ = true;
 }
 
 QTreeWidget* CKalvoraDlg::jobList() const { return ui_->jobList; }
@@ -196,6 +222,11 @@ void CKalvoraDlg::showMainWindow() {
 }
 
 void CKalvoraDlg::hideMainWindow() {
+  // Without a tray nothing would bring a hidden window back: it goes to the taskbar.
+  if (!trayAdded_ && !exiting_) {
+    showMinimized();
+    return;
+  }
   visible_ = false;
   hide();
 }
@@ -208,7 +239,10 @@ void CKalvoraDlg::toggleMainWindow() {
 }
 
 void CKalvoraDlg::showRequestedByAnotherStart() {
-  if (!visible_) showMainWindow();
+  if (!visible_ || isMinimized()) {
+    if (isMinimized()) showNormal();
+    showMainWindow();
+  }
 }
 
 void CKalvoraDlg::mediaArrived(const std::string& mountPoint) {
@@ -240,11 +274,16 @@ void CKalvoraDlg::setDialogOpen(bool open) {
   tray_->refreshMenu();
 }
 
+int CKalvoraDlg::runWindowModal(QDialog& dialog) {
+  dialog.setWindowModality(Qt::WindowModal);
+  return dialog.exec();
+}
+
 void CKalvoraDlg::runAbout() {
   if (dialogOpen_) return;
   setDialogOpen(true);
   CAboutBox about(this);
-  about.exec();
+  runWindowModal(about);
   setDialogOpen(false);
 }
 
@@ -255,7 +294,9 @@ void CKalvoraDlg::runOptions() {
   }
   if (dialogOpen_) return;
   setDialogOpen(true);
-  const int result = runOptionsDialog(engine_, workingFolder_, this);
+  COptionsDlg options({engine_.settings, engine_.stations, engine_.rules, engine_.filters}, this);
+  options.setWorkingFolder(workingFolder_.toStdString());
+  const int result = runWindowModal(options);
   setDialogOpen(false);  // also shows what the dialog changed of the stations
   applyStayOnTop();
   if (result == -1) MessageBoxes::show(this, QStringLiteral("Dialog box could not be created!"));
@@ -266,7 +307,7 @@ void CKalvoraDlg::runManualStart() {
   if (dialogOpen_) return;
   setDialogOpen(true);
   CSelectMediaDialog select(opticalMedia_ ? opticalMedia_() : std::vector<std::string>(), this);
-  const int result = select.exec();
+  const int result = runWindowModal(select);
   setDialogOpen(false);
   if (result == QDialog::Accepted) engine_.StartScan(select.selectedRoot());
 }
@@ -274,6 +315,7 @@ void CKalvoraDlg::runManualStart() {
 void CKalvoraDlg::runStatus() {
   if (ui_->jobList->selectedItems().isEmpty()) return;
   CStatusDlg status(engine_.jobs(), ui_->jobList, this);
+  statusWindow_ = &status;
   // The folders are taken by value: the engine's work may add jobs while it runs.
   status.setKeptJobActions({[this](std::string folder) {
                               if (engine_.ResendJob(folder)) return QString();
@@ -283,16 +325,24 @@ void CKalvoraDlg::runStatus() {
                               if (engine_.DiscardJob(folder) >= 0) return QString();
                               return keptJobProblem(engine_, folder, KeptJobAction::Discard);
                             }});
-  status.exec();
+  runWindowModal(status);
 }
 
-// A worker waiting on a question cannot stop until it is answered.
+// The stop returns at once and completes on the workers' last reports. A worker waiting on a
+// question cannot see it until the question is answered: until then its kind is cancelled.
 void CKalvoraDlg::stopScans() {
-  prompts_.cancelWhile(GuiPrompts::QuestionKind::NewPatientData, [this] { engine_.StopScans(); });
+  prompts_.stopAsking(GuiPrompts::QuestionKind::NewPatientData);
+  engine_.RequestStopScans();
+  countersChanged();
 }
 
 void CKalvoraDlg::stopSends() {
-  prompts_.cancelWhile(GuiPrompts::QuestionKind::RetryAssociation, [this] { engine_.StopSends(); });
+  prompts_.stopAsking(GuiPrompts::QuestionKind::RetryAssociation);
+  engine_.RequestStopSends();
+  // A send waiting for a station's answer sees no stop request: after a short grace its
+  // association is cut (its job is kept, Failed).
+  QTimer::singleShot(kSendStopGraceMs, this, [this] { engine_.AbortStoppingSends(); });
+  countersChanged();
 }
 
 std::optional<std::string> CKalvoraDlg::saveConfigurationNow() {
@@ -367,10 +417,12 @@ void CKalvoraDlg::setJobRow(int index) {
   row->setText(0, QString::fromStdString(jobs[index].number));
   row->setText(1, patients);
   row->setData(0, Qt::UserRole, index);
-  // A job whose files did not all arrive stands out until it is sent again or discarded.
-  const bool failed = jobs[index].status == jobStatusText(JobStatus::Failed);
-  row->setIcon(0, failed ? Icons::status(StatusIcon::Error) : QIcon());
-  row->setToolTip(0, QString::fromStdString(jobs[index].status));
+  const QString state = QString::fromStdString(jobs[index].status);
+  // A job whose files did not all arrive keeps its red mark until sent again or discarded.
+  row->setIcon(0, Icons::jobState(jobs[index].status));
+  row->setText(2, state);
+  row->setToolTip(0, state);
+  row->setToolTip(2, state);
   // The column is narrow: the whole list of patients.
   row->setToolTip(1, patients);
   tray_->UpdateTrayTip();
@@ -382,7 +434,32 @@ void CKalvoraDlg::jobAdded(int index) {
   setJobRow(index);
 }
 
-void CKalvoraDlg::jobChanged(int index) { setJobRow(index); }
+void CKalvoraDlg::jobChanged(int index) {
+  setJobRow(index);
+  if (statusWindow_) statusWindow_->jobChanged(index);
+  // After the report that changed it is handled whole: a send's end tells its images and
+  // station only after the job's change.
+  QMetaObject::invokeMethod(
+      this,
+      [this, index] {
+        if (const auto message = notifications_.jobChanged(index))
+          tray_->notify(message->title, message->text, message->problem);
+      },
+      Qt::QueuedConnection);
+}
+
+void CKalvoraDlg::sendReported(SendEvent event, const SendProgress& progress) {
+  if (event == SendEvent::SendFinished) notifications_.sendFinished(progress);
+}
+
+QString CKalvoraDlg::jobDescription(const std::string& jobFolder) const {
+  const int index = engine_.jobs().FindJob(jobFolder);
+  if (index < 0) return {};
+  const QString medium =
+      QStringLiteral("Media #%1").arg(QString::fromStdString(engine_.jobs()[index].number));
+  const QString patients = QString::fromStdString(engine_.jobs().PatientsText(index));
+  return patients.isEmpty() ? medium : QStringLiteral("%1 (%2)").arg(medium, patients);
+}
 
 void CKalvoraDlg::showStatusIcon(QLabel* label, StatusIcon state) {
   label->setPixmap(Icons::status(state).pixmap(QSize(16, 16), devicePixelRatioF()));
@@ -396,10 +473,24 @@ void CKalvoraDlg::countersChanged() {
   ui_->sendErrors->setText(QString::fromStdString(counters.sendErrorsLabel));
   showStatusIcon(ui_->scanIcon, counters.scanIcon);
   showStatusIcon(ui_->sendIcon, counters.sendIcon);
-  ui_->stopScansButton->setEnabled(counters.scanStopEnabled);
-  ui_->stopSendsButton->setEnabled(counters.sendStopEnabled);
-  // A stop waits on the workers on this thread: show its state before it does.
-  ui_->statusGroup->repaint();
+  // While a stop is under way its button stays pressed and disabled.
+  const struct {
+    QToolButton* button;
+    bool stopping;
+    bool enabled;
+    GuiPrompts::QuestionKind questions;
+    QString tip;
+  } stops[] = {{ui_->stopScansButton, engine_.scanStopping(), counters.scanStopEnabled,
+                GuiPrompts::QuestionKind::NewPatientData, QStringLiteral("Stop reading")},
+               {ui_->stopSendsButton, engine_.sendStopping(), counters.sendStopEnabled,
+                GuiPrompts::QuestionKind::RetryAssociation, QStringLiteral("Stop sending")}};
+  for (const auto& stop : stops) {
+    stop.button->setCheckable(true);
+    stop.button->setChecked(stop.stopping);
+    stop.button->setEnabled(stop.enabled && !stop.stopping);
+    stop.button->setToolTip(stop.stopping ? QStringLiteral("Stopping...") : stop.tip);
+    if (!stop.stopping && !prompts_.asking(stop.questions)) prompts_.resumeAsking(stop.questions);
+  }
 }
 
 void CKalvoraDlg::busyChanged(bool /*busy*/) {

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/shell/JobNotifications.h"
 #include "app/shell/KalvoraDialog.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/JobCounters.h"
@@ -19,6 +22,7 @@ class CKalvoraDlg;
 class GuiPrompts;
 class KalvoraEngine;
 class KalvoraTray;
+class CStatusDlg;
 class QLabel;
 class QTreeWidget;
 
@@ -57,6 +61,8 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   bool visibleFlag() const { return visible_; }
   bool dialogOpen() const { return dialogOpen_; }
   bool expanded() const { return expanded_; }
+  // The desktop's automount setting has been read (off the GUI thread) and acted on.
+  bool autorunChecked() const { return autorunChecked_; }
   // Exit has run: the application is ending.
   bool exiting() const { return exiting_; }
 
@@ -88,6 +94,10 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   void jobChanged(int index) override;
   void countersChanged() override;
   void busyChanged(bool busy) override;
+  void sendReported(SendEvent event, const SendProgress& progress) override;
+
+  // "Media #3 (Doe John)": how questions and notifications name a job.
+  QString jobDescription(const std::string& jobFolder) const;
 
  Q_SIGNALS:
   // The application should end now (configuration saved, questions cancelled).
@@ -105,14 +115,20 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   // The tray menu greys its commands while a dialog runs.
   void setDialogOpen(bool open);
   void runAutorunCheck();
+  void askToEnableAutomount(AutomountSetting setting);
   void setJobRow(int index);
   void showStatusIcon(QLabel* label, StatusIcon state);
+  // Runs a dialog of the window: modal to this window only, so that the questions of the
+  // workers stay answerable meanwhile.
+  int runWindowModal(QDialog& dialog);
 
   std::unique_ptr<Ui::CKalvoraDlg> ui_;
   KalvoraEngine& engine_;
   GuiPrompts& prompts_;
   QString workingFolder_;
   std::unique_ptr<KalvoraTray> tray_;
+  JobNotifications notifications_;
+  QPointer<CStatusDlg> statusWindow_;
   std::function<std::vector<std::string>()> opticalMedia_;
   std::function<AutomountSetting()> readAutomount_;
   std::function<bool()> enableAutomount_;
@@ -122,4 +138,6 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   bool trayAdded_ = false;
   bool exiting_ = false;
   bool placed_ = false;  // moved to the saved position
+  bool autorunChecked_ = false;
+  std::future<void> automountRead_;
 };

@@ -1,5 +1,6 @@
 #include "app/shell/CSelectMediaDialog.h"
 
+#include "app/shell/MessageBoxes.h"
 #include "ui_CSelectMediaDialog.h"
 
 CSelectMediaDialog::CSelectMediaDialog(const std::vector<std::string>& driveRoots, QWidget* parent)
@@ -15,6 +16,14 @@ CSelectMediaDialog::CSelectMediaDialog(const std::vector<std::string>& driveRoot
 CSelectMediaDialog::~CSelectMediaDialog() = default;
 
 void CSelectMediaDialog::accept() {
-  selectedRoot_ = ui_->drive->count() > 0 ? ui_->drive->currentText().toStdString() : "";
+  // Nothing to read: say so rather than close as if a reading had started.
+  if (ui_->drive->count() == 0) {
+    MessageBoxes::show(this,
+                       QStringLiteral("There is no medium in an optical drive. Insert one "
+                                      "and wait until it is mounted, then try again."),
+                       MessageBoxes::Icon::Information);
+    return;
+  }
+  selectedRoot_ = ui_->drive->currentText().toStdString();
   KalvoraDialog::accept();
 }

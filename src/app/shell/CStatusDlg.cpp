@@ -73,6 +73,7 @@ void CStatusDlg::Refresh() {
     ui_->status->setText(job ? QString::fromStdString(job->status) : QString());
     ui_->jobFolder->setText(job ? QString::fromStdString(job->jobFolder) : QString());
     ui_->log->setPlainText(job ? QString::fromStdString(job->log) : QString());
+    shownStatus_ = job ? job->status : std::string();
     ui_->patients->clear();
     showKeptJobButtons(job);
     if (job) {
@@ -95,10 +96,20 @@ void CStatusDlg::onTimer() {
   const ImportJob* job = jobAtRow(row);
   if (job) ui_->status->setText(QString::fromStdString(job->status));
   const QString status = ui_->status->text();
-  // A failed job waits for the user; nothing changes until it is sent again.
+  // A failed job waits for the user; its next state comes with jobChanged.
   if (status != QLatin1String("Finished") && status != QLatin1String("Stopped") &&
       status != QLatin1String("Failed"))
     Refresh();
+}
+
+void CStatusDlg::jobChanged(int index) {
+  const int row = selectionMark();
+  if (row < 0 || !jobRows_ || row >= jobRows_->topLevelItemCount()) return;
+  if (jobRows_->topLevelItem(row)->data(0, Qt::UserRole).toInt() != index) return;
+  // A change of state at once (its log and buttons with it); the log of a working job
+  // follows with the timer, not with every file.
+  const ImportJob* job = jobAtRow(row);
+  if (job && job->status != shownStatus_) Refresh();
 }
 
 void CStatusDlg::setKeptJobActions(KeptJobActions actions) {
@@ -127,9 +138,10 @@ void CStatusDlg::discard() {
   const ImportJob* job = jobAtRow(selectionMark());
   if (!job || !keptJobActions_.discard) return;
   const std::string folder = job->jobFolder;
-  if (!MessageBoxes::askYesNo(this, QStringLiteral("Discard this job? Its folder is deleted with "
-                                                   "the files that did not reach their "
-                                                   "stations.")))
+  if (!MessageBoxes::confirmDestructive(
+          this, QStringLiteral("Discard this job? Its folder is deleted with "
+                               "the files that did not reach their "
+                               "stations.")))
     return;
   const QString problem = keptJobActions_.discard(folder);
   Refresh();

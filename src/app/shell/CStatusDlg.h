@@ -38,6 +38,8 @@ class CStatusDlg : public KalvoraDialog {
   void showNext();
   // Every 5 s: refreshes unless the job has ended.
   void onTimer();
+  // The engine changed the job at `index`: a new state of the job in view is shown at once.
+  void jobChanged(int index);
 
   QString jobNumber() const;
   QString jobStatus() const;
@@ -58,4 +60,5 @@ class CStatusDlg : public KalvoraDialog {
   QPointer<QTreeWidget> jobRows_;
   QTimer timer_;
   KeptJobActions keptJobActions_;
+  std::string shownStatus_;  // the status the last refresh showed
 };

@@ -22,7 +22,10 @@ struct GuiPrompts::Question {
 
 namespace {
 
+// Questions come from workers at any time: above the main window, which may stay on top, and
+// answerable while a window-modal dialog runs there, so with no parent.
 void bringToFront(QWidget* window) {
+  window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
   window->show();
   window->raise();
   window->activateWindow();
@@ -102,15 +105,32 @@ void GuiPrompts::cancelAll() {
     if (dialog) dialog->close();
 }
 
-void GuiPrompts::cancelWhile(QuestionKind kind, const std::function<void()>& stop) {
+void GuiPrompts::stopAsking(QuestionKind kind) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    stopping_.push_back(kind);
+    if (std::find(stopping_.begin(), stopping_.end(), kind) == stopping_.end())
+      stopping_.push_back(kind);
   }
   cancelOpen([kind](const Question& question) { return question.kind == kind; });
-  stop();
+}
+
+void GuiPrompts::resumeAsking(QuestionKind kind) {
   std::lock_guard<std::mutex> lock(mutex_);
-  stopping_.erase(std::find(stopping_.begin(), stopping_.end(), kind));
+  stopping_.erase(std::remove(stopping_.begin(), stopping_.end(), kind), stopping_.end());
+}
+
+bool GuiPrompts::asking(QuestionKind kind) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::find(stopping_.begin(), stopping_.end(), kind) == stopping_.end();
+}
+
+QString GuiPrompts::aboutJob(const std::string& jobFolder, const std::string& sourceRoot) const {
+  QString text = describeJob_ && !jobFolder.empty() ? describeJob_(jobFolder) : QString();
+  if (!sourceRoot.empty()) {
+    const QString medium = QStringLiteral("medium %1").arg(QString::fromStdString(sourceRoot));
+    text = text.isEmpty() ? medium : text + QStringLiteral(", ") + medium;
+  }
+  return text;
 }
 
 std::optional<NewPatientDataAnswer> GuiPrompts::askNewPatientData(
@@ -118,6 +138,11 @@ std::optional<NewPatientDataAnswer> GuiPrompts::askNewPatientData(
   const auto question =
       ask(QuestionKind::NewPatientData, [this, asked](const std::shared_ptr<Question>& question) {
         auto* dialog = new CQueryNewPatientIDDlg(asked);
+        const QString about = aboutJob(asked.jobFolder, asked.sourceRoot);
+        if (!about.isEmpty()) {
+          dialog->setAboutLine(about);
+          dialog->setWindowTitle(QStringLiteral("Kalvora - ") + about);
+        }
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         if (patientQuerySource_) {
           PatientQueryOffer offer = patientQuerySource_();
@@ -139,11 +164,15 @@ std::optional<NewPatientDataAnswer> GuiPrompts::askNewPatientData(
 }
 
 bool GuiPrompts::askRetryAssociation(const AssociationRetryQuestion& asked) {
-  const QString text = QString::fromStdString(asked.text);
   const auto question =
-      ask(QuestionKind::RetryAssociation, [this, text](const std::shared_ptr<Question>& question) {
-        auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProductName), text,
-                                    QMessageBox::Yes | QMessageBox::No);
+      ask(QuestionKind::RetryAssociation, [this, asked](const std::shared_ptr<Question>& question) {
+        const QString about = aboutJob(asked.jobFolder, {});
+        QString title = QString::fromLatin1(kProductName);
+        if (!about.isEmpty()) title += QStringLiteral(" - ") + about;
+        auto* box =
+            new QMessageBox(QMessageBox::Critical, title, QString::fromStdString(asked.text),
+                            QMessageBox::Yes | QMessageBox::No);
+        if (!about.isEmpty()) box->setInformativeText(about);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setObjectName(QStringLiteral("retryQuestion"));
         connect(box, &QMessageBox::finished, this, [this, question, box](int) {
@@ -157,8 +186,17 @@ bool GuiPrompts::askRetryAssociation(const AssociationRetryQuestion& asked) {
 }
 
 std::optional<StationChoice> GuiPrompts::chooseStation(const CStationArray& stations) {
+  return chooseStationFor(stations, {});
+}
+
+std::optional<StationChoice> GuiPrompts::chooseStationFor(const CStationArray& stations,
+                                                          const std::string& jobFolder) {
   if (cancelled()) return std::nullopt;
-  CStationsErrorDlg dialog(stations, mainWindow_);
+  // Above the main window, and answerable while a window-modal dialog runs there.
+  CStationsErrorDlg dialog(stations);
+  dialog.setAboutLine(aboutJob(jobFolder, {}));
+  dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  dialog.setWindowModality(Qt::ApplicationModal);
   stationChoices_.push_back(&dialog);
   const int result = dialog.exec();
   stationChoices_.erase(

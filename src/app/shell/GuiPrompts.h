@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/media/PatientMatchPanel.h"
@@ -22,17 +23,22 @@ class GuiPrompts : public QObject, public UserPrompts {
   explicit GuiPrompts(QObject* parent = nullptr);
   ~GuiPrompts() override;
 
-  // Parent of the station choice, which runs modally over the main window.
   void setMainWindow(QWidget* window) { mainWindow_ = window; }
   // Main thread, each time the new patient data question opens: the query station it offers.
   void setPatientQuerySource(std::function<PatientQueryOffer()> source) {
     patientQuerySource_ = std::move(source);
+  }
+  // Names a job for the questions ("Media #3 (DOE JOHN)"), from its folder; main thread.
+  void setJobDescription(std::function<QString(const std::string& jobFolder)> describe) {
+    describeJob_ = std::move(describe);
   }
 
   std::optional<NewPatientDataAnswer> askNewPatientData(
       const NewPatientDataQuestion& question) override;
   bool askRetryAssociation(const AssociationRetryQuestion& question) override;
   std::optional<StationChoice> chooseStation(const CStationArray& stations) override;
+  std::optional<StationChoice> chooseStationFor(const CStationArray& stations,
+                                                const std::string& jobFolder) override;
 
   // Main thread.
   void cancelAll();
@@ -40,10 +46,12 @@ class GuiPrompts : public QObject, public UserPrompts {
 
   // Scans ask for new patient data, sends whether to retry an association.
   enum class QuestionKind { NewPatientData, RetryAssociation };
-  // Main thread: runs `stop` while every question of `kind`, open now or asked meanwhile, is
-  // answered "cancel", so that a worker waiting on one can see its stop request. Questions
-  // asked afterwards are shown as usual.
-  void cancelWhile(QuestionKind kind, const std::function<void()>& stop);
+  // Main thread: from stopAsking until resumeAsking every question of `kind`, open now or
+  // asked meanwhile, is answered "cancel", so that a worker waiting on one can see its stop
+  // request. Questions asked afterwards are shown as usual.
+  void stopAsking(QuestionKind kind);
+  void resumeAsking(QuestionKind kind);
+  bool asking(QuestionKind kind) const;
 
  private:
   struct Question;
@@ -54,8 +62,11 @@ class GuiPrompts : public QObject, public UserPrompts {
   // Answers the questions `cancels` picks as cancelled and closes their windows.
   void cancelOpen(const std::function<bool(const Question&)>& cancels);
 
+  QString aboutJob(const std::string& jobFolder, const std::string& sourceRoot) const;
+
   QPointer<QWidget> mainWindow_;
   std::function<PatientQueryOffer()> patientQuerySource_;
+  std::function<QString(const std::string&)> describeJob_;
   mutable std::mutex mutex_;
   bool cancelled_ = false;
   std::vector<QuestionKind> stopping_;  // kinds cancelled while a stop runs

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include "jobs/ImportJob.h"
+
 // The pictures are compiled into a static library: register them before first use.
 static void initIconResources() {
   static const bool registered = [] {
@@ -51,6 +53,20 @@ QIcon status(StatusIcon state) {
 QIcon application() { return fromResource("kalvora.svg"); }
 
 QIcon trayIdle() { return fromResource("tray-idle.svg"); }
+
+QIcon trayAttention() { return fromResource("tray-attention.svg"); }
+
+QIcon jobState(const std::string& status) {
+  static const struct {
+    JobStatus status;
+    const char* icon;
+  } icons[] = {{JobStatus::Copying, "job-copying.svg"}, {JobStatus::Pending, "job-pending.svg"},
+               {JobStatus::Sending, "job-sending.svg"}, {JobStatus::Finished, "status-done.svg"},
+               {JobStatus::Failed, "status-error.svg"}, {JobStatus::Stopped, "job-stopped.svg"}};
+  for (const auto& entry : icons)
+    if (status == jobStatusText(entry.status)) return fromResource(entry.icon);
+  return {};
+}
 
 QIcon trayFrame(int index) {
   static const char* const frames[] = {"tray-busy-0.svg", "tray-busy-1.svg", "tray-busy-2.svg",

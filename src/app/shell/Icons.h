@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include <string>
+
 #include "jobs/JobCounters.h"
 
 // The application's pictures, drawn for it and kept as SVG in its resources, so they
@@ -20,6 +22,10 @@ QIcon next();
 QIcon status(StatusIcon state);
 QIcon application();
 QIcon trayIdle();
+// Idle, with jobs not delivered.
+QIcon trayAttention();
+// A job's state in the job list.
+QIcon jobState(const std::string& status);
 QIcon trayFrame(int index);  // 0 to 3
 // The logo, 140 x 39 at the scale of `devicePixelRatio`.
 QPixmap logo(qreal devicePixelRatio);

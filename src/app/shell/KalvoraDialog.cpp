@@ -1,5 +1,7 @@
 #include "app/shell/KalvoraDialog.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -11,14 +13,23 @@
 KalvoraDialog::KalvoraDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       titleBar_(new DialogTitleBar(this)),
+      aboutLine_(new QLabel(this)),
       body_(new QWidget(this)) {
   body_->setObjectName(QStringLiteral("body"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(9, 6, 9, 9);
   layout->setSpacing(6);
   layout->addWidget(titleBar_);
+  layout->addWidget(aboutLine_);
   layout->addWidget(body_, 1);
   titleBar_->hide();
+  aboutLine_->setObjectName(QStringLiteral("aboutLine"));
+  aboutLine_->setTextFormat(Qt::PlainText);
+  aboutLine_->setWordWrap(true);
+  QFont bold = aboutLine_->font();
+  bold.setBold(true);
+  aboutLine_->setFont(bold);
+  aboutLine_->hide();
 
   connect(titleBar_, &DialogTitleBar::closeClicked, this, &QDialog::reject);
   connect(titleBar_, &DialogTitleBar::helpClicked, this, &KalvoraDialog::showHelp);
@@ -33,6 +44,13 @@ void KalvoraDialog::setTitle(const QString& title) {
 }
 
 QString KalvoraDialog::title() const { return titleBar_->title(); }
+
+void KalvoraDialog::setAboutLine(const QString& text) {
+  aboutLine_->setText(text);
+  aboutLine_->setVisible(!text.isEmpty());
+}
+
+QString KalvoraDialog::aboutLine() const { return aboutLine_->text(); }
 
 void KalvoraDialog::setHelpFile(const QString& fileName) {
   helpFile_ = fileName;
@@ -70,6 +88,17 @@ void KalvoraDialog::mouseMoveEvent(QMouseEvent* event) {
 void KalvoraDialog::mouseReleaseEvent(QMouseEvent* event) {
   dragging_ = false;
   QDialog::mouseReleaseEvent(event);
+}
+
+// A read-only field looks like one: on the window's colour, not on the white of an entry.
+void KalvoraDialog::showEvent(QShowEvent* event) {
+  for (QLineEdit* field : findChildren<QLineEdit*>()) {
+    if (!field->isReadOnly()) continue;
+    QPalette colours = field->palette();
+    colours.setColor(QPalette::Base, colours.color(QPalette::Window));
+    field->setPalette(colours);
+  }
+  QDialog::showEvent(event);
 }
 
 void KalvoraDialog::paintEvent(QPaintEvent* event) {

@@ -4,6 +4,7 @@
 #include <QPoint>
 
 class DialogTitleBar;
+class QLabel;
 
 // The one base of every dialog of the application: a caption-less window with its own
 // bold title line ("Kalvora - ..."), an "X" that cancels, an optional "?" that opens the
@@ -24,6 +25,10 @@ class KalvoraDialog : public QDialog {
   // hides the line with its buttons.
   void setTitle(const QString& title);
   QString title() const;
+  // A bold line under the title saying what the dialog is about (a question from a job
+  // names its medium); empty hides it.
+  void setAboutLine(const QString& text);
+  QString aboutLine() const;
   // The help file of "?" ("help_option.txt"); empty hides the button.
   void setHelpFile(const QString& fileName);
   QString helpFile() const { return helpFile_; }
@@ -39,9 +44,11 @@ class KalvoraDialog : public QDialog {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   DialogTitleBar* titleBar_;
+  QLabel* aboutLine_;
   QWidget* body_;
   QString helpFile_;
   bool moveByBackground_ = true;

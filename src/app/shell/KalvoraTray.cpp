@@ -94,12 +94,23 @@ void KalvoraTray::UpdateTrayTip() {
 void KalvoraTray::AnimateTray() {
   animationIndex_ = (animationIndex_ + 1) % 4;
   const bool busy = engine_.counters().busy;
-  const QString wanted =
-      busy ? QStringLiteral("frame%1").arg(animationIndex_) : QStringLiteral("idle");
+  // Between jobs the icon keeps saying that patient data waits to be delivered.
+  const bool attention = !busy && engine_.undeliveredJobCount() > 0;
+  const QString wanted = busy        ? QStringLiteral("frame%1").arg(animationIndex_)
+                         : attention ? QStringLiteral("attention")
+                                     : QStringLiteral("idle");
   // Setting the same picture again would only cost the desktop a round trip.
   if (wanted == shownIcon_) return;
   shownIcon_ = wanted;
-  icon_.setIcon(busy ? Icons::trayFrame(animationIndex_) : Icons::trayIdle());
+  icon_.setIcon(busy        ? Icons::trayFrame(animationIndex_)
+                : attention ? Icons::trayAttention()
+                            : Icons::trayIdle());
+}
+
+void KalvoraTray::notify(const QString& title, const QString& text, bool problem) {
+  lastNotification_ = title + QLatin1Char('\n') + text;
+  icon_.showMessage(title, text, problem ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information,
+                    problem ? 0 : 10000);
 }
 
 void KalvoraTray::refreshMenu() {

@@ -34,7 +34,13 @@ class KalvoraTray : public QObject {
   // Ids 200 to 230 choose the station at id - 200 as standard destination.
   void chooseStandardDestination(int commandId);
 
+  // A balloon (or the desktop's notification) over the icon.
+  void notify(const QString& title, const QString& text, bool problem);
+  QString lastNotification() const { return lastNotification_; }
+
   QString toolTip() const { return icon_.toolTip(); }
+  // "idle", "attention" (jobs not delivered) or "frame0" to "frame3".
+  QString iconName() const { return shownIcon_; }
   QIcon currentIcon() const { return icon_.icon(); }
   int animationIndex() const { return animationIndex_; }
   QSystemTrayIcon& icon() { return icon_; }
@@ -63,6 +69,7 @@ class KalvoraTray : public QObject {
   QTimer timer_;
   int animationIndex_ = -1;
   QString shownIcon_;
+  QString lastNotification_;
   // Trays that report a left click as Trigger and never send DoubleClick.
   QElapsedTimer lastTrigger_;
   QElapsedTimer lastToggle_;

@@ -32,7 +32,8 @@ bool run(QWidget* parent, const Request& request) {
   if (testHandler()) return testHandler()(request);
   QMessageBox box(toQt(request.icon), QString::fromLatin1(kProductName), request.text,
                   request.question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
-  if (request.question) box.setDefaultButton(QMessageBox::Yes);
+  if (request.question)
+    box.setDefaultButton(request.defaultNo ? QMessageBox::No : QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 
@@ -44,6 +45,10 @@ void show(QWidget* parent, const QString& text, Icon icon) {
 
 bool askYesNo(QWidget* parent, const QString& text, Icon icon) {
   return run(parent, Request{text, icon, true});
+}
+
+bool confirmDestructive(QWidget* parent, const QString& text, Icon icon) {
+  return run(parent, Request{text, icon, true, true});
 }
 
 void setHandlerForTests(Handler handler) { testHandler() = std::move(handler); }

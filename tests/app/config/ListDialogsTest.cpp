@@ -85,8 +85,12 @@ class ListDialogsTest : public QObject {
     QCOMPARE(stations[1].alias, std::string("a"));
     QCOMPARE(firstColumn(list), (QStringList{"a", "b"}));
 
-    // Nothing selected: edit and delete do nothing.
+    // Nothing selected: edit and delete are greyed, and do nothing.
+    markRow(list, 0);
+    QVERIFY(control<QPushButton>(&dialog, "editButton")->isEnabled());
     list->clearSelection();
+    for (const char* button : {"editButton", "deleteButton"})
+      QVERIFY2(!control<QPushButton>(&dialog, button)->isEnabled(), button);
     dialog.deleteStation();
     dialog.editStation();
     QCOMPARE(stations.GetSize(), 2);
@@ -313,6 +317,7 @@ class ListDialogsTest : public QObject {
       MessageBoxRecorder no(false);
       dialog.contextMenu()->actions().first()->trigger();
       QCOMPARE(no.texts, QStringList{"All filters will be deleted. Are you sure?"});
+      QCOMPARE(no.defaultNo, std::vector<bool>{true});
       QCOMPARE(filters.GetSize(), 1);
     }
     {

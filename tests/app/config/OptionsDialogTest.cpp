@@ -301,6 +301,15 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(browser.result(), int(QDialog::Accepted));
     QCOMPARE(browser.chosenFolder(), QString::fromStdString(temp / "new..jobs"));
     QCOMPARE(modeOf(temp / "new..jobs"), mode_t(0700));
+
+    // Hidden folders, as the default ~/.cache/kalvora, are folders like any other.
+    fs::create_directories(temp / ".cache/kalvora");
+    CFolderBrowser hidden(QString::fromStdString(temp / ".cache/kalvora"));
+    hidden.show();
+    QCOMPARE(hidden.pathField()->text(), QString::fromStdString(temp / ".cache/kalvora"));
+    hidden.accept();
+    QCOMPARE(boxes.texts.size(), 3);
+    QCOMPARE(hidden.result(), int(QDialog::Accepted));
   }
 };
 

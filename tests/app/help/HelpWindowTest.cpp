@@ -11,6 +11,8 @@
 #include "app/shell/DialogTitleBar.h"
 #include "app/shell/KalvoraDialog.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 class HelpWindowTest : public QObject {
@@ -67,6 +69,18 @@ class HelpWindowTest : public QObject {
     writeFileBytes(work / "secret.txt", "not help");
     CHelpDlg outside(nullptr, QStringLiteral("../secret.txt"));
     QCOMPARE(outside.helpText(), QStringLiteral("No help available."));
+  }
+
+  // A FIFO under a help file's name would block the window until someone writes to it: it is
+  // passed over, and the next folder's file shown.
+  void aHelpFileThatIsNoRegularFileIsPassedOver() {
+    TempDir work, data;
+    setHelpFolders(QString::fromStdString(work.path()), QString::fromStdString(data.path()));
+    std::filesystem::create_directories(work / "help");
+    QCOMPARE(mkfifo((work / "help/help_error.txt").c_str(), 0600), 0);
+    writeHelp(data.path(), "help_error.txt", "installed error help");
+    QCOMPARE(CHelpDlg(nullptr, QStringLiteral("help_error.txt")).helpText(),
+             QStringLiteral("installed error help"));
   }
 
   void closeEndsTheWindow() {

@@ -1,3 +1,4 @@
+#include <QMouseEvent>
 #include <QTest>
 
 #include "GuiTestRegistry.h"
@@ -58,6 +59,30 @@ class LinkTest : public QObject {
     QCOMPARE(about.versionText(), QStringLiteral("Version 2.1 RC5"));
     QVERIFY(about.webLink()->link().startsWith(QStringLiteral("https://www.example.org/")));
     QCOMPARE(about.mailLink()->link(), QStringLiteral("mailto:support@example.org"));
+  }
+
+  // A press on a link is the link's: the dialog under it does not start moving (a window
+  // manager would then keep the release from the link).
+  void aPressOnALinkDoesNotMoveItsDialog() {
+    MessageBoxRecorder boxes;
+    CAboutBox about;
+    about.show();
+    about.move(100, 100);
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    const QPoint start = about.pos();
+    CLinkStatic* link = about.mailLink();
+    QTest::mousePress(link, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(40, 40), link->mapToGlobal(QPointF(40, 40)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&about, &drag);
+    QCOMPARE(about.pos(), start);
+    // The background still moves the window.
+    QTest::mousePress(&about, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QMouseEvent move(QEvent::MouseMove, QPointF(43, 43), about.mapToGlobal(QPointF(43, 43)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&about, &move);
+    QVERIFY(about.pos() != start);
+    QTest::mouseRelease(&about, Qt::LeftButton, Qt::NoModifier, QPoint(43, 43));
   }
 };
 

@@ -1,5 +1,7 @@
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -37,6 +39,41 @@ class DialogBaseTest : public QObject {
     QTest::mouseClick(dialog.titleBar()->closeButton(), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QVERIFY(!dialog.isVisible());
+  }
+
+  void readOnlyFieldsLookReadOnly() {
+    KalvoraDialog dialog;
+    auto* layout = new QVBoxLayout(dialog.body());
+    auto* entry = new QLineEdit(dialog.body());
+    auto* shown = new QLineEdit(dialog.body());
+    shown->setReadOnly(true);
+    layout->addWidget(entry);
+    layout->addWidget(shown);
+    dialog.show();
+    QCOMPARE(shown->palette().color(QPalette::Base), dialog.palette().color(QPalette::Window));
+    QVERIFY(entry->palette().color(QPalette::Base) != dialog.palette().color(QPalette::Window));
+  }
+
+  // Enter on a destructive question keeps everything; on any other it answers Yes.
+  void destructiveQuestionsDefaultToNo() {
+    const struct {
+      bool destructive;
+      QMessageBox::StandardButton expected;
+    } cases[] = {{true, QMessageBox::No}, {false, QMessageBox::Yes}};
+    for (const auto& c : cases) {
+      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+      onNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        defaultButton = box->standardButton(box->defaultButton());
+        box->done(QMessageBox::No);
+      });
+      const QString text = QStringLiteral("Delete it?");
+      const bool yes = c.destructive ? MessageBoxes::confirmDestructive(nullptr, text)
+                                     : MessageBoxes::askYesNo(nullptr, text);
+      QVERIFY(!yes);
+      QCOMPARE(defaultButton, c.expected);
+    }
   }
 
   void helpButtonOpensTheDialogsHelpFile() {

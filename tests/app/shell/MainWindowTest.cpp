@@ -8,8 +8,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <future>
 
 #include "DicomFixtures.h"
 #include "GuiTestRegistry.h"
@@ -235,6 +237,7 @@ class MainWindowTest : public QObject {
 
     QCOMPARE(inStatusWindow(1, "discardButton"), QStringLiteral("Failed -> Failed"));
     QCOMPARE(boxes.texts.size(), 1);
+    QVERIFY(boxes.defaultNo[0]);  // Enter keeps the job
     QVERIFY(fs::exists(folders[1] + "/IM1"));
     boxes.setAnswer(true);
     QCOMPARE(inStatusWindow(1, "discardButton"), QStringLiteral("Failed -> Stopped"));
@@ -272,6 +275,8 @@ class MainWindowTest : public QObject {
     window.jobList()->setCurrentItem(window.jobList()->topLevelItem(0));
     onNextModalOf<CStatusDlg>([&](CStatusDlg* status) {
       onNextModalOf<CStationsErrorDlg>([&](CStationsErrorDlg* choice) {
+        QCOMPARE(choice->aboutLine(), QStringLiteral("Media #1"));  // the job it is for
+        QVERIFY(choice->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         engine.StartScan(work / "medium");
         QTRY_COMPARE(engine.jobs().size(), 2);
         child<QComboBox>(choice, "stationList")->setCurrentIndex(0);
@@ -414,11 +419,12 @@ class MainWindowTest : public QObject {
     CKalvoraDlg window(engine, prompts, QString::fromStdString(work / "config"));
     noAutomountSetting(window);
     window.initialise();
-    // A medium mounted while the window is hidden: read, window left hidden.
+    // A medium mounted while the window is out of the way (minimised, without a tray): read,
+    // and the window left where it is.
     window.hideMainWindow();
     window.mediaArrived(work / "medium");
     QTRY_VERIFY(openPatientQuestion() != nullptr);
-    QVERIFY(!window.isVisible());
+    QVERIFY(window.isMinimized());
 
     window.move(321, 234);
     int exits = 0;
@@ -554,14 +560,26 @@ class MainWindowTest : public QObject {
       GuiPrompts prompts;
       KalvoraEngine engine(mainThread, prompts);
       CKalvoraDlg window(engine, prompts, QString::fromStdString(work.path()));
-      int enables = 0;
-      window.setAutomountControl([&] { return c.setting; }, [&] { return ++enables > 0; });
+      std::atomic<int> enables{0};
+      // The desktop's tool is asked off the GUI thread: the window goes on meanwhile.
+      std::promise<void> answer;
+      std::shared_future<void> answered = answer.get_future().share();
+      window.setAutomountControl(
+          [&, answered] {
+            answered.wait();
+            return c.setting;
+          },
+          [&] { return ++enables > 0; });
       window.initialise();
+      const bool checkedBeforeTheAnswer = window.autorunChecked();
+      answer.set_value();
+      QVERIFY(!checkedBeforeTheAnswer);
+      QTRY_VERIFY(window.autorunChecked());
       QCOMPARE(boxes.texts.size(), c.questions);
       if (c.questions)
         QVERIFY(
             boxes.texts[0].contains(QStringLiteral("enable the autorun feature in desktop now?")));
-      QCOMPARE(enables, c.enables);
+      QTRY_COMPARE(enables.load(), c.enables);
     }
   }
 
@@ -615,15 +633,16 @@ class MainWindowTest : public QObject {
     QVERIFY(window.isVisible());
     QCOMPARE(window.windowType(), Qt::Window);
 
-    // The window's close hides it; "X" too; a second start shows it again.
+    // Without a tray nothing would bring a hidden window back: the window's close and "X"
+    // minimise it, and a second start restores it.
     window.close();
-    QVERIFY(!window.isVisible() && !window.visibleFlag());
+    QVERIFY(window.isMinimized() && window.visibleFlag());
     window.showRequestedByAnotherStart();
-    QVERIFY(window.isVisible());
+    QVERIFY(window.isVisible() && !window.isMinimized());
     QTest::mouseClick(child<QPushButton>(&window, "hideButton"), Qt::LeftButton);
-    QVERIFY(!window.isVisible());
-    window.toggleMainWindow();
-    QVERIFY(window.isVisible());
+    QVERIFY(window.isMinimized());
+    window.showRequestedByAnotherStart();
+    QVERIFY(window.isVisible() && !window.isMinimized());
 
     const int collapsedHeight = window.sizeHint().height();
     QTest::mouseClick(child<QPushButton>(&window, "expandButton"), Qt::LeftButton);
@@ -632,19 +651,25 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(child<QPushButton>(&window, "expandButton"), Qt::LeftButton);
     QVERIFY(!window.jobList()->isVisible());
 
-    // A medium selection dialog with no optical medium: OK reads the empty root, which
-    // starts nothing. Meanwhile the tray menu greys what would open a second dialog.
+    // A medium selection dialog with no optical medium: OK says so and starts nothing.
+    // Meanwhile the tray menu greys what would open a second dialog.
     const auto optionsInTheTray = [&] { return window.tray().menu().actions().at(4); };
     QCOMPARE(optionsInTheTray()->text(), QStringLiteral("Options"));
     QVERIFY(optionsInTheTray()->isEnabled());
     bool greyedMeanwhile = false;
+    bool stayedOpen = false;
     onNextModal([&](QWidget* modal) {
       greyedMeanwhile = !optionsInTheTray()->isEnabled();
       static_cast<QDialog*>(modal)->accept();
+      stayedOpen = modal->isVisible();
+      static_cast<QDialog*>(modal)->reject();
     });
     window.runManualStart();
     QVERIFY(!window.dialogOpen());
     QVERIFY(greyedMeanwhile);
+    QVERIFY(stayedOpen);
+    QCOMPARE(boxes.texts.size(), 1);
+    QVERIFY(boxes.texts.takeFirst().startsWith(QStringLiteral("There is no medium")));
     QVERIFY(optionsInTheTray()->isEnabled());
     QCOMPARE(engine.jobs().size(), 0);
 
