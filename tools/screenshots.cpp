@@ -128,10 +128,11 @@ int main(int argc, char** argv) {
   save(about, "about-box");
   CHelpDlg help(nullptr, QStringLiteral("help_option.txt"));
   save(help, "help-window");
-  CQueryNewPatientIDDlg patient({"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F"});
+  CQueryNewPatientIDDlg patient(
+      {"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F", "", ""});
   save(patient, "new-patient-data");
   CQueryNewPatientIDDlg patientWithFind(
-      {"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F"});
+      {"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F", "", ""});
   patientWithFind.offerPatientQuery(
       {PatientQueryParams{
            "KALVORA", {"RISWORKLIST", "ris.example.org", 104, QueryModel::Worklist}, 1000, 16384},

@@ -134,6 +134,7 @@ bool CliPrompts::askRetryAssociation(const AssociationRetryQuestion& question) {
     // Nobody is asked: a statement of what was done, not a question answered for the user.
     std::lock_guard<std::mutex> terminal(terminalMutex());
     std::cerr << "Association to '" << question.calledAeTitle << "' failed";
+    if (!question.reason.empty()) std::cerr << " (" << question.reason << ")";
     if (retry)
       std::cerr << "; retry " << used << " of " << retries << " in " << secondsText(pause) << "\n";
     else if (retries == 0)

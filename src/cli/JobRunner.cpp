@@ -1,10 +1,9 @@
 #include "cli/JobRunner.h"
 
-#include <sys/stat.h>
-
 #include <iostream>
 
 #include "cli/ReportJson.h"
+#include "cli/StationSummary.h"
 #include "cli/Terminal.h"
 #include "platform/DisplayedPath.h"
 
@@ -132,38 +131,16 @@ int JobRunner::finish(const std::string& jobFolder, bool scanned, bool sending, 
 std::string JobRunner::folderFate(const std::string& jobFolder, int index) const {
   if (index < 0 || !engine_.jobFolderMade(jobFolder)) return "";
   const std::string& status = engine_.jobs()[index].status;
-  struct stat info {};
-  const bool there = lstat(jobFolder.c_str(), &info) == 0;
-  if (status == jobStatusText(JobStatus::Finished) && !there) return "; job folder deleted";
-  if (status == jobStatusText(JobStatus::Failed) && there) {
-    const std::string shown = displayedPath(jobFolder);
-    return "; kept in " + shown + ", send it again with: kalvora-cli jobs send " + shown;
-  }
+  if (status == jobStatusText(JobStatus::Finished)) return jobFolderFate(jobFolder, true);
+  if (status == jobStatusText(JobStatus::Failed)) return jobFolderFate(jobFolder, false);
   return "";
 }
 
-// One line per station: how many files it stored and what became of the folder; then the
-// files that did not arrive, and why.
 void JobRunner::printSendSummary(const std::string& fate) const {
-  constexpr std::size_t kNamed = 10;
-  for (const auto& [station, d] : destinations_) {
-    if (!d.finished) continue;
-    const SendProgress& p = d.last;
-    std::cout << p.filesSent << " of " << p.transfers.size() << " files stored at "
-              << station.aeTitle << " (" << station.host << ":" << station.port << ")" << fate
-              << "\n";
-    std::size_t named = 0;
-    for (const FileTransfer& t : p.transfers) {
-      if (t.outcome == FileTransfer::Outcome::Stored) continue;
-      if (named++ == kNamed) {
-        std::cout << "  ... and " << p.filesFailed + p.filesNotAttempted - kNamed << " more\n";
-        break;
-      }
-      std::cout << "  " << (t.outcome == FileTransfer::Outcome::Failed ? "failed" : "not attempted")
-                << ": " << printableText(t.path)
-                << (t.reason.empty() ? "" : " [" + printableText(t.reason) + "]") << "\n";
-    }
-  }
+  StationResults results;
+  for (const auto& [station, d] : destinations_)
+    if (d.finished) results[station] = d.last;
+  printStationResults(std::cout, results, fate);
 }
 
 nlohmann::json JobRunner::sendSummaryJson() const {

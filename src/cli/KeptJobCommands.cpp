@@ -14,6 +14,7 @@
 #include "cli/Commands.h"
 #include "cli/JobOptions.h"
 #include "cli/ReportJson.h"
+#include "cli/StationSummary.h"
 #include "cli/Terminal.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/JobFolders.h"
@@ -21,8 +22,15 @@
 #include "jobs/KalvoraEngine.h"
 #include "jobs/KeptJobs.h"
 #include "jobs/QueuedMainThread.h"
+#include "platform/DisplayedPath.h"
 
 namespace {
+
+// A folder as the user reads it: one '/' between its parts, control characters escaped.
+std::string shownFolder(const std::string& folder) {
+  return printableText(displayedPath(folder));
+}
+
 
 struct KeptOptions : JobOptions {
   std::string folder;
@@ -73,7 +81,7 @@ nlohmann::json keptJobJson(const KeptJob& kept) {
 }
 
 void printKeptJob(const KeptJob& kept) {
-  std::cout << printableText(kept.jobFolder) << "\n  left on " << localTimeText(kept.leftAt) << ", "
+  std::cout << shownFolder(kept.jobFolder) << "\n  left on " << localTimeText(kept.leftAt) << ", "
             << kept.copies.size() << " files";
   if (!kept.journal.sourceRoot.empty())
     std::cout << ", read from " << printableText(kept.journal.sourceRoot);
@@ -101,7 +109,7 @@ void printKeptJob(const KeptJob& kept) {
 void sayFolderKept(const std::string& folder) {
   const KeptJob left = ReadKeptJob(folder);
   if (left.journal.madeByEarlierVersion()) {
-    std::cerr << "'" << folder << "' is kept: an earlier version of Kalvora made it without "
+    std::cerr << "'" << shownFolder(folder) << "' is kept: an earlier version of Kalvora made it without "
               << "recording its copies; check it and delete it yourself.\n";
     return;
   }
@@ -145,19 +153,42 @@ int runList(const KeptOptions& o) {
   return lookedAtAll ? 0 : 1;
 }
 
-// Prints each report as a JSON line while the jobs are sent.
+// Prints each report as a JSON line while the jobs are sent, and keeps each station's last
+// report per job for the summary.
 class ReportPrinter : public EngineObserver {
  public:
   explicit ReportPrinter(bool json) : json_(json) {}
   void sendReported(SendEvent event, const SendProgress& progress) override {
+    if (event == SendEvent::SendFinished)
+      results_[progress.jobFolder][{progress.destination, progress.destinationHost,
+                                    progress.destinationPort}] = progress;
     if (!json_) return;
     std::lock_guard<std::mutex> terminal(terminalMutex());
     std::cout << dumpJson(toJson(event, progress)) << std::endl;
   }
+  const StationResults& resultsOf(const std::string& jobFolder) { return results_[jobFolder]; }
 
  private:
   bool json_;
+  std::map<std::string, StationResults> results_;
 };
+
+// A delivered job's log without the errors of the earlier attempts that the journal
+// recalled at adoption: they are mended now, and would read as failures of this send.
+std::string withoutMendedErrors(const std::string& log) {
+  std::string kept;
+  bool sending = false;
+  std::size_t start = 0;
+  while (start < log.size()) {
+    std::size_t end = log.find('\n', start);
+    end = end == std::string::npos ? log.size() : end + 1;
+    const std::string line = log.substr(start, end - start);
+    sending = sending || line.rfind("Start sending", 0) == 0;
+    if (sending || line.rfind("ERROR: ", 0) != 0) kept += line;
+    start = end;
+  }
+  return kept;
+}
 
 // A station the job still has to reach that no configured station is.
 std::optional<JobDestination> unlistedStation(const KeptJob& kept, const KalvoraEngine& engine) {
@@ -206,22 +237,22 @@ bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<KeptJob>
         adopted.push_back(kept);
         break;
       case KalvoraEngine::Adoption::InUse:
-        std::cerr << "'" << kept.jobFolder << "' is in use by a running Kalvora; left as it is.\n";
+        std::cerr << "'" << shownFolder(kept.jobFolder) << "' is in use by a running Kalvora; left as it is.\n";
         allTaken = allTaken && o.all;
         break;
       case KalvoraEngine::Adoption::Failed:
-        std::cerr << "'" << kept.jobFolder << "' cannot be opened as a job (" << why << ").\n";
+        std::cerr << "'" << shownFolder(kept.jobFolder) << "' cannot be opened as a job (" << why << ").\n";
         allTaken = false;
         break;
       case KalvoraEngine::Adoption::NotKept:
         if (folderExists(kept.jobFolder)) {
-          std::cerr << "'" << kept.jobFolder << "' cannot be opened as a job.\n";
+          std::cerr << "'" << shownFolder(kept.jobFolder) << "' cannot be opened as a job.\n";
           allTaken = false;
           break;
         }
         // Nothing in it had still to go anywhere: it has been removed.
         removedAtAdoption += static_cast<int>(kept.copies.size());
-        std::cout << "'" << kept.jobFolder << "' had nothing left to send; removed.\n";
+        std::cout << "'" << shownFolder(kept.jobFolder) << "' had nothing left to send; removed.\n";
         if (!kept.journal.readingFinished) {
           sayReadingUnfinished(kept);
           allTaken = false;
@@ -264,7 +295,7 @@ int runSendAgain(const KeptOptions& o) {
     // on the journal's word alone.
     if (!replacement) {
       if (const auto unknown = unlistedStation(job, engine)) {
-        std::cerr << "'" << printableText(job.jobFolder) << "' was meant for "
+        std::cerr << "'" << shownFolder(job.jobFolder) << "' was meant for "
                   << printableText(unknown->aeTitle) << " at " << printableText(unknown->host)
                   << ":" << unknown->port
                   << ", which is in no station list: give --to ALIAS, or --ae AE --host HOST "
@@ -274,7 +305,7 @@ int runSendAgain(const KeptOptions& o) {
       }
     }
     if (!engine.ResendJob(job.jobFolder, replacement)) {
-      std::cerr << "'" << job.jobFolder << "' has no station to go to: give --to ALIAS, or "
+      std::cerr << "'" << shownFolder(job.jobFolder) << "' has no station to go to: give --to ALIAS, or "
                 << "--ae AE --host HOST --port PORT.\n";
       ok = false;
     }
@@ -310,8 +341,12 @@ int runSendAgain(const KeptOptions& o) {
                 << std::endl;
       continue;
     }
-    std::cout << "Job " << folder << " (" << job.status << ")\n" << printableText(job.log);
-    if (!delivered) std::cout << "The job folder is kept.\n";
+    std::cout << "Job " << shownFolder(folder) << " (" << job.status << ")\n"
+              << printableText(withoutCarriageReturns(withDisplayedPath(
+                     delivered ? withoutMendedErrors(job.log) : job.log, folder)));
+    const StationResults& results = printer.resultsOf(folder);
+    printStationResults(std::cout, results, jobFolderFate(folder, delivered));
+    if (!delivered && results.empty()) std::cout << "The job folder is kept.\n";
     if (delivered && folderExists(folder)) {
       sayFolderKept(folder);
       ok = false;
@@ -339,13 +374,13 @@ int runDiscard(const KeptOptions& o) {
     }
     removed += files;
     if (folderExists(job.jobFolder)) {
-      std::cout << "Not discarded whole '" << job.jobFolder << "': " << files
+      std::cout << "Not discarded whole '" << shownFolder(job.jobFolder) << "': " << files
                 << " files removed.\n";
       sayFolderKept(job.jobFolder);
       ok = false;
       continue;
     }
-    std::cout << "Discarded '" << job.jobFolder << "': " << files << " files removed.\n";
+    std::cout << "Discarded '" << shownFolder(job.jobFolder) << "': " << files << " files removed.\n";
   }
   if (o.all) std::cout << removed << " files removed in all.\n";
   return ok ? 0 : 1;

@@ -12,6 +12,21 @@
 #include "net/TextFormat.h"
 #include "workers/UserPrompts.h"
 
+namespace {
+
+// DCMTK nests the cause of a failed request in the condition's text, one line per level
+// ("0006:031c TCP Initialization Error: Connection refused"): the last line, without its
+// code, is what the user can act on.
+std::string conditionCause(const OFCondition& condition) {
+  std::string text = condition.text() ? condition.text() : "";
+  const std::size_t lastLine = text.find_last_of('\n');
+  if (lastLine != std::string::npos) text.erase(0, lastLine + 1);
+  if (text.size() > 10 && text[4] == ':' && text[9] == ' ') text.erase(0, 10);
+  return text;
+}
+
+}  // namespace
+
 bool StoreScu::openAssociation(const std::vector<std::string>& sopClasses,
                                const std::vector<ClassInOwnSyntax>& ownSyntaxes,
                                OFCondition& condition) {
@@ -87,16 +102,17 @@ OFCondition StoreScu::requestAssociation() {
     return condition;
   }
 
-  const AssociationRetryQuestion question{
+  AssociationRetryQuestion question{
       params_.calledAETitle,
       formatText("DICOM ERROR: The Request of the association to '%s' failed.\nPerhaps the "
                  "destination is not reachable at the moment. Do you want to retry?",
                  params_.calledAETitle.c_str()),
-      params_.jobFolder};
+      params_.jobFolder, conditionCause(condition)};
   while (!aborted_ && prompts_.askRetryAssociation(question) && !aborted_) {
     condition = association_.request();
     progress_.condition = condition;
     if (condition.good()) return condition;
+    question.reason = conditionCause(condition);
   }
   progress_.condition = condition;
   report(SendFailed, "Request of association failed");

@@ -34,6 +34,7 @@ struct AssociationRetryQuestion {
   std::string calledAeTitle;
   std::string text;
   std::string jobFolder;  // the job being sent
+  std::string reason;     // why the last request failed, in DCMTK's words
 };
 
 // A station picked from the list or typed in by hand.

@@ -74,14 +74,23 @@ TEST_F(KeptJobCommands, AFailedImportIsListedSentAgainAndDiscarded) {
             nlohmann::json::parse(R"([{"aeTitle": "STORESCP", "host": "127.0.0.1", "port": )" +
                                   std::to_string(port) + R"(, "stored": 0, "missing": 2}])"));
 
-  // Still down: kept.
-  EXPECT_EQ(kalvora({"jobs", "send", folder}).status, 1);
+  // Still down: kept, and said so once per station.
+  const std::string station = "STORESCP (127.0.0.1:" + std::to_string(port) + ")";
+  const CliResult down = kalvora({"jobs", "send", folder});
+  EXPECT_EQ(down.status, 1);
+  EXPECT_TRUE(contains(down.out, "0 of 2 files stored at " + station + "; kept in " + folder +
+                                     ", send it again with: kalvora-cli jobs send " + folder))
+      << down.out;
   EXPECT_EQ(filesIn(folder), 2);
 
+  // Delivered: the errors of the earlier attempts are not told again as this send's.
   StoreScpPeer peer(dir / "received", {}, "STORESCP", port);
   const CliResult sent = kalvora({"jobs", "send", "--all"});
   EXPECT_EQ(sent.status, 0) << sent.out << sent.err;
   EXPECT_TRUE(contains(sent.out, "Sending finished. (sended files: 2)")) << sent.out;
+  EXPECT_TRUE(contains(sent.out, "2 of 2 files stored at " + station + "; job folder deleted"))
+      << sent.out;
+  EXPECT_FALSE(contains(sent.out, "ERROR")) << sent.out;
   EXPECT_EQ(filesIn(dir / "received"), 2);
   EXPECT_FALSE(fs::exists(folder));
   EXPECT_TRUE(keptJobs().empty());
@@ -337,10 +346,10 @@ TEST_F(KeptJobCommands, KeptJobsThatAreNotShownAreSaidWhy) {
 
   const std::string other = importToADownStation();
   fs::permissions(dir / "jobs", fs::perms::owner_all | fs::perms::group_write);
-  for (const std::vector<std::string> command : {std::vector<std::string>{"jobs", "list"},
-                                                 {"jobs", "list", "--json"},
-                                                 {"jobs", "discard", "--all"},
-                                                 {"jobs", "send", "--all"}}) {
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"jobs", "list"},
+                                                  {"jobs", "list", "--json"},
+                                                  {"jobs", "discard", "--all"},
+                                                  {"jobs", "send", "--all"}}) {
     SCOPED_TRACE(command.back());
     const CliResult result = kalvora(command);
     EXPECT_NE(result.status, 0);
@@ -429,7 +438,7 @@ TEST_F(KeptJobCommands, AKeptJobForAStationInNoListNeedsAStationGivenByHand) {
 }
 
 TEST_F(KeptJobCommands, RetriesAreCapped) {
-  for (const std::vector<std::string> command :
+  for (const std::vector<std::string>& command :
        {std::vector<std::string>{"jobs", "send", "--all", "--retry", "11"},
         {"import", dir / "medium", "--retry", "1000000"}}) {
     const CliResult result = kalvora(command);

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -194,7 +195,9 @@ class OptionsDialogTest : public QObject {
         {temp / "jobs/", temp / "jobs", {}},
         {temp / "jobs2//", temp / "jobs2/", {}},
         {"", "", {}},  // jobs then go to the default folder
-        {"/", "/", {}},
+        // The root folder is root's own: anyone else is refused it.
+        {"/", geteuid() == 0 ? "/" : "",
+         geteuid() == 0 ? QString() : QStringLiteral("The temporary folder '/' is refused: ")},
         {"/tmp", "", QStringLiteral("The temporary folder '/tmp' is refused: ")},
         {"jobs", "", QStringLiteral("The folder:\n\njobs\n\nis invalid. Please reenter.")},
         {file + "/jobs", "",

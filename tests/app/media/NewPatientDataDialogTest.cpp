@@ -10,7 +10,7 @@
 namespace {
 
 NewPatientDataQuestion sampleQuestion(const std::string& birthDate) {
-  return {"P-4711", "ACC-0815", "DOE^JANE", birthDate, "CT", ""};
+  return {"P-4711", "ACC-0815", "DOE^JANE", birthDate, "CT", "", "", ""};
 }
 
 QLineEdit* field(QWidget* dialog, const char* name) {

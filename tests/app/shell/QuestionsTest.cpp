@@ -41,8 +41,8 @@ class QuestionsTest : public QObject {
     bool retry = false;
     std::optional<NewPatientDataAnswer> answer;
     auto asked = std::async(std::launch::async, [&] {
-      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?"});
-      answer = prompts.askNewPatientData({"P1", "", "DOE^J", "19630517", "CT", ""});
+      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?", "", ""});
+      answer = prompts.askNewPatientData({"P1", "", "DOE^J", "19630517", "CT", "", "", ""});
     });
 
     QTRY_VERIFY(shown<QMessageBox>("retryQuestion") != nullptr);
@@ -68,11 +68,11 @@ class QuestionsTest : public QObject {
     bool retry = true;
     std::optional<NewPatientDataAnswer> answer = NewPatientDataAnswer{};
     auto patient = std::async(std::launch::async, [&] {
-      answer = prompts.askNewPatientData({"P1", "", "", "", "MR", ""});
+      answer = prompts.askNewPatientData({"P1", "", "", "", "MR", "", "", ""});
       ++answered;
     });
     auto association = std::async(std::launch::async, [&] {
-      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?"});
+      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?", "", ""});
       ++answered;
     });
     QTRY_VERIFY(shown<CQueryNewPatientIDDlg>() && shown<QMessageBox>("retryQuestion"));
@@ -85,8 +85,8 @@ class QuestionsTest : public QObject {
     QTRY_VERIFY(!shown<CQueryNewPatientIDDlg>() && !shown<QMessageBox>("retryQuestion"));
 
     // A question asked after shutdown began is answered at once.
-    QVERIFY(!prompts.askNewPatientData({"P2", "", "", "", "CT", ""}).has_value());
-    QVERIFY(!prompts.askRetryAssociation({"PACS", "Retry?"}));
+    QVERIFY(!prompts.askNewPatientData({"P2", "", "", "", "CT", "", "", ""}).has_value());
+    QVERIFY(!prompts.askRetryAssociation({"PACS", "Retry?", "", ""}));
     QVERIFY(!prompts.chooseStation(CStationArray()).has_value());
   }
 
@@ -95,11 +95,11 @@ class QuestionsTest : public QObject {
     GuiPrompts prompts;
     std::optional<NewPatientDataAnswer> answer = NewPatientDataAnswer{};
     auto patient = std::async(std::launch::async, [&] {
-      answer = prompts.askNewPatientData({"P1", "", "", "", "CT", ""});
+      answer = prompts.askNewPatientData({"P1", "", "", "", "CT", "", "", ""});
     });
     bool retry = false;
     auto association = std::async(std::launch::async, [&] {
-      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?"});
+      retry = prompts.askRetryAssociation({"PACS", "Retry 'PACS'?", "", ""});
     });
     QTRY_VERIFY(shown<CQueryNewPatientIDDlg>() && shown<QMessageBox>("retryQuestion"));
 
@@ -107,7 +107,8 @@ class QuestionsTest : public QObject {
     prompts.stopAsking(GuiPrompts::QuestionKind::NewPatientData);
     QVERIFY(finishesSoon(patient));
     auto again = std::async(std::launch::async, [&] {
-      askedDuringTheStop = prompts.askNewPatientData({"P2", "", "", "", "CT", ""}).has_value();
+      askedDuringTheStop =
+          prompts.askNewPatientData({"P2", "", "", "", "CT", "", "", ""}).has_value();
     });
     QVERIFY(finishesSoon(again));
     prompts.resumeAsking(GuiPrompts::QuestionKind::NewPatientData);
@@ -118,7 +119,7 @@ class QuestionsTest : public QObject {
     QVERIFY(!prompts.cancelled());
 
     auto later = std::async(std::launch::async, [&] {
-      answer = prompts.askNewPatientData({"P3", "", "", "", "CT", ""});
+      answer = prompts.askNewPatientData({"P3", "", "", "", "CT", "", "", ""});
     });
     QTRY_VERIFY(shown<CQueryNewPatientIDDlg>() != nullptr);
     QTest::mouseClick(shown<QMessageBox>("retryQuestion")->button(QMessageBox::Yes),
@@ -136,7 +137,7 @@ class QuestionsTest : public QObject {
     std::optional<NewPatientDataAnswer> answer = NewPatientDataAnswer{};
     auto patient = std::async(std::launch::async, [&] {
       asking = true;
-      answer = prompts.askNewPatientData({"P1", "", "", "", "CT", ""});
+      answer = prompts.askNewPatientData({"P1", "", "", "", "CT", "", "", ""});
     });
     while (!asking) std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
