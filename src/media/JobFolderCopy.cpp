@@ -216,12 +216,11 @@ OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::strin
                                         &DescriptorWriter::close};
   FILE* file = fopencookie(&writer, "w", functions);
   OFCondition result = file ? writeThrough(copy, file) : systemError(errno);
-  if (writer.error != 0) result = systemError(writer.error);
-  // The job folder took every byte it was given: the medium failed a value left on it.
-  else if (file && result.bad() && sourceFailed)
-    *sourceFailed = true;
-  if (result.good() && leftValues && leftValues->failed) {
-    result = EC_StreamNotifyClient;  // the value was written short, as if it were whole
+  if (writer.error != 0) {
+    result = systemError(writer.error);
+  } else if (leftValues && leftValues->failed) {
+    // The job folder took every byte, but a value left on the medium was not read whole.
+    if (result.good()) result = EC_StreamNotifyClient;  // DCMTK wrote it short as if whole
     if (sourceFailed) *sourceFailed = true;
   }
   if (result.bad()) return result;  // never named: nothing to clean up

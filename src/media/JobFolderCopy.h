@@ -56,8 +56,8 @@ CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error);
 // may hold an executable header. The data set moves out of `loaded`; values it left on the
 // medium are read from there now. A failed write gives the system's reason where there is one
 // ("No space left on device"), and nothing is left. `sourceFailed`, when given, tells whether
-// it was the medium that failed (a value not read whole, also as noted in `leftValues`)
-// rather than the job folder.
+// it was the medium that failed (a value not read whole, as noted in `leftValues`) rather
+// than the job folder.
 OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::string& name,
                      unsigned firstSuffix = 1, unsigned* claimedSuffix = nullptr,
                      bool* sourceFailed = nullptr, const LeftValueReads* leftValues = nullptr);
