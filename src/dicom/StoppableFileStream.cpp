@@ -41,19 +41,26 @@ OFBool StoppableFileStream::Producer::eos() { return stopped() || file_.eos(); }
 
 offile_off_t StoppableFileStream::Producer::avail() { return stopped() ? 0 : file_.avail(); }
 
+// A value not read because of a stop is not whole either: DCMTK would write it short.
 offile_off_t StoppableFileStream::Producer::read(void* buf, offile_off_t buflen) {
-  if (stopped()) return 0;
+  if (stopped()) {
+    noteShortRead();
+    return 0;
+  }
   const offile_off_t wanted = inPieces_ ? std::min(buflen, kPiece) : buflen;
   const offile_off_t got = file_.read(buf, wanted);
   // A value lies wholly inside the file, which was read whole once: short is a failed read.
-  if (got < wanted && leftValues_) leftValues_->failed = true;
+  if (got < wanted) noteShortRead();
   return got;
 }
 
 offile_off_t StoppableFileStream::Producer::skip(offile_off_t skiplen) {
-  if (stopped()) return 0;
+  if (stopped()) {
+    noteShortRead();
+    return 0;
+  }
   const offile_off_t skipped = file_.skip(skiplen);
-  if (skipped < skiplen && leftValues_) leftValues_->failed = true;
+  if (skipped < skiplen) noteShortRead();
   return skipped;
 }
 

@@ -19,7 +19,7 @@ struct LeftValueReads {
 // and is resumed by reading again, as DCMTK reads data sets arriving from the network.
 // As DCMTK's own file stream, it leaves values longer than the read length in the file, to
 // be loaded later through its factory (one read per value, looked at the stop first); a read
-// of such a value that comes back short is noted in `leftValues`.
+// of such a value that comes back short, or not at all for a stop, is noted in `leftValues`.
 class StoppableFileStream : public DcmInputStream {
  public:
   static constexpr offile_off_t kPiece = 1 << 20;
@@ -47,6 +47,9 @@ class StoppableFileStream : public DcmInputStream {
 
    private:
     bool stopped() const { return stop_.load(std::memory_order_relaxed); }
+    void noteShortRead() {
+      if (leftValues_) leftValues_->failed = true;
+    }
     DcmFileProducer file_;
     const std::atomic<bool>& stop_;
     const bool inPieces_;

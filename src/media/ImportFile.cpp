@@ -118,6 +118,10 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     if (written.good()) {
       ++filesSaved_;
       reportFile(ScanEvent::FileCopied, name, "");
+    } else if (sourceFailed && stopFlag_) {
+      // Stopped while a value was read from the medium: not copied, and not lost either.
+      stopSeen();
+      return false;
     } else if (sourceFailed) {
       // A value not read whole from the medium: the file is lost, no half copy is left.
       reportFileLost(name, "Can't read file (" + reason + ")");

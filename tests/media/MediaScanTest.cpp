@@ -189,6 +189,24 @@ TEST_F(MediaScanTest, AReadCutShortOrALoadThatThrowsLosesTheFileAndSaysWhy) {
   }
 }
 
+// A stop while a changed file's large value is read from the medium leaves no copy of it that
+// would look whole, and does not call the file lost.
+TEST_F(MediaScanTest, AStopWhileALargeValueIsReadLeavesNoCopyAndLosesNothing) {
+  FixtureImage large;
+  large.rows = large.columns = 512;  // 512 KiB of pixels, read in several pieces
+  large.patientName.clear();         // "Unknown" is added: the copy is written anew
+  image("IM2", large);
+  std::vector<ScanProgress> reports =
+      runScan(plainRequest(medium(), job()), prompts_,
+              [](MediaScan& scan) { armReadHook([&scan] { scan.requestStop(); }, 32 * 1024); });
+  armReadHook(nullptr, 0);
+
+  EXPECT_TRUE(fileEvents(reports).empty());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanStopped);
+  EXPECT_TRUE(folderNames(job()).empty());
+}
+
 // The disc may go back to the patient once the scan has finished: the copies are on the disk
 // by then, or the scan says they may not be.
 TEST_F(MediaScanTest, TheCopiesReachTheDiskBeforeTheScanFinishes) {

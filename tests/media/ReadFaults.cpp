@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -21,7 +22,28 @@ Fread realFread() {
   return real;
 }
 
+std::mutex hookMutex;
+std::function<void()> hook;
+std::size_t hookMinimum = 0;
+
+void runHook(std::size_t bytes) {
+  std::function<void()> armedHook;
+  {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    if (!hook || bytes < hookMinimum) return;
+    armedHook = std::move(hook);
+    hook = nullptr;
+  }
+  armedHook();
+}
+
 }  // namespace
+
+void armReadHook(std::function<void()> newHook, std::size_t minBytes) {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  hook = std::move(newHook);
+  hookMinimum = minBytes;
+}
 
 void armReadFault(ReadFault fault, std::size_t minBytes) {
   minimum = minBytes;
@@ -52,6 +74,7 @@ extern "C" ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outO
 }
 
 extern "C" std::size_t fread(void* buffer, std::size_t size, std::size_t count, FILE* stream) {
+  runHook(size * count);
   if (armed.load() == ReadFault::Fail && size * count >= minimum.load()) {
     errno = EIO;
     return 0;
