@@ -30,12 +30,13 @@ OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path) {
 }
 
 OFCondition loadDicomFileGuarded(DcmFileFormat& file, const std::string& path,
-                                 const std::atomic<bool>& stop) {
+                                 const std::atomic<bool>& stop,
+                                 std::shared_ptr<LeftValueReads> leftValues) {
   const OFCondition verdict = guardVerdict(checkNestingDepth(path, kMaxSequenceNesting, &stop));
   if (stop) return StoppableFileStream::stoppedCondition();
   if (verdict.bad()) return verdict;
 
-  StoppableFileStream stream(path, stop);
+  StoppableFileStream stream(path, stop, 0, true, std::move(leftValues));
   OFCondition result = stream.status();
   if (result.bad()) return result;
   file.clear();

@@ -5,11 +5,13 @@
 // The base is given the producer before it is built, as DCMTK's own file stream does; the
 // base keeps only the pointer until it is read from.
 StoppableFileStream::StoppableFileStream(const std::string& path, const std::atomic<bool>& stop,
-                                         offile_off_t offset, bool inPieces)
+                                         offile_off_t offset, bool inPieces,
+                                         std::shared_ptr<LeftValueReads> leftValues)
     : DcmInputStream(&producer_),
-      producer_(path, offset, stop, inPieces),
+      producer_(path, offset, stop, inPieces, inPieces ? nullptr : leftValues),
       path_(path),
-      stop_(stop) {}
+      stop_(stop),
+      leftValues_(std::move(leftValues)) {}
 
 OFCondition StoppableFileStream::stoppedCondition() {
   return makeOFCondition(1024, 2, OF_error, "Reading stopped");
@@ -18,12 +20,16 @@ OFCondition StoppableFileStream::stoppedCondition() {
 // As DCMTK's file stream: none once a compression filter reads from the file.
 DcmInputStreamFactory* StoppableFileStream::newFactory() const {
   if (currentProducer() != &producer_) return nullptr;
-  return new Factory(path_, tell(), stop_);
+  return new Factory(path_, tell(), stop_, leftValues_);
 }
 
 StoppableFileStream::Producer::Producer(const std::string& path, offile_off_t offset,
-                                        const std::atomic<bool>& stop, bool inPieces)
-    : file_(OFFilename(path.c_str()), offset), stop_(stop), inPieces_(inPieces) {}
+                                        const std::atomic<bool>& stop, bool inPieces,
+                                        std::shared_ptr<LeftValueReads> leftValues)
+    : file_(OFFilename(path.c_str()), offset),
+      stop_(stop),
+      inPieces_(inPieces),
+      leftValues_(std::move(leftValues)) {}
 
 OFBool StoppableFileStream::Producer::good() const { return !stopped() && file_.good(); }
 
@@ -35,22 +41,40 @@ OFBool StoppableFileStream::Producer::eos() { return stopped() || file_.eos(); }
 
 offile_off_t StoppableFileStream::Producer::avail() { return stopped() ? 0 : file_.avail(); }
 
+// A value not read because of a stop is not whole either: DCMTK would write it short.
 offile_off_t StoppableFileStream::Producer::read(void* buf, offile_off_t buflen) {
-  if (stopped()) return 0;
-  return file_.read(buf, inPieces_ ? std::min(buflen, kPiece) : buflen);
+  if (stopped()) {
+    noteShortRead();
+    return 0;
+  }
+  const offile_off_t wanted = inPieces_ ? std::min(buflen, kPiece) : buflen;
+  const offile_off_t got = file_.read(buf, wanted);
+  // A value lies wholly inside the file, which was read whole once: short is a failed read.
+  if (got < wanted) noteShortRead();
+  return got;
 }
 
 offile_off_t StoppableFileStream::Producer::skip(offile_off_t skiplen) {
-  return stopped() ? 0 : file_.skip(skiplen);
+  if (stopped()) {
+    noteShortRead();
+    return 0;
+  }
+  const offile_off_t skipped = file_.skip(skiplen);
+  if (skipped < skiplen) noteShortRead();
+  return skipped;
 }
 
 void StoppableFileStream::Producer::putback(offile_off_t num) { file_.putback(num); }
 
 StoppableFileStream::Factory::Factory(const std::string& path, offile_off_t offset,
-                                      const std::atomic<bool>& stop)
-    : DcmInputFileStreamFactory(OFFilename(path.c_str()), offset), path_(path), stop_(stop) {}
+                                      const std::atomic<bool>& stop,
+                                      std::shared_ptr<LeftValueReads> leftValues)
+    : DcmInputFileStreamFactory(OFFilename(path.c_str()), offset),
+      path_(path),
+      stop_(stop),
+      leftValues_(std::move(leftValues)) {}
 
 // A value is loaded by one read of this stream, which cannot be resumed: not in pieces.
 DcmInputStream* StoppableFileStream::Factory::create() const {
-  return new StoppableFileStream(path_, stop_, getOffset(), false);
+  return new StoppableFileStream(path_, stop_, getOffset(), false, leftValues_);
 }

@@ -34,16 +34,21 @@ std::string readOrEmpty(DcmDataset& dataset, const DcmTagKey& tag) {
 }
 
 // Every file written carries a patient ID and a patient name. Returns the ID and the
-// modality the later steps group by.
-void completeIdentification(DcmDataset& dataset, std::string& patientId, std::string& modality) {
+// modality the later steps group by, and whether a value had to be added.
+bool completeIdentification(DcmDataset& dataset, std::string& patientId, std::string& modality) {
+  bool added = false;
   if (!read(dataset, DCM_PatientID, patientId)) {
     dataset.putAndInsertString(DCM_PatientID, kUnknown, OFTrue);
     read(dataset, DCM_PatientID, patientId);
+    added = true;
   }
   std::string name;
-  if (!read(dataset, DCM_PatientName, name))
+  if (!read(dataset, DCM_PatientName, name)) {
     dataset.putAndInsertString(DCM_PatientName, kUnknown, OFTrue);
+    added = true;
+  }
   if (!read(dataset, DCM_Modality, modality)) modality = kUnknown;
+  return added;
 }
 
 }  // namespace
@@ -88,7 +93,9 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
 
     std::string patientId;
     std::string modality;
-    completeIdentification(dataset, patientId, modality);
+    // Any of these may change a value (and the character set with it): DCMTK writes the copy.
+    const bool changed = completeIdentification(dataset, patientId, modality) ||
+                         request_.askForNewPatientData || request_.anonymize;
     if (request_.askForNewPatientData) {
       newPatientData_.Run(dataset, patientId, modality);
       std::string chosen = newPatientData_.takeChosenMatch();
@@ -102,12 +109,18 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     std::string error;
     unsigned& lastSuffix = lastSuffix_[name];
     CopyTarget destination = CreateCopyTarget(request_.jobFolder, error);
-    const OFCondition written = destination.claimed()
-                                    ? SaveCopy(file, destination, name, lastSuffix + 1, &lastSuffix)
-                                    : makeOFCondition(0, 0, OF_error, error.c_str());
-    if (written.bad()) {
-      reportFile(ScanEvent::FileNotCopied, name, written.text() ? written.text() : "");
-    } else {
+    bool sourceFailed = false;
+    OFCondition written = makeOFCondition(0, 0, OF_error, error.c_str());
+    if (destination.claimed()) {
+      // Unchanged, the copy is the file's own bytes: exactly what the medium holds.
+      written = !changed && load.copyableAsItIs
+                    ? CopyAsItIs(load.source->fd(), destination, name, lastSuffix + 1, &lastSuffix,
+                                 &sourceFailed)
+                    : SaveCopy(file, destination, name, lastSuffix + 1, &lastSuffix, &sourceFailed,
+                               load.leftValues.get());
+    }
+    const std::string reason = written.text() ? written.text() : "";
+    if (written.good()) {
       ++filesSaved_;
       // Read back through the descriptor it was written with: what the journal records as
       // Kalvora's copy is the file as it lies in the folder.
@@ -120,6 +133,15 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
       progress_.patientMatch.swap(pendingPatientMatch_);
       reportFile(ScanEvent::FileCopied, name, "");
       progress_.patientMatch.clear();
+    } else if (sourceFailed && stopFlag_) {
+      // Stopped while a value was read from the medium: not copied, and not lost either.
+      stopSeen();
+      return false;
+    } else if (sourceFailed) {
+      // A value not read whole from the medium: the file is lost, no half copy is left.
+      reportFileLost(name, "Can't read file (" + reason + ")");
+    } else {
+      reportFile(ScanEvent::FileNotCopied, name, reason);
     }
     stopSeen();
     return true;

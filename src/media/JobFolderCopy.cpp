@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcostrmf.h>
 #include <dcmtk/dcmdata/dcwcache.h>
 
+#include "dicom/StoppableFileStream.h"
 #include "workers/JobFolderEntries.h"
 
 namespace {
@@ -58,6 +60,65 @@ OFCondition writeThrough(DcmFileFormat& copy, FILE* file) {
   if (std::fflush(file) != 0 && result.good()) result = systemError(EIO);
   if (result.good() && !stream.good()) result = stream.status();
   return result;
+}
+
+const off_t kPreambleLength = 128;
+
+// Bytes of `from` between `offset` and `end` into `to` at its current position, by the kernel
+// (no copy through user space) while it can. Returns 0 or the errno; `readError` says
+// whether it was `from` that failed.
+int copyRange(int from, int to, off_t offset, off_t end, bool& readError) {
+  bool kernel = true;
+  std::vector<char> buffer;
+  while (offset < end) {
+    const size_t wanted = static_cast<size_t>(std::min<off_t>(end - offset, 1 << 30));
+    if (kernel) {
+      off_t in = offset;
+      const ssize_t n = copy_file_range(from, &in, to, nullptr, wanted, 0);
+      if (n > 0) {
+        offset = in;
+        continue;
+      }
+      if (n == 0) break;  // the source ended early
+      if (errno == EINTR) continue;
+      // Where the kernel cannot (file systems apart on older kernels, special files) or
+      // fails, reads and writes go on from here and tell which side failed.
+      kernel = false;
+      buffer.resize(1 << 20);
+      continue;
+    }
+    const ssize_t got = pread(from, buffer.data(), std::min(wanted, buffer.size()), offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      readError = true;
+      return errno;
+    }
+    if (got == 0) break;
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(to, buffer.data() + done, static_cast<size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return put < 0 ? errno : EIO;
+      done += put;
+    }
+    offset += got;
+  }
+  if (offset < end) {
+    readError = true;
+    return EIO;
+  }
+  return 0;
+}
+
+// The common end of both ways of copying: the copy is written in `target`, still nameless.
+OFCondition publishCopy(CopyTarget& target, const std::string& name, unsigned firstSuffix,
+                        unsigned* claimedSuffix) {
+  // Starts writing it to the disk now, beside the next copies: the flush at the scan's end
+  // (SyncJobFolder) then has little left to wait for.
+  sync_file_range(target.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+  if (const int error = target.publish(name, firstSuffix, claimedSuffix)) return systemError(error);
+  if (!target.pathStillOurs())
+    return makeOFCondition(0, 0, OF_error, "The copy was replaced in the job folder");
+  return EC_Normal;
 }
 
 }  // namespace
@@ -145,7 +206,9 @@ CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error) {
 }
 
 OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::string& name,
-                     unsigned firstSuffix, unsigned* claimedSuffix) {
+                     unsigned firstSuffix, unsigned* claimedSuffix, bool* sourceFailed,
+                     const LeftValueReads* leftValues) {
+  if (sourceFailed) *sourceFailed = false;
   // A fresh file object has a zeroed preamble; the data set itself is moved, not copied.
   DcmFileFormat copy(loaded.getAndRemoveDataset(), OFFalse);
   DescriptorWriter writer{target.fd()};
@@ -153,15 +216,40 @@ OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::strin
                                         &DescriptorWriter::close};
   FILE* file = fopencookie(&writer, "w", functions);
   OFCondition result = file ? writeThrough(copy, file) : systemError(errno);
-  if (writer.error != 0) result = systemError(writer.error);
+  if (writer.error != 0) {
+    result = systemError(writer.error);
+  } else if (leftValues && leftValues->failed) {
+    // The job folder took every byte, but a value left on the medium was not read whole.
+    if (result.good()) result = EC_StreamNotifyClient;  // DCMTK wrote it short as if whole
+    if (sourceFailed) *sourceFailed = true;
+  }
   if (result.bad()) return result;  // never named: nothing to clean up
-  // Starts writing it to the disk now, beside the next copies: the flush at the scan's end
-  // (SyncJobFolder) then has little left to wait for.
-  sync_file_range(target.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
-  if (const int error = target.publish(name, firstSuffix, claimedSuffix)) return systemError(error);
-  if (!target.pathStillOurs())
-    return makeOFCondition(0, 0, OF_error, "The copy was replaced in the job folder");
-  return result;
+  return publishCopy(target, name, firstSuffix, claimedSuffix);
+}
+
+OFCondition CopyAsItIs(int sourceFd, CopyTarget& target, const std::string& name,
+                       unsigned firstSuffix, unsigned* claimedSuffix, bool* sourceFailed) {
+  if (sourceFailed) *sourceFailed = false;
+  struct stat source {};
+  if (fstat(sourceFd, &source) != 0) return systemError(errno);
+  if (source.st_size < kPreambleLength + 4) {
+    if (sourceFailed) *sourceFailed = true;
+    return systemError(EIO);
+  }
+  const char zeros[kPreambleLength] = {};
+  for (size_t done = 0; done < sizeof zeros;) {
+    const ssize_t put = ::write(target.fd(), zeros + done, sizeof zeros - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return systemError(put < 0 ? errno : EIO);
+    done += static_cast<size_t>(put);
+  }
+  bool readError = false;
+  if (const int error =
+          copyRange(sourceFd, target.fd(), kPreambleLength, source.st_size, readError)) {
+    if (sourceFailed) *sourceFailed = readError;
+    return systemError(error);
+  }
+  return publishCopy(target, name, firstSuffix, claimedSuffix);
 }
 
 int SyncJobFolder(const std::string& jobFolder) {

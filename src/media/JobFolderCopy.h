@@ -5,6 +5,7 @@
 #include <dcmtk/ofstd/ofcond.h>
 
 class DcmFileFormat;
+struct LeftValueReads;
 
 // A new private file in the job folder, open for writing, that gets its name only once it
 // is whole: a crash or a kill while it is written leaves no file that the send would take
@@ -52,10 +53,21 @@ CopyTarget CreateCopyTarget(const std::string& jobFolder, std::string& error);
 
 // Writes the loaded file into `target` in the transfer syntax it was read in, then names it
 // `name` (see CopyTarget::publish). The preamble is written as zeros: one read from a medium
-// may hold an executable header. The data set moves out of `loaded`. A failed write gives
-// the system's reason where there is one ("No space left on device"), and nothing is left.
+// may hold an executable header. The data set moves out of `loaded`; values it left on the
+// medium are read from there now. A failed write gives the system's reason where there is one
+// ("No space left on device"), and nothing is left. `sourceFailed`, when given, tells whether
+// it was the medium that failed (a value not read whole, as noted in `leftValues`) rather
+// than the job folder.
 OFCondition SaveCopy(DcmFileFormat& loaded, CopyTarget& target, const std::string& name,
-                     unsigned firstSuffix = 1, unsigned* claimedSuffix = nullptr);
+                     unsigned firstSuffix = 1, unsigned* claimedSuffix = nullptr,
+                     bool* sourceFailed = nullptr, const LeftValueReads* leftValues = nullptr);
+
+// The same for a file that nothing changes: its own bytes from the open `sourceFd`, moved by
+// the kernel, all but the preamble, which is written as zeros as above. A file that ends
+// before the size it had when opened fails as a read cut short.
+OFCondition CopyAsItIs(int sourceFd, CopyTarget& target, const std::string& name,
+                       unsigned firstSuffix = 1, unsigned* claimedSuffix = nullptr,
+                       bool* sourceFailed = nullptr);
 
 // Makes every copy written to `jobFolder` so far durable, with one flush of its file system.
 // Returns 0 or the errno of the failure.

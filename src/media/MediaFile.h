@@ -18,6 +18,8 @@ class MediaFile {
   const std::string& loadPath() const { return loadPath_; }
   // "DICM" after the 128-byte preamble: the file claims to be DICOM.
   bool hasDicomPrefix() const;
+  // The opened file, for reading its bytes as they are; -1 before open.
+  int fd() const { return fd_; }
 
  private:
   int fd_ = -1;

@@ -5,9 +5,9 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmdata/dcxfer.h>
 
 #include "dicom/GuardedDicomLoad.h"
-#include "media/MediaFile.h"
 
 namespace {
 
@@ -36,6 +36,23 @@ bool identifiesItsObject(DcmFileFormat& file) {
          dataset.findAndGetOFString(DCM_SOPInstanceUID, sopInstance).good() && !sopInstance.empty();
 }
 
+// The copy keeps the file's meta header, which the send negotiates with: it must name the
+// object's class and the transfer syntax the data set is really in.
+bool headerAgreesWithDataset(DcmFileFormat& file, const MediaFile& source) {
+  if (!source.hasDicomPrefix()) return false;
+  DcmMetaInfo& meta = *file.getMetaInfo();
+  DcmDataset& dataset = *file.getDataset();
+  OFString metaClass, sopClass, metaInstance, sopInstance, syntax;
+  return meta.findAndGetOFString(DCM_MediaStorageSOPClassUID, metaClass).good() &&
+         dataset.findAndGetOFString(DCM_SOPClassUID, sopClass).good() && metaClass == sopClass &&
+         meta.findAndGetOFString(DCM_MediaStorageSOPInstanceUID, metaInstance).good() &&
+         dataset.findAndGetOFString(DCM_SOPInstanceUID, sopInstance).good() &&
+         metaInstance == sopInstance &&
+         meta.findAndGetOFString(DCM_TransferSyntaxUID, syntax).good() &&
+         DcmXfer(syntax.c_str()).getXfer() == dataset.getOriginalXfer() &&
+         dataset.getOriginalXfer() != EXS_Unknown;
+}
+
 }  // namespace
 
 MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
@@ -54,8 +71,8 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
       load.outcome = Outcome::Dicomdir;
       return load;
     }
-    MediaFile source;
-    switch (source.open(path, load.error)) {
+    auto source = std::make_unique<MediaFile>();
+    switch (source->open(path, load.error)) {
       case MediaFile::Opened::Yes:
         break;
       case MediaFile::Opened::NotAFile:
@@ -67,14 +84,15 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
     }
     auto file = std::make_unique<DcmFileFormat>();
     // Guarded: a file nested too deep for DCMTK's reader is invalid, not a crash.
-    const OFCondition loaded = stop ? loadDicomFileGuarded(*file, source.loadPath(), *stop)
-                                    : loadDicomFileGuarded(*file, source.loadPath());
+    const OFCondition loaded =
+        stop ? loadDicomFileGuarded(*file, source->loadPath(), *stop, load.leftValues)
+             : loadDicomFileGuarded(*file, source->loadPath());
     if (stop && stop->load()) {
       load.outcome = Outcome::Stopped;
       return load;
     }
     if (loaded != EC_Normal) {
-      load.outcome = source.hasDicomPrefix() ? Outcome::DamagedDicom : Outcome::NotDicom;
+      load.outcome = source->hasDicomPrefix() ? Outcome::DamagedDicom : Outcome::NotDicom;
       return load;
     }
     // A directory object under another name is no image either.
@@ -88,19 +106,9 @@ MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
       load.error = "Not a storable DICOM object (no SOP Class UID or SOP Instance UID)";
       return load;
     }
-    // Values longer than the read length come from the medium now, while it is open. A read
-    // cut short (a scratched disc) leaves a value half filled that would be written as whole.
-    const OFCondition values = file->getDataset()->loadAllDataIntoMemory();
-    if (stop && stop->load()) {
-      load.outcome = Outcome::Stopped;
-      return load;
-    }
-    if (values.bad()) {
-      load.outcome = Outcome::DamagedDicom;
-      load.error = std::string("Can't read file (") + values.text() + ")";
-      return load;
-    }
+    load.copyableAsItIs = headerAgreesWithDataset(*file, *source);
     load.file = std::move(file);
+    load.source = std::move(source);
     load.outcome = Outcome::Loaded;
   } catch (...) {
     load.file.reset();

@@ -7,6 +7,9 @@
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+#include "dicom/StoppableFileStream.h"
+#include "media/MediaFile.h"
+
 // Why a file was lost when its import threw.
 inline constexpr const char* kUnknownImportError = "Unknown error in MediaScan::ImportFile()";
 
@@ -36,10 +39,17 @@ struct MediaFileLoad {
   std::string error;  // for Unreadable, NotAFile and Failed; for DamagedDicom when not loaded,
                       // and NotDicom when loaded
   std::unique_ptr<DcmFileFormat> file;
+  // Open for as long as `file`: values longer than the read length stay on the medium and
+  // are read from this very file when the copy is written.
+  std::unique_ptr<MediaFile> source;
+  std::shared_ptr<LeftValueReads> leftValues = std::make_shared<LeftValueReads>();
+  // A whole Part-10 file whose header agrees with its data set: unchanged, its own bytes
+  // make the copy.
+  bool copyableAsItIs = false;
 };
 
 // Never throws; `excluded` is empty when extension filtering is off. With `stop`, a long
-// read gives up (Stopped) soon after it is set.
+// read gives up (Stopped) soon after it is set, and so do the later reads of large values.
 MediaFileLoad loadMediaFile(const std::string& path, const std::string& name,
                             const std::vector<std::string>& excluded,
                             const std::atomic<bool>* stop = nullptr);

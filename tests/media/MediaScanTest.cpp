@@ -148,33 +148,63 @@ TEST_F(MediaScanTest, DirectoryObjectsUnderAnyNameAreSkippedAndDamagedImagesTold
   EXPECT_EQ(folderNames(job()), (std::vector<std::string>{"IM1"}));
 }
 
-// A large value is read from the medium after the load; a read of it cut short, or a load that
-// throws, loses that file with its reason and never leaves a copy of it.
+// A large value is read from the medium only when the copy is written: by DCMTK for a file the
+// import changes (here: a name added), as its own bytes for one it does not. A read of it cut
+// short or failed, or a load that throws, loses that file with its reason and never leaves a
+// copy of it.
 TEST_F(MediaScanTest, AReadCutShortOrALoadThatThrowsLosesTheFileAndSaysWhy) {
-  const std::pair<ReadFault, std::string> faults[] = {
-      {ReadFault::CutInHalf, "Can't read file (I/O suspension or premature end of stream)"},
-      {ReadFault::Throw, "Unknown error in MediaScan::ImportFile()"},
+  struct Case {
+    ReadFault fault;
+    bool changed;
+    std::string message;
   };
-  FixtureImage large;
-  large.rows = large.columns = 256;  // 128 KiB of pixels: longer than the read length
-  image("IM2", large);
-  for (const auto& [fault, message] : faults) {
-    SCOPED_TRACE(message);
+  const Case cases[] = {
+      {ReadFault::CutInHalf, true, "Can't read file (I/O suspension or premature end of stream)"},
+      {ReadFault::Throw, true, "Unknown error in MediaScan::ImportFile()"},
+      {ReadFault::Fail, false, "Can't read file (Input/output error)"},
+      {ReadFault::Fail, true, "Can't read file (I/O suspension or premature end of stream)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    fs::remove_all(medium());
+    fs::create_directories(medium());
+    FixtureImage large;
+    large.rows = large.columns = 256;  // 128 KiB of pixels: longer than the read length
+    if (c.changed) large.patientName.clear();
+    image("IM2", large);
     fs::remove_all(job());
     fs::create_directories(job());
-    armReadFault(fault, 64 * 1024);
+    armReadFault(c.fault, 64 * 1024);
     const std::vector<ScanProgress> reports = runScan(plainRequest(medium(), job()), prompts_);
     armReadFault(ReadFault::None, 0);
 
     EXPECT_EQ(fileEvents(reports), (Events{{ScanEvent::ScanError, "IM2"}}));
     for (const ScanProgress& report : reports) {
       if (report.event != ScanEvent::ScanError) continue;
-      EXPECT_EQ(report.message, message);
+      EXPECT_EQ(report.message, c.message);
       EXPECT_TRUE(report.fileLost);
       EXPECT_FALSE(report.notAnImage);
     }
     EXPECT_TRUE(folderNames(job()).empty());
   }
+}
+
+// A stop while a changed file's large value is read from the medium leaves no copy of it that
+// would look whole, and does not call the file lost.
+TEST_F(MediaScanTest, AStopWhileALargeValueIsReadLeavesNoCopyAndLosesNothing) {
+  FixtureImage large;
+  large.rows = large.columns = 512;  // 512 KiB of pixels, read in several pieces
+  large.patientName.clear();         // "Unknown" is added: the copy is written anew
+  image("IM2", large);
+  std::vector<ScanProgress> reports =
+      runScan(plainRequest(medium(), job()), prompts_,
+              [](MediaScan& scan) { armReadHook([&scan] { scan.requestStop(); }, 32 * 1024); });
+  armReadHook(nullptr, 0);
+
+  EXPECT_TRUE(fileEvents(reports).empty());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().event, ScanEvent::ScanStopped);
+  EXPECT_TRUE(folderNames(job()).empty());
 }
 
 // The disc may go back to the patient once the scan has finished: the copies are on the disk
