@@ -111,6 +111,13 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     CopyTarget destination = CreateCopyTarget(request_.jobFolder, error);
     bool sourceFailed = false;
     OFCondition written = makeOFCondition(0, 0, OF_error, error.c_str());
+    // The journal learns of the copy before it has a name: a kill in between then leaves a
+    // record without a file, never Kalvora's file without its record.
+    CopyIdentity identity;
+    destination.beforeNaming([&](const std::string& fileName) {
+      identity = readCopyIdentity(destination.fd());
+      if (request_.copyWritten) request_.copyWritten(fileName, identity);
+    });
     if (destination.claimed()) {
       // Unchanged, the copy is the file's own bytes: exactly what the medium holds.
       written = !changed && load.copyableAsItIs
@@ -122,14 +129,10 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     const std::string reason = written.text() ? written.text() : "";
     if (written.good()) {
       ++filesSaved_;
-      // Read back through the descriptor it was written with: what the journal records as
-      // Kalvora's copy is the file as it lies in the folder.
-      const CopyIdentity identity = readCopyIdentity(destination.fd());
       const std::string& published = destination.path();
       progress_.copyName = published.substr(published.rfind('/') + 1);
       progress_.copySopInstanceUid = identity.sopInstanceUid;
       progress_.copySize = identity.size;
-      if (request_.copyWritten) request_.copyWritten(progress_.copyName, identity);
       progress_.patientMatch.swap(pendingPatientMatch_);
       reportFile(ScanEvent::FileCopied, name, "");
       progress_.patientMatch.clear();

@@ -137,7 +137,8 @@ CopyTarget::CopyTarget(CopyTarget&& other) noexcept
     : jobFolder_(std::move(other.jobFolder_)),
       partPath_(std::move(other.partPath_)),
       path_(std::move(other.path_)),
-      fd_(other.fd_) {
+      fd_(other.fd_),
+      beforeNaming_(std::move(other.beforeNaming_)) {
   other.fd_ = -1;
   other.partPath_.clear();
 }
@@ -149,6 +150,7 @@ CopyTarget& CopyTarget::operator=(CopyTarget&& other) noexcept {
     partPath_ = std::move(other.partPath_);
     path_ = std::move(other.path_);
     fd_ = other.fd_;
+    beforeNaming_ = std::move(other.beforeNaming_);
     other.fd_ = -1;
     other.partPath_.clear();
   }
@@ -169,6 +171,12 @@ int CopyTarget::publish(const std::string& name, unsigned firstSuffix, unsigned*
   const std::string source = partPath_.empty() ? "/proc/self/fd/" + std::to_string(fd_) : partPath_;
   for (unsigned suffix = std::max(firstSuffix, 1u);; ++suffix) {
     const std::string candidate = suffix == 1 ? base : base + "." + std::to_string(suffix);
+    if (beforeNaming_) {
+      // Only a free name is noted; the folder is private to this job.
+      struct stat taken {};
+      if (lstat(candidate.c_str(), &taken) == 0) continue;
+      beforeNaming_(candidate.substr(jobFolder_.size() + 1));
+    }
     // A new link never replaces what is there: a taken name gives EEXIST.
     const int linked = partPath_.empty() ? linkat(AT_FDCWD, source.c_str(), AT_FDCWD,
                                                   candidate.c_str(), AT_SYMLINK_FOLLOW)

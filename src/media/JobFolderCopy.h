@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <dcmtk/ofstd/ofcond.h>
@@ -32,6 +33,11 @@ class CopyTarget {
   int publish(const std::string& name, unsigned firstSuffix, unsigned* claimedSuffix);
   // Whether the published name still names the very file that was written.
   bool pathStillOurs() const;
+  // Called with the bare name the whole file is about to get, before it gets it: what is
+  // noted there (the job's journal) then never misses a copy, whenever the process is killed.
+  void beforeNaming(std::function<void(const std::string& fileName)> note) {
+    beforeNaming_ = std::move(note);
+  }
 
  private:
   void release();
@@ -40,6 +46,7 @@ class CopyTarget {
   std::string partPath_;
   std::string path_;
   int fd_ = -1;
+  std::function<void(const std::string&)> beforeNaming_;
 };
 
 // Copies start nameless (O_TMPFILE) where the file system allows it. Off, they take the way

@@ -29,8 +29,8 @@ struct ScanRequest {
   int32_t birthdayToJanuaryFirst = 0;
   int32_t datesToCurrentDate = 0;
   int32_t askForNewPatientData = 0;
-  // Called on the scan's thread as soon as a copy has its name in the job folder, before it
-  // is reported: the job's record of what Kalvora wrote survives a kill right after.
+  // Called on the scan's thread with the name a whole copy is about to get, just before it
+  // gets it: the job's record of what Kalvora wrote misses no copy, whenever it is killed.
   std::function<void(const std::string& copyName, const CopyIdentity& identity)> copyWritten;
 };
 

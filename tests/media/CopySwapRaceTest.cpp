@@ -67,8 +67,7 @@ class SwappingProcess {
         char aside[PATH_MAX];
         if (event->len > 0 && join(name, folder, event->name) && join(link, loot, event->name) &&
             join(aside, scratch, event->name)) {
-          symlink(link, aside);
-          rename(aside, name);
+          if (symlink(link, aside) == 0) rename(aside, name);
         }
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
       }

@@ -177,7 +177,9 @@ TEST_F(ImportCopyBytesTest, AChangedCopyCarriesTheNewValuesAndEveryLargeValueWho
     DcmDataset& written = *loaded.getDataset();
     OFString name;
     written.findAndGetOFString(DCM_PatientName, name);
-    if (!c.patientName.empty()) EXPECT_EQ(name, c.patientName.c_str());
+    if (!c.patientName.empty()) {
+      EXPECT_EQ(name, c.patientName.c_str());
+    }
     EXPECT_NE(name, "Doe^Jane");
     const Uint8* value = nullptr;
     unsigned long length = 0;

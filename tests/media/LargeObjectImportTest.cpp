@@ -109,8 +109,9 @@ TEST(LargeObjectImportTest, A300MiBObjectArrivesWholeWithin150MiBOfAddressSpace)
 
     ASSERT_TRUE(importWithLimitedMemory(medium, job));
     EXPECT_TRUE(sameTail(medium + "/IM1", job + "/IM1", kPixelBytes));
-    if (!c.patientName.empty())
+    if (!c.patientName.empty()) {
       EXPECT_EQ(fs::file_size(job + "/IM1"), fs::file_size(medium + "/IM1"));
+    }
   }
 }
 
