@@ -13,11 +13,16 @@ int reportLoadMessages(const std::vector<std::string>& messages) {
   return messages.empty() ? 0 : 1;
 }
 
-// On a first start nothing is read and the defaults stand.
-bool firstStart(const std::string& folder) {
-  if (configurationSaved(folder)) return false;
-  std::cerr << "No configuration has been saved yet in " << folder << ": showing the defaults.\n";
-  return true;
+bool firstStart(const std::string& folder) { return !configurationSaved(folder); }
+
+// On a first start the site's configuration or else the defaults stand.
+int loadFirstStart(const std::string& folder, Configuration& config) {
+  const ConfigLoadResult loaded = loadConfiguration(folder, config);
+  std::cerr << "No configuration has been saved yet in " << folder << ": showing "
+            << (loaded.siteFolder.empty() ? "the defaults"
+                                          : "the site's configuration in " + loaded.siteFolder)
+            << ".\n";
+  return reportLoadMessages(loaded.messages);
 }
 
 }  // namespace
@@ -35,20 +40,14 @@ int guarded(const std::function<int()>& body) {
 
 int loadConfigForReading(const ConfigCliOptions& options, Configuration& config) {
   const std::string folder = workingFolder(options.workDir);
-  if (firstStart(folder)) {
-    config = firstStartConfiguration();
-    return 0;
-  }
+  if (firstStart(folder)) return loadFirstStart(folder, config);
   return reportLoadMessages(loadConfiguration(folder, config).messages);
 }
 
 int loadOneForReading(const ConfigCliOptions& options, const char* fileName,
                       Configuration& config) {
   const std::string folder = workingFolder(options.workDir);
-  if (firstStart(folder)) {
-    config = firstStartConfiguration();
-    return 0;
-  }
+  if (firstStart(folder)) return loadFirstStart(folder, config);
   const std::string name = fileName;
   std::optional<std::string> message;
   if (name == kStationsFileName)

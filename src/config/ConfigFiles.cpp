@@ -15,6 +15,7 @@
 #include "config/ArchiveReader.h"
 #include "config/ArchiveWriter.h"
 #include "platform/FileReplacement.h"
+#include "platform/UserFolders.h"
 
 const char kSettingsFileName[] = "config.dat";
 const char kFiltersFileName[] = "filters.dat";
@@ -215,26 +216,42 @@ Configuration firstStartConfiguration() {
   return config;
 }
 
-ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config) {
-  ConfigLoadResult result;
-  if (!configurationSaved(workDir)) {
-    config = firstStartConfiguration();
-    result.firstStart = true;
-    return result;
-  }
+namespace {
+
+void loadFourFiles(const std::string& folder, Configuration& config, ConfigLoadResult& result) {
   const MissingFile missing = MissingFile::ReadAsEmpty;
   const auto note = [&](const char* fileName, const FileLoad& load) {
     if (load.message) result.messages.push_back(*load.message);
     if (load.damaged) result.damagedFiles.push_back(fileName);
   };
   note(kSettingsFileName,
-       loadFile(pathIn(workDir, kSettingsFileName), kSettingsNotLoaded, config.settings, missing));
+       loadFile(pathIn(folder, kSettingsFileName), kSettingsNotLoaded, config.settings, missing));
   note(kFiltersFileName,
-       loadFile(pathIn(workDir, kFiltersFileName), kFiltersNotLoaded, config.filters, missing));
+       loadFile(pathIn(folder, kFiltersFileName), kFiltersNotLoaded, config.filters, missing));
   note(kRulesFileName,
-       loadFile(pathIn(workDir, kRulesFileName), kRulesNotLoaded, config.rules, missing));
+       loadFile(pathIn(folder, kRulesFileName), kRulesNotLoaded, config.rules, missing));
   note(kStationsFileName,
-       loadFile(pathIn(workDir, kStationsFileName), kStationsNotLoaded, config.stations, missing));
+       loadFile(pathIn(folder, kStationsFileName), kStationsNotLoaded, config.stations, missing));
+}
+
+}  // namespace
+
+ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config) {
+  ConfigLoadResult result;
+  if (!configurationSaved(workDir)) {
+    result.firstStart = true;
+    // The site's configuration is the start of a user who has none: the same rules hold for
+    // it (a file missing or damaged there is reported, not replaced by defaults).
+    for (const std::string& site : siteConfigurationFolders()) {
+      if (!configurationSaved(site)) continue;
+      result.siteFolder = site;
+      loadFourFiles(site, config, result);
+      return result;
+    }
+    config = firstStartConfiguration();
+    return result;
+  }
+  loadFourFiles(workDir, config, result);
   return result;
 }
 

@@ -48,9 +48,12 @@ std::optional<std::string> saveRules(const std::string& workDir, const CRuleArra
 std::optional<std::string> saveStations(const std::string& workDir, const CStationArray& stations);
 
 struct ConfigLoadResult {
-  // None of the four files was there: the defaults and the default filter list stand,
-  // without any message, and the first save writes all four.
+  // None of the four files was there: the site's configuration (siteFolder) or else the
+  // defaults and the default filter list stand, without any message, and the first save
+  // writes all four into the working folder.
   bool firstStart = false;
+  // The site's folder the configuration came from on a first start, or "".
+  std::string siteFolder;
   // One per file that failed, in load order.
   std::vector<std::string> messages;
   // Names (config.dat ...) of the files that could not be read completely: missing while
@@ -68,7 +71,8 @@ bool configurationSaved(const std::string& workDir);
 Configuration firstStartConfiguration();
 
 // Loads settings, filters, rules and stations in that order into `config` (which the
-// caller has defaulted); a first start gives firstStartConfiguration() instead.
+// caller has defaulted). A first start takes the four files of the first site folder that
+// has any (siteConfigurationFolders), else firstStartConfiguration().
 ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config);
 
 // Saves in the same order and stops at the first failure, whose message it returns;

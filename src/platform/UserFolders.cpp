@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -37,6 +38,22 @@ std::string defaultWorkingFolder() {
   const std::string folder = (config == "/" ? "" : config) + "/kalvora";
   makePrivateFolders(folder);
   return folder;
+}
+
+std::vector<std::string> siteConfigurationFolders() {
+  const char* value = std::getenv("XDG_CONFIG_DIRS");
+  const std::string list = value && *value ? value : "/etc/xdg";
+  std::vector<std::string> folders;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t end = std::min(list.find(':', start), list.size());
+    const std::string folder = withoutTrailingSlashes(list.substr(start, end - start));
+    // Relative entries are invalid by the XDG rules and would depend on the current folder.
+    if (!folder.empty() && folder[0] == '/')
+      folders.push_back((folder == "/" ? "" : folder) + "/kalvora");
+    start = end + 1;
+  }
+  return folders;
 }
 
 std::string installedDataFolder() {

@@ -303,7 +303,7 @@ TEST(ConfigCli, TheTrayApplicationsLockCannotBeBypassed) {
   ConfigurationLock tray;
   ASSERT_TRUE(tray.acquire(dir.path(), 0));
   const std::string before = readFileBytes(dir / "stations.dat");
-  for (const std::string& planted : {"", ".kalvora-tray.lock"}) {
+  for (const std::string planted : {"", ".kalvora-tray.lock"}) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       if (entry.path().filename().string()[0] == '.') std::filesystem::remove(entry.path());
     if (!planted.empty()) std::filesystem::create_symlink("/nonexistent", dir / planted);
@@ -313,4 +313,41 @@ TEST(ConfigCli, TheTrayApplicationsLockCannotBeBypassed) {
     EXPECT_EQ(readFileBytes(dir / "stations.dat"), before);
     EXPECT_FALSE(ConfigurationLock().acquire(dir.path(), 0));
   }
+}
+
+// A site's configuration (XDG_CONFIG_DIRS) is where a user without files of their own starts;
+// what they change is saved in their own folder, never in the site's.
+TEST(ConfigCli, AFreshUserStartsFromTheSitesConfiguration) {
+  TempDir dir;
+  const std::string site = dir / "xdg/kalvora";
+  std::filesystem::create_directories(site);
+  ASSERT_EQ(runCli(dir.path(), {"config", "--workdir", site, "stations", "add", "PACS", "SITEPACS",
+                                "pacs.example", "104"})
+                .status,
+            0);
+  const std::string siteStations = readFileBytes(site + "/stations.dat");
+  const char* saved = getenv("XDG_CONFIG_DIRS");
+  const std::string previous = saved ? saved : "";
+  setenv("XDG_CONFIG_DIRS", (dir / "xdg").c_str(), 1);
+  const std::string own = dir / "own";
+  std::filesystem::create_directories(own);
+
+  const CliResult shown = runCli(dir.path(), {"config", "--workdir", own, "show", "--json"});
+  EXPECT_EQ(shown.err, "No configuration has been saved yet in " + own +
+                           ": showing the site's configuration in " + site + ".\n");
+  EXPECT_EQ(nlohmann::json::parse(shown.out)["stations"][0]["aeTitle"], "SITEPACS");
+  EXPECT_EQ(
+      runCli(dir.path(), {"config", "--workdir", own, "stations", "add", "CT", "CTAE", "h", "105"})
+          .status,
+      0);
+  EXPECT_EQ(nlohmann::json::parse(
+                runCli(dir.path(), {"config", "--workdir", own, "stations", "list", "--json"}).out)
+                .size(),
+            2u);
+  EXPECT_EQ(readFileBytes(site + "/stations.dat"), siteStations);
+
+  if (saved)
+    setenv("XDG_CONFIG_DIRS", previous.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_DIRS");
 }

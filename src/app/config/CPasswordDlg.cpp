@@ -1,13 +1,8 @@
 #include "app/config/CPasswordDlg.h"
 
 #include "app/shell/MessageBoxes.h"
+#include "config/ConfigurationPassword.h"
 #include "ui_CPasswordDlg.h"
-
-namespace {
-
-const char kConfigurationPassword[] = "TRELIMSOPAX";
-
-}  // namespace
 
 CPasswordDlg::CPasswordDlg(QWidget* parent)
     : KalvoraDialog(parent), ui_(std::make_unique<Ui::CPasswordDlg>()) {
@@ -22,7 +17,7 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
 CPasswordDlg::~CPasswordDlg() = default;
 
 void CPasswordDlg::accept() {
-  if (ui_->password->text() == QLatin1String(kConfigurationPassword)) {
+  if (configurationPasswordMatches(ui_->password->text().toStdString())) {
     KalvoraDialog::accept();
     return;
   }
