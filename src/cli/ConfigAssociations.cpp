@@ -5,6 +5,7 @@
 #include "cli/CliConfiguration.h"
 #include "cli/ConfigCli.h"
 #include "config/ConfigFiles.h"
+#include "config/ConfigValidation.h"
 #include "config/ConfigurationLock.h"
 #include "config/KalvoraSettings.h"
 
@@ -40,7 +41,7 @@ namespace {
 
 struct AssociationsArgs {
   std::string alias;
-  int associations = 0;
+  std::string count;
   CLI::Option* countOption = nullptr;
 };
 
@@ -62,7 +63,7 @@ std::optional<std::string> knownStation(const ConfigCliOptions& options, const s
   std::string aeTitle, host;
   int port = 0;
   if (!config.stations.findStationByAlias(alias, aeTitle, host, port))
-    return "No station has the alias '" + alias + "' (see `config stations list`)";
+    return "No station has the alias '" + alias + "' (see `config stations list`).";
   return std::nullopt;
 }
 
@@ -76,24 +77,24 @@ void addAssociationsCommand(CLI::App& stations, const ConfigCliOptionsPtr& optio
       "Print, or set, how many associations a send to the station ALIAS opens at once (1 to 8, "
       "default 1); more only for a station that serves them side by side");
   command->add_option("ALIAS", args->alias, "Alias as shown by `stations list`")->required();
-  args->countOption =
-      command->add_option("COUNT", args->associations, "Associations at once, 1 to 8");
+  args->countOption = command->add_option("COUNT", args->count, "Associations at once, 1 to 8");
   command->callback([options, args, &exitStatus] {
     exitStatus = guarded([&] {
       if (!args->countOption->count()) return printAssociations(*options, args->alias);
-      if (auto message = validateStationAssociations(args->associations)) {
-        std::cerr << *message << "\nNothing was changed.\n";
-        return 1;
+      // Refused as the other changes are: the message alone, exit status 2.
+      int associations = 0;
+      auto message = parseIntegerField(args->count, kStationAssociationsMin,
+                                       kStationAssociationsMax, associations);
+      if (!message) message = knownStation(*options, args->alias);
+      if (message) {
+        std::cerr << *message << "\n";
+        return 2;
       }
-      if (auto message = knownStation(*options, args->alias)) {
-        std::cerr << *message << "\nNothing was changed.\n";
-        return 1;
-      }
-      return changeKalvoraSettings(
-          *options, "", [&](KalvoraSettings& settings) -> std::optional<std::string> {
-            settings.stations[args->alias].associations = args->associations;
-            return std::nullopt;
-          });
+      return changeKalvoraSettings(*options, "",
+                                   [&](KalvoraSettings& settings) -> std::optional<std::string> {
+                                     settings.stations[args->alias].associations = associations;
+                                     return std::nullopt;
+                                   });
     });
   });
 }
