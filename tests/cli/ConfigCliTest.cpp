@@ -175,6 +175,15 @@ TEST(ConfigCli, StationAssociationsAreSetInKalvorasOwnFileAndPrinted) {
   EXPECT_EQ(runCli(dir.path(), {"config", "stations", "associations", "PACS"}).out, "4\n");
   EXPECT_NE(readFileBytes(dir / "kalvora.json").find("\"associations\": 4"), std::string::npos);
   EXPECT_EQ(readFileBytes(dir / "stations.dat"), stationsBefore);
+
+  // The tray application writes kalvora.json too: no change under it.
+  const std::string ownBefore = readFileBytes(dir / "kalvora.json");
+  ConfigurationLock tray;
+  ASSERT_TRUE(tray.acquire(dir.path(), 0));
+  const CliResult held = runCli(dir.path(), {"config", "stations", "associations", "PACS", "2"});
+  EXPECT_EQ(held.status, 1);
+  EXPECT_NE(held.err.find("Close it first (tray menu Exit)."), std::string::npos) << held.err;
+  EXPECT_EQ(readFileBytes(dir / "kalvora.json"), ownBefore);
 }
 
 TEST(ConfigCli, DamagedFileStopsAChangeAndUsageErrorsExitTwo) {
