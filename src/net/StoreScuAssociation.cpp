@@ -40,7 +40,7 @@ bool StoreScu::openAssociation(DicomAssociation& lane, bool ownAssociation,
   const auto failed = [&](const std::string& message) {
     if (ownAssociation)
       report(SendFailed, message);
-    else
+    else if (!aborted_ && !stopSeen_)  // a stop or cut fails it too: nothing to tell
       report(SendNotice, formatText("A further association to '%s' is not used: %s",
                                     params_.calledAETitle.c_str(), message.c_str()));
     return false;
