@@ -272,9 +272,13 @@ OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue,
       lane = further_.back().get();
     }
     if (aborted_) lane->cut();
-    threads.emplace_back([this, lane, &sopClasses, &ownSyntaxes] {
-      runFurtherAssociation(*lane, sopClasses, ownSyntaxes);
-    });
+    try {
+      threads.emplace_back([this, lane, &sopClasses, &ownSyntaxes] {
+        runFurtherAssociation(*lane, sopClasses, ownSyntaxes);
+      });
+    } catch (const std::system_error&) {
+      break;  // no thread to be had: the files go over those there are
+    }
   }
   OFCondition condition = EC_Normal;
   try {
@@ -478,11 +482,6 @@ void StoreScu::reportFor(const std::string& path, SendEvent event, const std::st
     postProgressLocked();
   }
   if (event == SendNotice) pauseAfterNotice();
-}
-
-void StoreScu::ReportProgress() {
-  std::lock_guard<std::mutex> lock(progressMutex_);
-  postProgressLocked();
 }
 
 void StoreScu::postProgressLocked() {

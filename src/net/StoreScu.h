@@ -95,7 +95,6 @@ class StoreScu {
   void report(SendEvent event, const std::string& message);
   // A report about one file, from whichever association stores it.
   void reportFor(const std::string& path, SendEvent event, const std::string& message);
-  void ReportProgress();
   // Posts the progress record; progressMutex_ is held.
   void postProgressLocked();
   void pauseAfterNotice();
