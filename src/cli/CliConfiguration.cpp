@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "config/ConfigFiles.h"
+#include "config/KalvoraSettings.h"
 #include "jobs/KalvoraEngine.h"
 #include "platform/UserFolders.h"
 
@@ -19,6 +20,13 @@ bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
   engine.filters = config.filters;
   engine.rules = config.rules;
   engine.stations = config.stations;
+  KalvoraSettings own;
+  if (auto message = loadKalvoraSettings(folder, own)) {
+    // Its options say how a station may be sent to: guessing could overrun one.
+    std::cerr << *message << "\nNothing was read or sent: correct or remove it.\n";
+    return false;
+  }
+  engine.stationOptions = own.stations;
   if (loaded.damagedFiles.empty()) return true;
   std::string names;
   for (const std::string& name : loaded.damagedFiles) names += (names.empty() ? "" : ", ") + name;

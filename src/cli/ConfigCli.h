@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "config/Configuration.h"
+#include "config/KalvoraSettings.h"
 
 namespace CLI {
 class App;
@@ -31,6 +32,13 @@ using ConfigCliOptionsPtr = std::shared_ptr<ConfigCliOptions>;
 // leaves every file untouched.
 using ConfigChange = std::function<std::optional<std::string>(Configuration&)>;
 int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change);
+
+// Applies `change` to kalvora.json alone, under the lock that keeps the tray application from
+// writing over it; a file that cannot be read is left as it is. `elsewhere` ends the message
+// shown while the tray application runs (", or change ... in its dialog"; may be empty).
+using OwnSettingsChange = std::function<std::optional<std::string>(KalvoraSettings&)>;
+int changeKalvoraSettings(const ConfigCliOptions& options, const char* elsewhere,
+                          const OwnSettingsChange& change);
 
 // Loads without creating anything; load messages go to stderr. Returns the exit status
 // for what follows (0, or 1 when any file could not be read).
@@ -58,5 +66,7 @@ void addShowCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& e
 void addSetCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addStationCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addRuleCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+void addAssociationsCommand(CLI::App& stations, const ConfigCliOptionsPtr& options,
+                            int& exitStatus);
 void addFilterCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addQueryCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);

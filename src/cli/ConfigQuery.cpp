@@ -13,40 +13,13 @@
 
 namespace {
 
+const char kQueryStationElsewhere[] = ", or change the query station in its Options dialog";
+
 struct QueryArgs {
   std::string aeTitle, host, model = "worklist";
   int port = 0;
   bool json = false;
 };
-
-// Changes kalvora.json alone, under the lock that keeps the tray application from writing
-// over it; a file that cannot be read is left as it is.
-int changeQueryStation(const ConfigCliOptions& options,
-                       const std::function<void(KalvoraSettings&)>& change) {
-  const std::string folder = workingFolder(options.workDir);
-  ConfigurationLock lock;
-  if (!lock.acquireUnlessHeld(folder)) {
-    std::cerr << "Nothing was changed: the tray application (kalvora) runs with the working "
-                 "folder "
-              << folder
-              << ". Close it first (tray menu Exit), or change the query station in "
-                 "its Options dialog.\n";
-    return 1;
-  }
-  KalvoraSettings settings;
-  if (auto message = loadKalvoraSettings(folder, settings)) {
-    std::cerr << *message
-              << "\nNothing was changed: saving now would lose what could not be "
-                 "read.\n";
-    return 1;
-  }
-  change(settings);
-  if (auto message = saveKalvoraSettings(folder, settings)) {
-    std::cerr << *message << "\n";
-    return 1;
-  }
-  return 0;
-}
 
 int showQueryStation(const ConfigCliOptions& options, bool json) {
   std::string error;
@@ -119,16 +92,22 @@ void addQueryCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int&
         std::cerr << *message << "\n";
         return 2;
       }
-      return changeQueryStation(
-          *options, [&](KalvoraSettings& settings) { settings.queryStation = station; });
+      return changeKalvoraSettings(*options, kQueryStationElsewhere,
+                                   [&](KalvoraSettings& settings) -> std::optional<std::string> {
+                                     settings.queryStation = station;
+                                     return std::nullopt;
+                                   });
     });
   });
 
   CLI::App* clear = query->add_subcommand("clear", "Remove the query station");
   clear->callback([options, &exitStatus] {
     exitStatus = guarded([&] {
-      return changeQueryStation(*options,
-                                [](KalvoraSettings& settings) { settings.queryStation.reset(); });
+      return changeKalvoraSettings(*options, kQueryStationElsewhere,
+                                   [](KalvoraSettings& settings) -> std::optional<std::string> {
+                                     settings.queryStation.reset();
+                                     return std::nullopt;
+                                   });
     });
   });
 

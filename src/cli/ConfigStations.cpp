@@ -88,6 +88,8 @@ void addStationCommands(CLI::App& config, const ConfigCliOptionsPtr& options, in
     });
   });
 
+  addAssociationsCommand(*stations, options, exitStatus);
+
   CLI::App* remove =
       stations->add_subcommand("remove",
                                "Remove the station at INDEX; later stations move down, and "

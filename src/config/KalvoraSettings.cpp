@@ -19,6 +19,7 @@ using nlohmann::json;
 
 const char kStationsSection[] = "stations";
 const char kQueryStationSection[] = "queryStation";
+const char kAssociationsKey[] = "associations";
 
 std::string pathIn(const std::string& workDir) {
   if (workDir.empty()) return kKalvoraSettingsFileName;
@@ -66,20 +67,38 @@ void readStations(const json& section, KalvoraSettings& settings) {
   for (const auto& [alias, value] : section.items()) {
     if (!value.is_object()) throw std::runtime_error("station '" + alias + "' is not an object");
     StationOptions options;
+    if (value.contains(kAssociationsKey)) {
+      const json& associations = value.at(kAssociationsKey);
+      if (!associations.is_number_integer())
+        throw std::runtime_error("station '" + alias + "': associations is not a whole number");
+      options.associations = associations.get<int>();
+      if (auto message = validateStationAssociations(options.associations))
+        throw std::runtime_error("station '" + alias + "': " + *message);
+    }
     settings.stations[alias] = options;
   }
 }
 
 json writeStations(const KalvoraSettings& settings) {
   json section = json::object();
-  for (const auto& [alias, options] : settings.stations) {
-    (void)options;
-    section[alias] = json::object();
-  }
+  for (const auto& [alias, options] : settings.stations)
+    section[alias] = json{{kAssociationsKey, options.associations}};
   return section;
 }
 
 }  // namespace
+
+std::optional<std::string> validateStationAssociations(int associations) {
+  if (associations >= kStationAssociationsMin && associations <= kStationAssociationsMax)
+    return std::nullopt;
+  return "associations must be " + std::to_string(kStationAssociationsMin) + " to " +
+         std::to_string(kStationAssociationsMax) + ", not " + std::to_string(associations);
+}
+
+int stationAssociations(const KalvoraSettings& settings, const std::string& alias) {
+  const auto options = settings.stations.find(alias);
+  return options == settings.stations.end() ? 1 : options->second.associations;
+}
 
 std::optional<std::string> loadKalvoraSettings(const std::string& workDir,
                                                KalvoraSettings& settings) {

@@ -18,7 +18,13 @@ extern const char kKalvoraSettingsFileName[];  // kalvora.json
 
 // What Kalvora keeps per station beyond alias, AE title, host and port. Keyed by the
 // station's alias, as rules name their station.
-struct StationOptions {};
+struct StationOptions {
+  // Associations a send to the station opens at once; some stations serve only one.
+  int associations = 1;
+};
+
+constexpr int kStationAssociationsMin = 1;
+constexpr int kStationAssociationsMax = 8;
 
 struct KalvoraSettings {
   std::map<std::string, StationOptions> stations;
@@ -29,6 +35,12 @@ struct KalvoraSettings {
   // The file's sections this version does not know, as JSON text, written back unchanged.
   std::string unknownSections = "{}";
 };
+
+// Nothing when `associations` is one a station may be given, else the message to show.
+std::optional<std::string> validateStationAssociations(int associations);
+
+// The associations to open to the station with `alias`: 1 when it has no options.
+int stationAssociations(const KalvoraSettings& settings, const std::string& alias);
 
 // Reads `workDir`/kalvora.json into `settings` (which the caller has defaulted). Returns
 // nothing on success (also when the file does not exist), else the message to show.

@@ -13,6 +13,7 @@
 #include "config/CFilterArray.h"
 #include "config/CRuleArray.h"
 #include "config/CStationArray.h"
+#include "config/KalvoraSettings.h"
 #include "jobs/JobCounters.h"
 #include "jobs/JobFolders.h"
 #include "jobs/JobJournal.h"
@@ -39,6 +40,8 @@ class KalvoraEngine {
   CStationArray stations;
   CRuleArray rules;
   CFilterArray filters;
+  // Kalvora's own per-station options, by alias (associations a send opens).
+  std::map<std::string, StationOptions> stationOptions;
 
   void setObserver(EngineObserver* observer) { observer_ = observer; }
   // Off: a finished scan stays Pending and nothing is sent (to check a medium first).

@@ -10,6 +10,26 @@
 #include "net/SendParams.h"
 #include "net/StoreScu.h"
 
+namespace {
+
+// The associations a station allows: the fewest of the aliases it goes by, so that two
+// entries for one station never open more than either allows.
+int associationsFor(const JobDestination& destination, const CStationArray& stations,
+                    const std::map<std::string, StationOptions>& options) {
+  int associations = 0;
+  for (const CStation& station : stations) {
+    if (station.aeTitle != destination.aeTitle || station.host != destination.host ||
+        station.port != destination.port)
+      continue;
+    const auto found = options.find(station.alias);
+    const int allowed = found == options.end() ? 1 : found->second.associations;
+    associations = associations == 0 ? allowed : std::min(associations, allowed);
+  }
+  return std::max(associations, 1);
+}
+
+}  // namespace
+
 void KalvoraEngine::StartSending(const std::string& jobFolder) {
   if (shutDown_ || stoppedEverything_) return;
   const DestinationSelection selection =
@@ -44,6 +64,7 @@ void KalvoraEngine::launchSend(const JobDestination& destination, const JobJourn
                                const std::string& jobFolder) {
   SendParams params =
       makeSendParams(settings, destination.aeTitle, destination.host, destination.port, jobFolder);
+  params.associations = associationsFor(destination, stations, stationOptions);
   const JobJournalState& state = journal.state();
   const std::vector<JobCopy> copies = SortJobFolder(jobFolder, state).copies;
   const std::vector<std::string> missing = state.missingAt(destination, copies);

@@ -19,6 +19,8 @@ struct SendParams {
   std::string calledAETitle;
   std::string peerHost;
   int peerPort = 0;
+  // Associations opened to the station at once, each taking the next file not yet taken.
+  int associations = 1;
   std::string jobFolder;
   // Bare names of files this station stored before: a resend leaves them out.
   std::set<std::string> storedAlready;

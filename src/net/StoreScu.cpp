@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcuid.h>
@@ -87,6 +88,10 @@ void StoreScu::requestStop() { stopRequested_ = true; }
 void StoreScu::abort() {
   aborted_ = true;
   association_.cut();
+  {
+    std::lock_guard<std::mutex> lock(furtherMutex_);
+    for (const auto& lane : further_) lane->cut();
+  }
   std::lock_guard<std::mutex> lock(pauseMutex_);
   pauseWake_.notify_all();
 }
@@ -149,8 +154,9 @@ void StoreScu::runGuarded() {
   CodecRegistration::acquire();
   codecsHeld_ = true;
   OFCondition condition = EC_Normal;
-  if (openAssociation(sopClasses, classesInOwnSyntax(headers), condition))
-    condition = sendFiles(sendQueue);
+  const std::vector<ClassInOwnSyntax> ownSyntaxes = classesInOwnSyntax(headers);
+  if (openAssociation(association_, true, sopClasses, ownSyntaxes, condition))
+    condition = sendFiles(sendQueue, sopClasses, ownSyntaxes);
   tearDown(condition);
 }
 
@@ -249,37 +255,84 @@ void StoreScu::queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::
   }
 }
 
-OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue) {
+OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue,
+                                const std::vector<std::string>& sopClasses,
+                                const std::vector<ClassInOwnSyntax>& ownSyntaxes) {
+  sendQueue_ = &sendQueue;
+  nextInQueue_ = 0;
+  // No more associations than files: one that would find the queue empty is not asked for.
+  const int further =
+      std::min(std::max(params_.associations, 1), static_cast<int>(sendQueue.size())) - 1;
+  std::vector<std::thread> threads;
+  for (int i = 0; i < further; ++i) {
+    DicomAssociation* lane = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(furtherMutex_);
+      further_.push_back(std::make_unique<DicomAssociation>(params_.networkTimeout));
+      lane = further_.back().get();
+    }
+    if (aborted_) lane->cut();
+    try {
+      threads.emplace_back([this, lane, &sopClasses, &ownSyntaxes] {
+        runFurtherAssociation(*lane, sopClasses, ownSyntaxes);
+      });
+    } catch (const std::system_error&) {
+      break;  // no thread to be had: the files go over those there are
+    }
+  }
   OFCondition condition = EC_Normal;
-  for (const std::size_t index : sendQueue) {
+  try {
+    condition = storeFromQueue(association_);
+  } catch (...) {
+    stopSeen_ = true;  // the others take no further file
+    for (std::thread& thread : threads) thread.join();
+    throw;
+  }
+  for (std::thread& thread : threads) thread.join();
+  return condition;
+}
+
+OFCondition StoreScu::storeFromQueue(DicomAssociation& lane) {
+  OFCondition condition = EC_Normal;
+  for (;;) {
     if (stopSeen_ || aborted_ || condition == DUL_PEERREQUESTEDRELEASE ||
         condition == DUL_PEERABORTEDASSOCIATION || associationLost(condition)) {
       break;
     }
+    std::size_t index = 0;
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      if (nextInQueue_ >= sendQueue_->size()) break;
+      index = (*sendQueue_)[nextInQueue_++];
+    }
+    // Each file is taken by one association only: its record is this thread's until the end.
     FileTransfer& transfer = transfers_[index];
-    progress_.currentFile = transfer.path;
-    progress_.warning.clear();
-    progress_.sentIdentity = {};
-    condition = StoreFile(association_.association(), transfer);
+    StoreResult result;
+    condition = StoreFile(lane, transfer, result);
     // Our own cut makes the store fail as if the station had gone: it is told as ours.
     const bool cutByUs = condition.bad() && aborted_;
     // A write to a station that died fails as a send, a read as an abort: the same end.
-    if (condition.bad() && !cutByUs && association_.peerGone())
-      condition = DUL_PEERABORTEDASSOCIATION;
-    progress_.condition = condition;
-    if (condition.bad()) {
-      transfer.outcome = FileTransfer::Outcome::Failed;
-      transfer.reason = cutByUs ? kSendingStopped : condition.text();
-      ++filesFailed_;
-      progress_.event = FileFailed;
-      progress_.message = transfer.reason;
-    } else {
-      transfer.outcome = FileTransfer::Outcome::Stored;
-      ++filesSent_;
-      --filesRemaining_;
-      progress_.event = FileSent;
+    if (condition.bad() && !cutByUs && lane.peerGone()) condition = DUL_PEERABORTEDASSOCIATION;
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      progress_.currentFile = transfer.path;
+      progress_.condition = condition;
+      progress_.warning = result.warning;
+      progress_.sentIdentity = result.identity;
+      if (condition.bad()) {
+        transfer.outcome = FileTransfer::Outcome::Failed;
+        transfer.reason = cutByUs ? kSendingStopped : condition.text();
+        ++filesFailed_;
+        progress_.event = FileFailed;
+        progress_.message = transfer.reason;
+      } else {
+        transfer.outcome = FileTransfer::Outcome::Stored;
+        ++filesSent_;
+        --filesRemaining_;
+        progress_.event = FileSent;
+      }
+      postProgressLocked();
     }
-    ReportProgress();
     if (stopRequested_) stopSeen_ = true;
   }
   return condition;
@@ -304,7 +357,9 @@ bool StoreScu::associationLost(const OFCondition& condition) const {
          condition == DUL_NETWORKCLOSED || condition == DUL_READTIMEOUT;
 }
 
-OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& transfer) {
+OFCondition StoreScu::StoreFile(DicomAssociation& lane, FileTransfer& transfer,
+                                StoreResult& result) {
+  T_ASC_Association* association = lane.association();
   const std::string& path = transfer.path;
   const DIC_US messageId = association->nextMsgID++;
 
@@ -316,7 +371,7 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
   const CopyIdentity identity = readCopyIdentity(opened.get());
   FileToSend file = loadFileToSend(pathOfDescriptor(opened.get()), params_.correctUidPadding == 1);
   if (file.uidsMissing) {
-    report(SendNotice, "No SOP Class & Instance UIDs in file");
+    reportFor(path, SendNotice, "No SOP Class & Instance UIDs in file");
     return DIMSE_BADDATA;
   }
   if (file.condition.bad()) return file.condition;
@@ -335,8 +390,9 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
                                                             xfer.getXferID())
                     : ASC_findAcceptedPresentationContextID(association, file.sopClassUid.c_str());
   if (contextId == 0) {
-    report(SendNotice,
-           formatText("No presentation context for '%s'", sopClassLabel(file.sopClassUid).c_str()));
+    reportFor(
+        path, SendNotice,
+        formatText("No presentation context for '%s'", sopClassLabel(file.sopClassUid).c_str()));
     return DIMSE_NOVALIDPRESENTATIONCONTEXTID;
   }
 
@@ -345,7 +401,7 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
   const E_TransferSyntax contextSyntax = DcmXfer(context.acceptedTransferSyntax).getXfer();
   const ConversionReport conversion =
       convertForTransfer(*file.dataset(), path, params_.convertCompressed != 0, contextSyntax);
-  if (conversion.made) report(conversion.event, conversion.message);
+  if (conversion.made) reportFor(path, conversion.event, conversion.message);
   // DCMTK could not put it on the wire in the context's syntax: say why, send nothing.
   OFCondition sendable = checkSendable(*file.dataset(), contextSyntax);
   if (sendable.bad() && ownContextId != 0 && ownContextId != contextId) {
@@ -369,26 +425,26 @@ OFCondition StoreScu::StoreFile(T_ASC_Association* association, FileTransfer& tr
   std::memset(&response, 0, sizeof response);
   DcmDataset* statusDetail = nullptr;
   // Sending the data and waiting for the answer get the longer wait; then back to the time-out.
-  association_.setPeerWait(std::max(params_.networkTimeout, kStoreWaitFloorMs));
+  lane.setPeerWait(std::max(params_.networkTimeout, kStoreWaitFloorMs));
   transfer.requestSent = true;
   const OFCondition condition =
       DIMSE_storeUser(association, contextId, &request, nullptr, file.dataset(), nullptr, nullptr,
-                      DIMSE_NONBLOCKING, association_.peerWaitSeconds(), &response, &statusDetail,
-                      nullptr, static_cast<long>(identity.size));
-  association_.setPeerWait(params_.networkTimeout);
+                      DIMSE_NONBLOCKING, lane.peerWaitSeconds(), &response, &statusDetail, nullptr,
+                      static_cast<long>(identity.size));
+  lane.setPeerWait(params_.networkTimeout);
   delete statusDetail;
   if (condition.bad()) return condition;
-  progress_.sentIdentity = identity;
-  return checkStoreResponse(response.DimseStatus);
+  result.identity = identity;
+  return checkStoreResponse(response.DimseStatus, result.warning);
 }
 
 // A response with a failure status is a file the station did not take.
-OFCondition StoreScu::checkStoreResponse(Uint16 status) {
+OFCondition StoreScu::checkStoreResponse(Uint16 status, std::string& warning) {
   switch (classifyStoreStatus(status)) {
     case StoreOutcome::Stored:
       return EC_Normal;
     case StoreOutcome::StoredWithWarning:
-      progress_.warning = "Stored with warning " + describeStoreStatus(status);
+      warning = "Stored with warning " + describeStoreStatus(status);
       return EC_Normal;
     case StoreOutcome::Refused:
       break;
@@ -398,18 +454,37 @@ OFCondition StoreScu::checkStoreResponse(Uint16 status) {
 }
 
 void StoreScu::report(SendEvent event) {
-  progress_.event = event;
-  ReportProgress();
+  {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.event = event;
+    postProgressLocked();
+  }
+  if (event == SendNotice) pauseAfterNotice();
 }
 
 void StoreScu::report(SendEvent event, const std::string& message) {
-  progress_.event = event;
-  progress_.message = message;
-  if (event == SendFailed) endReason_ = message;
-  ReportProgress();
+  {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.event = event;
+    progress_.message = message;
+    if (event == SendFailed) endReason_ = message;
+    postProgressLocked();
+  }
+  if (event == SendNotice) pauseAfterNotice();
 }
 
-void StoreScu::ReportProgress() {
+void StoreScu::reportFor(const std::string& path, SendEvent event, const std::string& message) {
+  {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.currentFile = path;
+    progress_.event = event;
+    progress_.message = message;
+    postProgressLocked();
+  }
+  if (event == SendNotice) pauseAfterNotice();
+}
+
+void StoreScu::postProgressLocked() {
   progress_.filesSent = filesSent_;
   progress_.filesRemaining = filesRemaining_;
   progress_.filesFailed = filesFailed_;
@@ -419,7 +494,6 @@ void StoreScu::ReportProgress() {
     mainThread_.post(
         [handler = onReport_, snapshot = progress_] { handler(snapshot.event, snapshot); });
   }
-  if (progress_.event == SendNotice) pauseAfterNotice();
 }
 
 // Gives the reader of the log time to follow; cut short by an abort.

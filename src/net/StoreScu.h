@@ -23,9 +23,10 @@
 class MainThreadPoster;
 class UserPrompts;
 
-// One send job: stores every file of a job folder at one station over one association, on a
-// worker thread of its own. Every step is a report: a copy of the progress record posted to
-// the main thread, where `onReport` runs. A run always ends with SendFinished.
+// One send job: stores every file of a job folder at one station, on a worker thread of its
+// own, over one association or, when the station allows more, several that share the queue. Every
+// step is a report: a copy of the progress record posted to the main thread, where `onReport` runs.
+// A run always ends with SendFinished.
 class StoreScu {
  public:
   using ReportHandler = std::function<void(SendEvent, const SendProgress&)>;
@@ -61,22 +62,41 @@ class StoreScu {
   void queueFiles(std::vector<std::size_t>& sendQueue, std::vector<std::string>& sopClasses,
                   std::vector<FileHeader>& headers);
   std::vector<ClassInOwnSyntax> classesInOwnSyntax(const std::vector<FileHeader>& headers) const;
-  OFCondition sendFiles(const std::vector<std::size_t>& sendQueue);
-  OFCondition StoreFile(T_ASC_Association* association, FileTransfer& transfer);
+  // What a store learnt beyond its result: reported with the file.
+  struct StoreResult {
+    std::string warning;
+    CopyIdentity identity;
+  };
+  // Stores the queue over the job's association and as many more as the station allows.
+  OFCondition sendFiles(const std::vector<std::size_t>& sendQueue,
+                        const std::vector<std::string>& sopClasses,
+                        const std::vector<ClassInOwnSyntax>& ownSyntaxes);
+  // Takes files from the shared queue until it is empty, the job stops or `lane` is lost.
+  OFCondition storeFromQueue(DicomAssociation& lane);
+  OFCondition StoreFile(DicomAssociation& lane, FileTransfer& transfer, StoreResult& result);
   void finish();
-  OFCondition checkStoreResponse(Uint16 status);
+  OFCondition checkStoreResponse(Uint16 status, std::string& warning);
   bool associationLost(const OFCondition& condition) const;
 
   // Association (StoreScuAssociation.cpp).
-  // False when a step failed; `condition` then holds the failing step's result.
-  bool openAssociation(const std::vector<std::string>& sopClasses,
+  // False when a step failed; `condition` then holds the failing step's result. Only the
+  // job's own association fails the job; a further one that cannot be had is a notice.
+  bool openAssociation(DicomAssociation& lane, bool ownAssociation,
+                       const std::vector<std::string>& sopClasses,
                        const std::vector<ClassInOwnSyntax>& ownSyntaxes, OFCondition& condition);
   OFCondition requestAssociation();
   void tearDown(const OFCondition& condition);
+  // A further association: opened, used and closed on a thread of its own.
+  void runFurtherAssociation(DicomAssociation& lane, const std::vector<std::string>& sopClasses,
+                             const std::vector<ClassInOwnSyntax>& ownSyntaxes);
+  void closeFurtherAssociation(DicomAssociation& lane, const OFCondition& condition);
 
   void report(SendEvent event);
   void report(SendEvent event, const std::string& message);
-  void ReportProgress();
+  // A report about one file, from whichever association stores it.
+  void reportFor(const std::string& path, SendEvent event, const std::string& message);
+  // Posts the progress record; progressMutex_ is held.
+  void postProgressLocked();
   void pauseAfterNotice();
 
   const SendParams params_;
@@ -84,20 +104,28 @@ class StoreScu {
   UserPrompts& prompts_;
   const ReportHandler onReport_;
 
+  // Guards the progress record, the counters, the queue's position and endReason_ while
+  // several associations store.
+  std::mutex progressMutex_;
   SendProgress progress_;
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> aborted_{false};
+  const std::vector<std::size_t>* sendQueue_ = nullptr;
+  std::size_t nextInQueue_ = 0;
   int filesSent_ = 0;
   int filesRemaining_ = 0;
   int filesFailed_ = 0;
   std::vector<FileTransfer> transfers_;
   int folderFd_ = -1;  // the job folder, open while its files are sent
-  bool stopSeen_ = false;
+  std::atomic<bool> stopSeen_{false};
   std::string endReason_;  // why files were left unattempted
   bool codecsHeld_ = false;
   bool finished_ = false;
 
   DicomAssociation association_;
+  // The further associations, kept so that an abort cuts them too.
+  std::mutex furtherMutex_;
+  std::vector<std::unique_ptr<DicomAssociation>> further_;
 
   std::mutex pauseMutex_;
   std::condition_variable pauseWake_;

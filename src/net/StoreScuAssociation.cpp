@@ -27,61 +27,66 @@ std::string conditionCause(const OFCondition& condition) {
 
 }  // namespace
 
-bool StoreScu::openAssociation(const std::vector<std::string>& sopClasses,
+bool StoreScu::openAssociation(DicomAssociation& lane, bool ownAssociation,
+                               const std::vector<std::string>& sopClasses,
                                const std::vector<ClassInOwnSyntax>& ownSyntaxes,
                                OFCondition& condition) {
+  // The job's own association reports each step; a further one only why it is not used, as
+  // its files go over the others.
+  const auto stepDone = [&] {
+    if (ownAssociation) progress_.condition = condition;
+    return condition.good();
+  };
+  const auto failed = [&](const std::string& message) {
+    if (ownAssociation)
+      report(SendFailed, message);
+    else if (!aborted_ && !stopSeen_)  // a stop or cut fails it too: nothing to tell
+      report(SendNotice, formatText("A further association to '%s' is not used: %s",
+                                    params_.calledAETitle.c_str(), message.c_str()));
+    return false;
+  };
   condition = EC_Normal;
-  if (!dcmDataDict.isDictionaryLoaded()) {
-    report(SendFailed, "DICOM data dictionary not loaded");
-    return false;
-  }
+  if (!dcmDataDict.isDictionaryLoaded()) return failed("DICOM data dictionary not loaded");
 
-  condition = association_.initializeNetwork();
-  progress_.condition = condition;
-  if (condition.bad()) {
-    report(SendFailed, "Network initialization failed");
-    return false;
-  }
+  condition = lane.initializeNetwork();
+  if (!stepDone()) return failed("Network initialization failed");
 
-  condition = association_.createParameters(params_.maxPduSize);
-  progress_.condition = condition;
-  if (condition.bad()) {
-    report(SendFailed, formatText("Wrong PDU size (value: %d)", params_.maxPduSize));
-    return false;
-  }
+  condition = lane.createParameters(params_.maxPduSize);
+  if (!stepDone()) return failed(formatText("Wrong PDU size (value: %d)", params_.maxPduSize));
 
-  condition = ASC_setAPTitles(association_.parameters(), params_.callingAETitle.c_str(),
+  condition = ASC_setAPTitles(lane.parameters(), params_.callingAETitle.c_str(),
                               params_.calledAETitle.c_str(), nullptr);
-  progress_.condition = condition;
-  if (condition.bad()) {
-    report(SendFailed, "Can't set AETitles");
-    return false;
-  }
+  if (!stepDone()) return failed("Can't set AETitles");
 
   char localHost[128] = "";
   gethostname(localHost, sizeof localHost - 1);
   const std::string peer = formatText("%s:%d", params_.peerHost.c_str(), params_.peerPort);
-  condition = ASC_setPresentationAddresses(association_.parameters(), localHost, peer.c_str());
-  progress_.condition = condition;
-  if (condition.bad()) {
-    report(SendFailed, "Can't set network addresses");
-    return false;
-  }
+  condition = ASC_setPresentationAddresses(lane.parameters(), localHost, peer.c_str());
+  if (!stepDone()) return failed("Can't set network addresses");
 
-  condition = AddStoragePresentationContexts(association_.parameters(), sopClasses,
+  condition = AddStoragePresentationContexts(lane.parameters(), sopClasses,
                                              params_.proposeOnlyRequired != 0, ownSyntaxes);
-  progress_.condition = condition;
-  if (condition.bad()) {
-    report(SendFailed, "Can't add the storage presentation context(s)");
-    return false;
+  if (!stepDone()) return failed("Can't add the storage presentation context(s)");
+
+  if (ownAssociation) {
+    condition = requestAssociation();
+    if (condition.bad()) return false;
+  } else {
+    // No question for a further one: the station said how many it serves.
+    condition = lane.request();
+    if (condition == DUL_ASSOCIATIONREJECTED) {
+      T_ASC_RejectParameters rejection;
+      ASC_getRejectParameters(lane.parameters(), &rejection);
+      const int reason = static_cast<int>(rejection.reason);
+      return failed(formatText("Peer rejected association (reason: %d, %s)", reason,
+                               rejectReasonText(reason).c_str()));
+    }
+    if (condition.bad()) return failed(conditionCause(condition));
   }
 
-  condition = requestAssociation();
-  if (condition.bad()) return false;
-
-  if (ASC_countAcceptedPresentationContexts(association_.parameters()) == 0) {
+  if (ASC_countAcceptedPresentationContexts(lane.parameters()) == 0) {
     condition = EC_Normal;
-    report(SendFailed, "No acceptable presentation contexts, release association.");
+    failed("No acceptable presentation contexts, release association.");
     return false;
   }
   return true;
@@ -148,4 +153,31 @@ void StoreScu::tearDown(const OFCondition& condition) {
   if (codecsHeld_) CodecRegistration::release();
   codecsHeld_ = false;
   finish();
+}
+
+void StoreScu::runFurtherAssociation(DicomAssociation& lane,
+                                     const std::vector<std::string>& sopClasses,
+                                     const std::vector<ClassInOwnSyntax>& ownSyntaxes) {
+  try {
+    OFCondition condition = EC_Normal;
+    const bool opened = openAssociation(lane, false, sopClasses, ownSyntaxes, condition);
+    if (opened) condition = storeFromQueue(lane);
+    // An association the station accepted without a usable context is released; one never
+    // made has nothing to close but its handles.
+    closeFurtherAssociation(lane, opened || condition.good() ? condition : DUL_ASSOCIATIONREJECTED);
+  } catch (...) {
+    // Nothing escapes this thread: the files it did not take stay for the others.
+    lane.discard();
+  }
+}
+
+void StoreScu::closeFurtherAssociation(DicomAssociation& lane, const OFCondition& condition) {
+  if (aborted_ || condition == DUL_PEERREQUESTEDRELEASE)
+    lane.abort();
+  else if (condition == EC_Normal)
+    lane.release();
+  else if (condition != DUL_PEERABORTEDASSOCIATION && condition != DUL_ASSOCIATIONREJECTED)
+    lane.abort();
+  lane.destroyAssociation();
+  lane.dropNetwork();
 }

@@ -147,6 +147,10 @@ TEST(ConfigCli, RejectedChangesExitTwoAndWriteNothing) {
       {{"set", "callingAeTitle", "ABCDEFGHIJKLMNOPQ"},
        "callingAeTitle is longer than 16 characters.\n"},
       {{"set", "standardDestination", "1"}, "Please enter an integer between -1 and 0.\n"},
+      {{"stations", "associations", "PACS", "9"}, "Please enter an integer between 1 and 8.\n"},
+      {{"stations", "associations", "PACS", "0"}, "Please enter an integer between 1 and 8.\n"},
+      {{"stations", "associations", "CT", "2"},
+       "No station has the alias 'CT' (see `config stations list`).\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"config"};
@@ -159,6 +163,27 @@ TEST(ConfigCli, RejectedChangesExitTwoAndWriteNothing) {
   EXPECT_EQ(readFileBytes(dir / "stations.dat"), stationsBefore);
   EXPECT_EQ(readFileBytes(dir / "config.dat"), configBefore);
   EXPECT_EQ(filesIn(dir.path()), kFourFiles);
+}
+
+TEST(ConfigCli, StationAssociationsAreSetInKalvorasOwnFileAndPrinted) {
+  TempDir dir;
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "add", "PACS", "AE", "h", "104"}).status, 0);
+  const std::string stationsBefore = readFileBytes(dir / "stations.dat");
+  EXPECT_EQ(runCli(dir.path(), {"config", "stations", "associations", "PACS"}).out, "1\n");
+
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "associations", "PACS", "4"}).status, 0);
+  EXPECT_EQ(runCli(dir.path(), {"config", "stations", "associations", "PACS"}).out, "4\n");
+  EXPECT_NE(readFileBytes(dir / "kalvora.json").find("\"associations\": 4"), std::string::npos);
+  EXPECT_EQ(readFileBytes(dir / "stations.dat"), stationsBefore);
+
+  // The tray application writes kalvora.json too: no change under it.
+  const std::string ownBefore = readFileBytes(dir / "kalvora.json");
+  ConfigurationLock tray;
+  ASSERT_TRUE(tray.acquire(dir.path(), 0));
+  const CliResult held = runCli(dir.path(), {"config", "stations", "associations", "PACS", "2"});
+  EXPECT_EQ(held.status, 1);
+  EXPECT_NE(held.err.find("Close it first (tray menu Exit)."), std::string::npos) << held.err;
+  EXPECT_EQ(readFileBytes(dir / "kalvora.json"), ownBefore);
 }
 
 TEST(ConfigCli, DamagedFileStopsAChangeAndUsageErrorsExitTwo) {

@@ -99,3 +99,27 @@ TEST(KalvoraSettings, AQueryStationThatCannotBeUsedIsRefused) {
   KalvoraSettings settings;
   EXPECT_EQ(loadKalvoraSettings(dir.path(), settings), std::nullopt);
 }
+
+TEST(KalvoraSettings, StationAssociationsAreKeptAndValuesOutsideOneToEightRefused) {
+  TempDir dir;
+  KalvoraSettings settings;
+  settings.stations["SLOW"].associations = 8;
+  settings.stations["SERIAL"];
+  ASSERT_EQ(saveKalvoraSettings(dir.path(), settings), std::nullopt);
+  KalvoraSettings again;
+  ASSERT_EQ(loadKalvoraSettings(dir.path(), again), std::nullopt);
+  EXPECT_EQ(stationAssociations(again, "SLOW"), 8);
+  EXPECT_EQ(stationAssociations(again, "SERIAL"), 1);
+  EXPECT_EQ(stationAssociations(again, "UNLISTED"), 1);
+
+  for (const std::string value : {"0", "9", "-1", "2.5", "\"4\"", "null"}) {
+    writeAll(dir.path() + "/kalvora.json",
+             R"({"stations": {"PACS": {"associations": )" + value + "}}}");
+    KalvoraSettings refused;
+    const auto message = loadKalvoraSettings(dir.path(), refused);
+    ASSERT_TRUE(message.has_value()) << value;
+    EXPECT_NE(message->find("PACS"), std::string::npos) << *message;
+  }
+  EXPECT_EQ(validateStationAssociations(1), std::nullopt);
+  EXPECT_NE(validateStationAssociations(9), std::nullopt);
+}

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "DicomFixtures.h"
@@ -43,8 +45,10 @@ void recordCopies(JobJournal& journal, const std::string& folder) {
 class SendRecorder : public EngineObserver {
  public:
   std::vector<std::string> started;
+  std::function<void(SendEvent, const SendProgress&)> onSend;  // runs with every report
   void sendReported(SendEvent event, const SendProgress& progress) override {
     if (event == SendEvent::SendStarted) started.push_back(progress.destination);
+    if (onSend) onSend(event, progress);
   }
 };
 
@@ -301,4 +305,50 @@ TEST_F(KeptJobs, AKeptJobShownByOneProcessIsFreeForAnotherUntilItRunsThere) {
   }
   EXPECT_EQ(tray.engine.undeliveredJobCount(), 0);
   EXPECT_EQ(filesIn(work / "received"), 2);
+}
+
+// Over several associations the journal still records each stored file once: after a stop in
+// the middle, the resend (again over several) stores exactly the files that had not arrived.
+TEST_F(KeptJobs, AStoppedSendOverSeveralAssociationsIsCompletedWithoutRepeats) {
+  writeMedium(9);
+  const std::string firstReceived = work / "first";
+  const std::string secondReceived = work / "second";
+  fs::create_directories(firstReceived);
+  fs::create_directories(secondReceived);
+  ApplicationRun run(tempFolder());
+  std::string jobFolder;
+  int port = 0;
+  {
+    // Each association takes a while over a file, so the stop finds the others in flight.
+    StoreScpPeer slow(firstReceived, {"--fork", "--exec-on-reception", "sleep 0.3", "--exec-sync"});
+    port = slow.port();
+    run.engine.stations.Add({"PACS", "STORESCP", "127.0.0.1", port});
+    run.engine.stationOptions["PACS"].associations = 3;
+    run.engine.settings.standardDestination = 0;
+    run.sends.onSend = [&](SendEvent event, const SendProgress&) {
+      if (event == SendEvent::FileSent) run.engine.StopSends();
+    };
+    jobFolder = run.engine.StartScan(work / "medium");
+    ASSERT_TRUE(run.waitUntilIdle(jobFolder));
+    run.sends.onSend = nullptr;
+  }
+  const int storedAtFirst = filesIn(firstReceived);
+  EXPECT_GE(storedAtFirst, 1);
+  EXPECT_LT(storedAtFirst, 9);
+  EXPECT_EQ(run.job(jobFolder).status, "Failed");
+
+  const std::string stationLog = work / "station.log";
+  StoreScpPeer working(secondReceived, {"--fork", "-ll", "info"}, "STORESCP", port, stationLog);
+  ASSERT_TRUE(run.engine.ResendJob(jobFolder));
+  ASSERT_TRUE(run.waitUntilIdle(jobFolder));
+  EXPECT_EQ(run.job(jobFolder).status, "Finished") << run.job(jobFolder).log;
+  EXPECT_EQ(filesIn(secondReceived), 9 - storedAtFirst);
+  EXPECT_FALSE(fs::exists(jobFolder));
+  // The station's setting reached the send: three associations for the files that were left.
+  const std::string log = readFileBytes(stationLog);
+  int associations = 0;
+  for (std::size_t at = log.find("Association Acknowledged"); at != std::string::npos;
+       at = log.find("Association Acknowledged", at + 1))
+    ++associations;
+  EXPECT_EQ(associations, std::min(3, 9 - storedAtFirst)) << log;
 }

@@ -742,3 +742,93 @@ TEST(StoreScu, EveryFileIsSentFailedOrNotAttemptedWhateverTheStationDoes) {
     }
   }
 }
+
+// Several associations share one queue: whatever the station does, each file is stored once
+// at most, and the counters and outcomes add up as over one association.
+TEST(StoreScuAssociations, EveryFileEndsOnceWhateverTheStationDoes) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> peerOptions;
+    int sent;
+    int notices;  // further associations the station did not serve, each named
+  };
+  const Case cases[] = {
+      {"serves them all at once", {"--fork"}, 6, 0},
+      {"serves one at a time", {}, 6, 2},
+      {"rejects every association", {"--fork", "--refuse"}, 0, 0},
+      {"aborts each during its first store", {"--fork", "--abort-during"}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir job, received;
+    const std::vector<std::string> images = writeImages(job, 6);
+    StoreScpPeer peer(received.path(), c.peerOptions);
+    SendParams params = loopbackParams(job.path(), peer.port());
+    params.associations = 3;
+    ScriptedPrompts prompts;
+
+    const SendRun run = runSendJob(params, prompts);
+
+    ASSERT_TRUE(run.finished());
+    const SendProgress& last = run.last();
+    EXPECT_EQ(last.filesSent, c.sent);
+    EXPECT_EQ(last.filesSent + last.filesFailed + last.filesNotAttempted, 6);
+    EXPECT_EQ(run.count(FileSent), last.filesSent);
+    EXPECT_EQ(run.count(FileFailed), last.filesFailed);
+    const Texts notices = run.messages(SendNotice);
+    EXPECT_EQ(std::count_if(notices.begin(), notices.end(),
+                            [](const std::string& text) {
+                              return contains(text, "A further association to 'STORESCP'");
+                            }),
+              c.notices);
+    ASSERT_EQ(last.transfers.size(), 6u);
+    EXPECT_EQ(countTransfers(last.transfers, FileTransfer::Outcome::Stored), last.filesSent);
+    EXPECT_EQ(countTransfers(last.transfers, FileTransfer::Outcome::NotAttempted),
+              last.filesNotAttempted);
+    EXPECT_EQ(filesIn(received.path()).size(), static_cast<std::size_t>(c.sent));
+    if (c.sent == 6) {
+      for (const std::string& image : images)
+        EXPECT_FALSE(receivedFileWithInstance(received.path(), sopInstanceOf(image)).empty())
+            << image;
+    }
+    for (const FileTransfer& transfer : last.transfers)
+      if (transfer.outcome != FileTransfer::Outcome::Stored) {
+        EXPECT_FALSE(transfer.reason.empty()) << transfer.path;
+      }
+  }
+}
+
+// A stop ends every association after its current file; the files no association took are
+// not attempted, for the stop.
+TEST(StoreScuAssociations, StopEndsEveryAssociationAfterItsFile) {
+  TempDir job, received;
+  writeImages(job, 9);
+  StoreScpPeer peer(received.path(), {"--fork", "--sleep-after", "1"});
+  SendParams params = loopbackParams(job.path(), peer.port());
+  params.associations = 3;
+  ScriptedPrompts prompts;
+
+  // Stopped once the first file has reached the station, while the others are in flight.
+  std::size_t storedAtStop = 0;
+  const SendRun run = runSendJob(params, prompts, {}, [&](StoreScu& send) {
+    for (int i = 0; i < 1000 && filesIn(received.path()).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    send.requestStop();
+    storedAtStop = filesIn(received.path()).size();
+  });
+
+  ASSERT_TRUE(run.finished());
+  const SendProgress& last = run.last();
+  EXPECT_TRUE(last.stopped);
+  EXPECT_GE(last.filesSent, 1);
+  // Each association ends the file it was storing and takes no other.
+  EXPECT_LE(static_cast<std::size_t>(last.filesSent + last.filesFailed), storedAtStop + 3);
+  EXPECT_GE(last.filesNotAttempted, 1);
+  EXPECT_EQ(last.filesSent + last.filesFailed + last.filesNotAttempted, 9);
+  EXPECT_EQ(run.count(FileSent), last.filesSent);
+  EXPECT_EQ(filesIn(received.path()).size(), static_cast<std::size_t>(last.filesSent));
+  for (const FileTransfer& transfer : last.transfers)
+    if (transfer.outcome == FileTransfer::Outcome::NotAttempted) {
+      EXPECT_EQ(transfer.reason, "Sending stopped") << transfer.path;
+    }
+}

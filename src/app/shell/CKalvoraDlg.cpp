@@ -21,6 +21,7 @@
 #include "app/shell/KalvoraTray.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/ConfigFiles.h"
+#include "config/KalvoraSettings.h"
 #include "jobs/KalvoraEngine.h"
 #include "ui_CKalvoraDlg.h"
 
@@ -161,7 +162,14 @@ void CKalvoraDlg::initialise() {
   engine_.filters = config.filters;
   engine_.rules = config.rules;
   engine_.stations = config.stations;
-  for (const std::string& message : problems) {
+  std::vector<std::string> messages = problems;
+  KalvoraSettings own;
+  // Unreadable, every station gets one association, which any station serves.
+  if (auto message = loadKalvoraSettings(workingFolder_.toStdString(), own))
+    messages.push_back(*message);
+  else
+    engine_.stationOptions = own.stations;
+  for (const std::string& message : messages) {
     // Ended while a message was shown: the others would only hold the exit up.
     if (exiting_) return;
     MessageBoxes::show(nullptr, QString::fromStdString(message));
