@@ -27,10 +27,7 @@
 namespace {
 
 // A folder as the user reads it: one '/' between its parts, control characters escaped.
-std::string shownFolder(const std::string& folder) {
-  return printableText(displayedPath(folder));
-}
-
+std::string shownFolder(const std::string& folder) { return printableText(displayedPath(folder)); }
 
 struct KeptOptions : JobOptions {
   std::string folder;
@@ -109,7 +106,8 @@ void printKeptJob(const KeptJob& kept) {
 void sayFolderKept(const std::string& folder) {
   const KeptJob left = ReadKeptJob(folder);
   if (left.journal.madeByEarlierVersion()) {
-    std::cerr << "'" << shownFolder(folder) << "' is kept: an earlier version of Kalvora made it without "
+    std::cerr << "'" << shownFolder(folder)
+              << "' is kept: an earlier version of Kalvora made it without "
               << "recording its copies; check it and delete it yourself.\n";
     return;
   }
@@ -237,11 +235,13 @@ bool adoptJobs(const KeptOptions& o, KalvoraEngine& engine, std::vector<KeptJob>
         adopted.push_back(kept);
         break;
       case KalvoraEngine::Adoption::InUse:
-        std::cerr << "'" << shownFolder(kept.jobFolder) << "' is in use by a running Kalvora; left as it is.\n";
+        std::cerr << "'" << shownFolder(kept.jobFolder)
+                  << "' is in use by a running Kalvora; left as it is.\n";
         allTaken = allTaken && o.all;
         break;
       case KalvoraEngine::Adoption::Failed:
-        std::cerr << "'" << shownFolder(kept.jobFolder) << "' cannot be opened as a job (" << why << ").\n";
+        std::cerr << "'" << shownFolder(kept.jobFolder) << "' cannot be opened as a job (" << why
+                  << ").\n";
         allTaken = false;
         break;
       case KalvoraEngine::Adoption::NotKept:
@@ -305,7 +305,8 @@ int runSendAgain(const KeptOptions& o) {
       }
     }
     if (!engine.ResendJob(job.jobFolder, replacement)) {
-      std::cerr << "'" << shownFolder(job.jobFolder) << "' has no station to go to: give --to ALIAS, or "
+      std::cerr << "'" << shownFolder(job.jobFolder)
+                << "' has no station to go to: give --to ALIAS, or "
                 << "--ae AE --host HOST --port PORT.\n";
       ok = false;
     }
@@ -380,7 +381,8 @@ int runDiscard(const KeptOptions& o) {
       ok = false;
       continue;
     }
-    std::cout << "Discarded '" << shownFolder(job.jobFolder) << "': " << files << " files removed.\n";
+    std::cout << "Discarded '" << shownFolder(job.jobFolder) << "': " << files
+              << " files removed.\n";
   }
   if (o.all) std::cout << removed << " files removed in all.\n";
   return ok ? 0 : 1;
