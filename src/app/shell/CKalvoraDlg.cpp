@@ -110,11 +110,11 @@ CKalvoraDlg::CKalvoraDlg(KalvoraEngine& engine, GuiPrompts& prompts, QString wor
 
   ui_->jobList->setHeaderLabels(
       {QStringLiteral("Media #"), QStringLiteral("Patients"), QStringLiteral("State")});
-  // The state, in words beside its icon, comes before the patients on screen.
-  ui_->jobList->header()->moveSection(2, 1);
+  // The compact window has room for the icon and the patients; the state in words follows
+  // where the row has room (and is the icon's tooltip).
   ui_->jobList->setColumnWidth(0, 52);
-  ui_->jobList->setColumnWidth(2, 64);
   ui_->jobList->setColumnWidth(1, 121);
+  ui_->jobList->setColumnWidth(2, 64);
   // The list takes the window's width; it never widens the window.
   ui_->jobList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   ui_->jobList->setFixedHeight(kJobListHeight);

@@ -6,6 +6,7 @@
 #include "app/shell/Icons.h"
 #include "app/shell/MessageBoxes.h"
 #include "jobs/JobList.h"
+#include "platform/DisplayedPath.h"
 #include "ui_CStatusDlg.h"
 
 CStatusDlg::CStatusDlg(const JobList& jobs, QTreeWidget* jobRows, QWidget* parent)
@@ -71,7 +72,9 @@ void CStatusDlg::Refresh() {
     const ImportJob* job = jobAtRow(row);
     ui_->number->setText(job ? QString::fromStdString(job->number) : QString());
     ui_->status->setText(job ? QString::fromStdString(job->status) : QString());
-    ui_->jobFolder->setText(job ? QString::fromStdString(job->jobFolder) : QString());
+    // Shown with one '/' between its parts; the job is still known by its own name.
+    ui_->jobFolder->setText(job ? QString::fromStdString(displayedPath(job->jobFolder))
+                                : QString());
     ui_->log->setPlainText(job ? QString::fromStdString(job->log) : QString());
     shownStatus_ = job ? job->status : std::string();
     ui_->patients->clear();
