@@ -5,6 +5,7 @@
 #include "cli/ConfigCli.h"
 #include "config/ConfigFiles.h"
 #include "config/ConfigurationLock.h"
+#include "config/KalvoraSettings.h"
 
 namespace {
 
@@ -87,6 +88,35 @@ int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change)
     return 2;
   }
   if (const std::optional<std::string> message = saveConfiguration(folder, config)) {
+    std::cerr << *message << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+// As runConfigChange, for Kalvora's own settings file.
+int changeKalvoraSettings(const ConfigCliOptions& options, const char* elsewhere,
+                          const OwnSettingsChange& change) {
+  const std::string folder = workingFolder(options.workDir);
+  ConfigurationLock lock;
+  if (!lock.acquireUnlessHeld(folder)) {
+    std::cerr << "Nothing was changed: the tray application (kalvora) runs with the working "
+                 "folder "
+              << folder << ". Close it first (tray menu Exit)" << elsewhere << ".\n";
+    return 1;
+  }
+  KalvoraSettings settings;
+  if (auto message = loadKalvoraSettings(folder, settings)) {
+    std::cerr << *message
+              << "\nNothing was changed: saving now would lose what could not be "
+                 "read.\n";
+    return 1;
+  }
+  if (auto message = change(settings)) {
+    std::cerr << *message << "\nNothing was changed.\n";
+    return 1;
+  }
+  if (auto message = saveKalvoraSettings(folder, settings)) {
     std::cerr << *message << "\n";
     return 1;
   }
