@@ -40,3 +40,24 @@ bool jpegStreamNamesItsColours(const std::uint8_t* stream, std::size_t size) {
   }
   return false;
 }
+
+bool jpegStreamReachesFrameHeader(const std::uint8_t* stream, std::size_t size) {
+  if (size < 4 || stream[0] != 0xFF || stream[1] != 0xD8) return false;
+  std::size_t at = 2;
+  while (at + 4 <= size) {
+    if (stream[at] != 0xFF) return false;
+    const std::uint8_t marker = stream[at + 1];
+    if (isStartOfFrame(marker)) return at + 4 < size;        // its precision is there to read
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
+      at += 2;
+      continue;
+    }
+    // Fill bytes, a second start, a scan or the end before any frame header: damaged.
+    if (marker == 0xFF || marker == 0xD8 || marker == 0xD9 || marker == 0xDA || marker == 0x00)
+      return false;
+    const std::size_t length = (std::size_t{stream[at + 2]} << 8) | stream[at + 3];
+    if (length < 2 || at + 2 + length > size) return false;
+    at += 2 + length;
+  }
+  return false;
+}

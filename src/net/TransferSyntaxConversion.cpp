@@ -3,9 +3,14 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dccodec.h>
 #include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 
+#include "dicom/JpegColourEvidence.h"
 #include "net/TextFormat.h"
 
 namespace {
@@ -17,6 +22,28 @@ bool isUncompressed(E_TransferSyntax syntax) {
 
 bool decoderExists(E_TransferSyntax syntax) {
   return DcmCodecList::canChangeCoding(syntax, EXS_LittleEndianExplicit);
+}
+
+bool isJpegProcess(E_TransferSyntax syntax) {
+  return syntax >= EXS_JPEGProcess1 && syntax <= EXS_JPEGProcess14SV1;
+}
+
+// The first fragment of a JPEG image must lead to its frame header before DCMTK reads it.
+bool jpegDecodable(DcmDataset& dataset, E_TransferSyntax syntax) {
+  DcmElement* element = nullptr;
+  if (dataset.findAndGetElement(DCM_PixelData, element).bad() || !element) return true;
+  DcmPixelSequence* sequence = nullptr;
+  if (static_cast<DcmPixelData*>(element)
+          ->getEncapsulatedRepresentation(syntax, nullptr, sequence)
+          .bad() ||
+      !sequence)
+    return true;  // DCMTK finds nothing to decode either
+  DcmPixelItem* fragment = nullptr;
+  Uint8* bytes = nullptr;
+  if (sequence->card() < 2 || sequence->getItem(fragment, 1).bad() || !fragment ||
+      fragment->getUint8Array(bytes).bad() || !bytes)
+    return false;
+  return jpegStreamReachesFrameHeader(bytes, fragment->getLength());
 }
 
 }  // namespace
@@ -41,7 +68,10 @@ ConversionReport convertForTransfer(DcmDataset& dataset, const std::string& path
 
   const char* syntaxName = dcmFindNameOfUID(xfer.getXferID(), "");
   report.made = true;
-  const OFCondition condition = dataset.chooseRepresentation(EXS_LittleEndianImplicit, nullptr);
+  const OFCondition condition =
+      isJpegProcess(xfer.getXfer()) && !jpegDecodable(dataset, xfer.getXfer())
+          ? makeOFCondition(0, 0, OF_error, "JPEG stream damaged before its frame header")
+          : dataset.chooseRepresentation(EXS_LittleEndianImplicit, nullptr);
   if (condition.bad()) {
     report.event = SendNotice;
     report.message = formatText(

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -201,4 +202,38 @@ TEST(StoreResponseStatus, OnlySuccessAndKnownWarningsCountAsStored) {
     EXPECT_EQ(classifyStoreStatus(c.status), c.outcome) << std::hex << c.status;
   }
   EXPECT_EQ(describeStoreStatus(0xA700).rfind("status 0xA700 (", 0), 0u);
+}
+
+// Inputs on which fuzzing found the send's preparation hanging or crashing
+// (tests/data/fuzz/send, one file per finding, named after it): each must come back, with a
+// conversion that failed where the stream cannot be decoded.
+TEST(FuzzFindings, SendPreparationSurvivesEveryFinding) {
+  CodecScope codecs;
+  const std::string findings = std::string(KALVORA_TEST_DATA) + "/fuzz/send";
+  for (const auto& entry : std::filesystem::directory_iterator(findings)) {
+    SCOPED_TRACE(entry.path().string());
+    const PreparedFile prepared = prepareFileToSend(entry.path().string(), true, true);
+    if (prepared.conversion.made) {
+      EXPECT_EQ(prepared.conversion.event, SendNotice);
+    }
+  }
+}
+
+TEST(JpegStream, OnlyAStreamWhoseMarkersLeadToItsFrameHeaderIsDecoded) {
+  const std::vector<std::uint8_t> good = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x4A,
+                                          0x46, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00};
+  struct Case {
+    std::vector<std::uint8_t> stream;
+    bool decodable;
+  };
+  const Case cases[] = {
+      {good, true},
+      {{0xFF, 0x01, 0x00, 0x00, 0x30, 0x0E, 0xFF, 0xC0, 0x00, 0x11, 0x08}, false},  // no SOI
+      {{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00, 0xFF, 0xC0, 0x00, 0x11, 0x08}, false},  // length 0
+      {{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x40, 0xFF, 0xC0, 0x00, 0x11, 0x08}, false},  // too long
+      {{0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xC0, 0x00, 0x11}, false},  // scan
+      {{0xFF, 0xD8, 0xFF, 0xC0, 0x00}, false},  // ends in its frame header
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(jpegStreamReachesFrameHeader(c.stream.data(), c.stream.size()), c.decodable);
 }
