@@ -85,6 +85,8 @@ class StoreScu {
                        const std::vector<std::string>& sopClasses,
                        const std::vector<ClassInOwnSyntax>& ownSyntaxes, OFCondition& condition);
   OFCondition requestAssociation();
+  // "certificate of 'PACS' not trusted: ..." with OpenSSL's reason.
+  std::string untrustedCertificate(const DicomAssociation& lane) const;
   void tearDown(const OFCondition& condition);
   // A further association: opened, used and closed on a thread of its own.
   void runFurtherAssociation(DicomAssociation& lane, const std::vector<std::string>& sopClasses,
