@@ -79,16 +79,17 @@ int changeTls(const ConfigCliOptions& options, const TlsArgs& args) {
       return 2;
     }
   }
-  return changeKalvoraSettings(
-      options, kTlsElsewhere, [&](KalvoraSettings& settings) -> std::optional<std::string> {
-        if (!args.query) {
-          settings.stations[args.alias].tls = tls;
-          return std::nullopt;
-        }
-        if (!settings.queryStation) return std::string("No query station is set up.");
-        settings.queryStation->tls = tls;
-        return std::nullopt;
-      });
+  return changeKalvoraSettings(options, kTlsElsewhere,
+                               [&](KalvoraSettings& settings) -> std::optional<std::string> {
+                                 if (!args.query) {
+                                   settings.stations[args.alias].tls = tls;
+                                   return std::nullopt;
+                                 }
+                                 if (!settings.queryStation)
+                                   return std::string("No query station is set up.");
+                                 settings.queryStation->tls = tls;
+                                 return std::nullopt;
+                               });
 }
 
 }  // namespace

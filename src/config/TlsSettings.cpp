@@ -17,11 +17,12 @@ std::optional<std::string> checkReadable(const std::string& path, bool folderAll
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return std::string(what) + " " + systemMessage(path, errno);
   if (S_ISREG(status.st_mode) || (folderAllowed && S_ISDIR(status.st_mode))) {
-    if (access(path.c_str(), R_OK) != 0) return std::string(what) + " " + systemMessage(path, errno);
+    if (access(path.c_str(), R_OK) != 0)
+      return std::string(what) + " " + systemMessage(path, errno);
     return std::nullopt;
   }
-  return std::string(what) + " " + path + (folderAllowed ? " is neither a file nor a folder."
-                                                         : " is not a file.");
+  return std::string(what) + " " + path +
+         (folderAllowed ? " is neither a file nor a folder." : " is not a file.");
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ class PatientQuery {
 
   PatientQueryParams params_;
   std::atomic<bool> cut_{false};
-  std::unique_ptr<LowLatencyTransportLayer> layer_;  // outlives the SCU, whose connection uses it
+  std::unique_ptr<LowLatencyTransportLayer> layer_;    // outlives the SCU, whose connection uses it
   std::unique_ptr<SecureTransportLayer> secureLayer_;  // with TLS, over layer_
   std::unique_ptr<PatientQueryScu> scu_;
 };

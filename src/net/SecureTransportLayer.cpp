@@ -69,7 +69,8 @@ class WatchedTlsConnection : public DcmTLSConnection {
     const OFCondition condition = DcmTLSConnection::clientSideHandshake();
     if (condition.bad()) {
       const long verified = SSL_get_verify_result(tls_);
-      if (verified != X509_V_OK) layer_.setCertificateProblem(X509_verify_cert_error_string(verified));
+      if (verified != X509_V_OK)
+        layer_.setCertificateProblem(X509_verify_cert_error_string(verified));
     }
     return condition;
   }

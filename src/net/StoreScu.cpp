@@ -473,6 +473,16 @@ void StoreScu::report(SendEvent event, const std::string& message) {
   if (event == SendNotice) pauseAfterNotice();
 }
 
+void StoreScu::reportTlsFailure(const std::string& message) {
+  {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.logAlways = true;
+  }
+  report(SendFailed, message);
+  std::lock_guard<std::mutex> lock(progressMutex_);
+  progress_.logAlways = false;
+}
+
 void StoreScu::reportFor(const std::string& path, SendEvent event, const std::string& message) {
   {
     std::lock_guard<std::mutex> lock(progressMutex_);

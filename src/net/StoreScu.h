@@ -95,6 +95,8 @@ class StoreScu {
 
   void report(SendEvent event);
   void report(SendEvent event, const std::string& message);
+  // SendFailed, logged also when the log is not verbose.
+  void reportTlsFailure(const std::string& message);
   // A report about one file, from whichever association stores it.
   void reportFor(const std::string& path, SendEvent event, const std::string& message);
   // Posts the progress record; progressMutex_ is held.

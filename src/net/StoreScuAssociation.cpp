@@ -55,7 +55,11 @@ bool StoreScu::openAssociation(DicomAssociation& lane, bool ownAssociation,
   if (!stepDone()) return failed(formatText("Wrong PDU size (value: %d)", params_.maxPduSize));
 
   condition = lane.secureTransport();
-  if (!stepDone()) return failed(condition.text());
+  if (!stepDone()) {
+    if (!ownAssociation) return failed(condition.text());
+    reportTlsFailure(condition.text());
+    return false;
+  }
 
   condition = ASC_setAPTitles(lane.parameters(), params_.callingAETitle.c_str(),
                               params_.calledAETitle.c_str(), nullptr);
@@ -109,7 +113,7 @@ OFCondition StoreScu::requestAssociation() {
 
   // Asking again cannot make a certificate trusted: the job fails and is kept.
   if (!association_.certificateProblem().empty()) {
-    report(SendFailed, untrustedCertificate(association_));
+    reportTlsFailure(untrustedCertificate(association_));
     return condition;
   }
 
@@ -134,7 +138,7 @@ OFCondition StoreScu::requestAssociation() {
     progress_.condition = condition;
     if (condition.good()) return condition;
     if (!association_.certificateProblem().empty()) {
-      report(SendFailed, untrustedCertificate(association_));
+      reportTlsFailure(untrustedCertificate(association_));
       return condition;
     }
     question.reason = conditionCause(condition);

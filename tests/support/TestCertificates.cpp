@@ -10,11 +10,12 @@
 namespace {
 
 std::vector<std::string> newKeyRequest(const std::string& key) {
-  return {"openssl",      "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-          "-nodes",       "-keyout", key};
+  return {"openssl", "req",     "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+          "-nodes",  "-keyout", key};
 }
 
-void makeSelfSigned(const TestCertificates& c, const std::string& name, const std::string& subject) {
+void makeSelfSigned(const TestCertificates& c, const std::string& name,
+                    const std::string& subject) {
   std::vector<std::string> args = newKeyRequest(c.path(name + ".key"));
   args.insert(args.end(), {"-x509", "-days", "2", "-subj", subject, "-out", c.path(name + ".pem")});
   runTool(args);

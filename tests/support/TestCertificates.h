@@ -2,7 +2,8 @@
 
 #include <string>
 
-// Certificates made with `openssl` in `folder` (created if need be) for TLS tests (EC P-256, valid two days):
+// Certificates made with `openssl` in `folder` (created if need be) for TLS tests (EC P-256, valid
+// two days):
 //   ca.pem / ca.key          the authority the tests trust
 //   server.pem / server.key  a station's certificate signed by it
 //   rogue.pem / rogue.key    a self-signed station certificate nobody trusts
