@@ -2,13 +2,10 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <ctime>
 
 #include <dcmtk/dcmdata/dcerror.h>
 #include <dcmtk/dcmtls/tlstrans.h>
@@ -19,34 +16,8 @@
 
 namespace {
 
-// OpenSSL writes to the socket without MSG_NOSIGNAL: a station that went away would end
-// the whole program with SIGPIPE. Blocked around each call, and a pending one taken back.
-class NoBrokenPipeSignal {
- public:
-  NoBrokenPipeSignal() {
-    sigemptyset(&pipeOnly_);
-    sigaddset(&pipeOnly_, SIGPIPE);
-    sigset_t pending;
-    sigemptyset(&pending);
-    sigpending(&pending);
-    wasPending_ = sigismember(&pending, SIGPIPE) == 1;
-    pthread_sigmask(SIG_BLOCK, &pipeOnly_, &previous_);
-  }
-  ~NoBrokenPipeSignal() {
-    if (!wasPending_) {
-      const timespec none{0, 0};
-      while (sigtimedwait(&pipeOnly_, nullptr, &none) > 0) {
-      }
-    }
-    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-
- private:
-  sigset_t pipeOnly_;
-  sigset_t previous_;
-  bool wasPending_ = false;
-};
-
+// A TLS connection whose socket the plain layer watches. A station that went away cannot end
+// the program with SIGPIPE: DCMTK ignores that signal once it starts the network.
 class WatchedTlsConnection : public DcmTLSConnection {
  public:
   WatchedTlsConnection(DcmNativeSocketType socket, SSL* tls, SecureTransportLayer& layer,
@@ -65,7 +36,6 @@ class WatchedTlsConnection : public DcmTLSConnection {
 
   OFCondition clientSideHandshake() override {
     layer_.setCertificateProblem({});
-    NoBrokenPipeSignal guard;
     const OFCondition condition = DcmTLSConnection::clientSideHandshake();
     if (condition.bad()) {
       const long verified = SSL_get_verify_result(tls_);
@@ -76,7 +46,6 @@ class WatchedTlsConnection : public DcmTLSConnection {
   }
 
   ssize_t read(void* buffer, size_t length) override {
-    NoBrokenPipeSignal guard;
     errno = 0;
     const ssize_t received = DcmTLSConnection::read(buffer, length);
     if (received == 0 || (received < 0 && errno == ECONNRESET)) watch_.peerWentAway();
@@ -84,7 +53,6 @@ class WatchedTlsConnection : public DcmTLSConnection {
   }
 
   ssize_t write(void* buffer, size_t length) override {
-    NoBrokenPipeSignal guard;
     errno = 0;
     const ssize_t sent = DcmTLSConnection::write(buffer, length);
     if (sent < 0 && (errno == EPIPE || errno == ECONNRESET)) watch_.peerWentAway();
@@ -93,7 +61,6 @@ class WatchedTlsConnection : public DcmTLSConnection {
 
   void closeTransportConnection() override {
     forget();
-    NoBrokenPipeSignal guard;
     DcmTLSConnection::closeTransportConnection();
   }
 
