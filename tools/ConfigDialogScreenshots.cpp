@@ -22,6 +22,7 @@
 #include "app/config/CStationsAddDlg.h"
 #include "app/config/CStationsDlg.h"
 #include "app/config/CStationsEditDlg.h"
+#include "app/config/StationTlsStore.h"
 #include "app/media/CEditAnonymizeDataDlg.h"
 #include "config/KalvoraSettings.h"
 
@@ -81,7 +82,8 @@ void saveConfigurationDialogs(const std::function<void(QWidget&, const char*)>& 
   CDicomDlg dicom(settings);
   save(dicom, "dicom-options");
   KalvoraSettings own;
-  own.queryStation = QueryStation{"RISWORKLIST", "ris.example.org", 104, QueryModel::Worklist};
+  own.queryStation = QueryStation{"RISWORKLIST", "ris.example.org", 104, QueryModel::Worklist,
+                                  TlsSettings{true, "/etc/kalvora/hospital-ca.pem", "", ""}};
   saveKalvoraSettings(scratchFolder, own);
   CQueryStationDlg queryStation(scratchFolder, settings);
   save(queryStation, "query-station");
@@ -90,6 +92,14 @@ void saveConfigurationDialogs(const std::function<void(QWidget&, const char*)>& 
   save(stationList, "station-list");
   CStationsAddDlg addStation(stations, settings);
   save(addStation, "station-add");
+  // A station reached over TLS, with a certificate of ours.
+  std::map<std::string, StationOptions> stationOptions;
+  stationOptions["PACS"].tls = {true, "/etc/kalvora/hospital-ca.pem",
+                                "/home/clerk/.config/kalvora/kalvora.pem",
+                                "/home/clerk/.config/kalvora/kalvora.key"};
+  const StationTlsStore tlsStore{scratchFolder, &stationOptions};
+  CStationsEditDlg tlsStation(stations, 0, settings, nullptr, &tlsStore);
+  save(tlsStation, "station-edit-tls");
   // The station test as it reports a station that does not answer.
   CStationsEditDlg editStation(stations, 0, settings);
   editStation.findChild<QLineEdit*>(QStringLiteral("address"))->setText("127.0.0.1");

@@ -26,7 +26,8 @@ int printAssociations(const ConfigCliOptions& options, const std::string& alias)
   return 0;
 }
 
-// Only a station of the list gets options: a typing error would otherwise be kept silently.
+}  // namespace
+
 std::optional<std::string> knownStation(const ConfigCliOptions& options, const std::string& alias) {
   Configuration config;
   if (loadOneForReading(options, kStationsFileName, config) != 0)
@@ -37,8 +38,6 @@ std::optional<std::string> knownStation(const ConfigCliOptions& options, const s
     return "No station has the alias '" + alias + "' (see `config stations list`).";
   return std::nullopt;
 }
-
-}  // namespace
 
 void addAssociationsCommand(CLI::App& stations, const ConfigCliOptionsPtr& options,
                             int& exitStatus) {

@@ -66,7 +66,12 @@ void addShowCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& e
 void addSetCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addStationCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addRuleCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+// Only a station of the list gets options: a typing error would otherwise be kept silently.
+std::optional<std::string> knownStation(const ConfigCliOptions& options, const std::string& alias);
 void addAssociationsCommand(CLI::App& stations, const ConfigCliOptionsPtr& options,
                             int& exitStatus);
 void addFilterCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
 void addQueryCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+void addTlsCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& exitStatus);
+// The stations and the query station that use TLS, for `config show`; nothing when none does.
+void printTlsSettings(std::ostream& out, const KalvoraSettings& settings);

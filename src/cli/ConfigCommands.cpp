@@ -22,4 +22,5 @@ void addConfigCommands(CLI::App& app, int& exitStatus) {
   addRuleCommands(*config, options, exitStatus);
   addFilterCommands(*config, options, exitStatus);
   addQueryCommands(*config, options, exitStatus);
+  addTlsCommand(*config, options, exitStatus);
 }

@@ -57,7 +57,7 @@ int testQueryStation(const ConfigCliOptions& options) {
   }
   const EchoResult result =
       echoStation(config.settings.callingAeTitle, station->aeTitle, station->host, station->port,
-                  config.settings.timeoutMs, config.settings.maxPduSize);
+                  config.settings.timeoutMs, config.settings.maxPduSize, station->tls);
   (result.ok ? std::cout : std::cerr) << result.message << "\n";
   return result.ok ? 0 : 1;
 }
@@ -94,6 +94,9 @@ void addQueryCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int&
       }
       return changeKalvoraSettings(*options, kQueryStationElsewhere,
                                    [&](KalvoraSettings& settings) -> std::optional<std::string> {
+                                     // A new address keeps how the station is secured.
+                                     if (settings.queryStation)
+                                       station.tls = settings.queryStation->tls;
                                      settings.queryStation = station;
                                      return std::nullopt;
                                    });

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "cli/CliConfiguration.h"
 #include "cli/ConfigCli.h"
 #include "cli/ConfigSettingsFields.h"
 #include "config/ConfigValidation.h"
@@ -14,7 +15,7 @@ void addShowCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& e
   show->callback([options, json, &exitStatus] {
     exitStatus = guarded([&] {
       Configuration loaded;
-      const int status = loadConfigForReading(*options, loaded);
+      int status = loadConfigForReading(*options, loaded);
       if (*json) {
         printJson(std::cout, {{"settings", settingsToJson(loaded.settings)},
                               {"stations", stationsToJson(loaded.stations)},
@@ -30,6 +31,12 @@ void addShowCommand(CLI::App& config, const ConfigCliOptionsPtr& options, int& e
       printTable(std::cout, {"Field", "Value"}, rows);
       std::cout << "\nStations\n";
       printStations(std::cout, loaded.stations);
+      KalvoraSettings own;
+      if (auto message = loadKalvoraSettings(workingFolder(options->workDir), own)) {
+        std::cerr << *message << "\n";
+        status = 1;
+      }
+      printTlsSettings(std::cout, own);
       std::cout << "\nRules\n";
       printRules(std::cout, loaded.rules);
       std::cout << "\nFilters\n";

@@ -310,9 +310,14 @@ int runEcho(const std::string& alias, const JobOptions& o) {
     std::cerr << "Name a station: ALIAS, or --ae AE --host HOST --port PORT.\n";
     return 2;
   }
+  TlsSettings tls;
+  if (!name.empty()) {
+    const auto options = engine.stationOptions.find(name);
+    if (options != engine.stationOptions.end()) tls = options->second.tls;
+  }
   const EchoResult result =
       echoStation(engine.settings.callingAeTitle, station.aeTitle, station.host, station.port,
-                  engine.settings.timeoutMs, engine.settings.maxPduSize);
+                  engine.settings.timeoutMs, engine.settings.maxPduSize, tls);
   (result.ok ? std::cout : std::cerr) << result.message << "\n";
   return result.ok ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "config/QueryStationSection.h"
+#include "config/TlsSettingsSection.h"
 #include "platform/FileReplacement.h"
 
 const char kKalvoraSettingsFileName[] = "kalvora.json";
@@ -20,6 +21,7 @@ using nlohmann::json;
 const char kStationsSection[] = "stations";
 const char kQueryStationSection[] = "queryStation";
 const char kAssociationsKey[] = "associations";
+const char kTlsKey[] = "tls";
 
 std::string pathIn(const std::string& workDir) {
   if (workDir.empty()) return kKalvoraSettingsFileName;
@@ -75,14 +77,18 @@ void readStations(const json& section, KalvoraSettings& settings) {
       if (auto message = validateStationAssociations(options.associations))
         throw std::runtime_error("station '" + alias + "': " + *message);
     }
+    if (value.contains(kTlsKey))
+      options.tls = readTlsSettings(value.at(kTlsKey), "station '" + alias + "'");
     settings.stations[alias] = options;
   }
 }
 
 json writeStations(const KalvoraSettings& settings) {
   json section = json::object();
-  for (const auto& [alias, options] : settings.stations)
+  for (const auto& [alias, options] : settings.stations) {
     section[alias] = json{{kAssociationsKey, options.associations}};
+    if (options.tls != TlsSettings{}) section[alias][kTlsKey] = writeTlsSettings(options.tls);
+  }
   return section;
 }
 
@@ -98,6 +104,11 @@ std::optional<std::string> validateStationAssociations(int associations) {
 int stationAssociations(const KalvoraSettings& settings, const std::string& alias) {
   const auto options = settings.stations.find(alias);
   return options == settings.stations.end() ? 1 : options->second.associations;
+}
+
+TlsSettings stationTls(const KalvoraSettings& settings, const std::string& alias) {
+  const auto options = settings.stations.find(alias);
+  return options == settings.stations.end() ? TlsSettings{} : options->second.tls;
 }
 
 std::optional<std::string> loadKalvoraSettings(const std::string& workDir,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "config/QueryStation.h"
+#include "config/TlsSettings.h"
 
 // Settings that the four configuration files have no room for, kept in one JSON file of
 // Kalvora's own beside them (kalvora.json). Each area keeps its own section of the file;
@@ -21,6 +22,8 @@ extern const char kKalvoraSettingsFileName[];  // kalvora.json
 struct StationOptions {
   // Associations a send to the station opens at once; some stations serve only one.
   int associations = 1;
+  // TLS for every association with the station; off unless set.
+  TlsSettings tls;
 };
 
 constexpr int kStationAssociationsMin = 1;
@@ -41,6 +44,9 @@ std::optional<std::string> validateStationAssociations(int associations);
 
 // The associations to open to the station with `alias`: 1 when it has no options.
 int stationAssociations(const KalvoraSettings& settings, const std::string& alias);
+
+// How associations with the station with `alias` are secured: off when it has no options.
+TlsSettings stationTls(const KalvoraSettings& settings, const std::string& alias);
 
 // Reads `workDir`/kalvora.json into `settings` (which the caller has defaulted). Returns
 // nothing on success (also when the file does not exist), else the message to show.

@@ -13,7 +13,8 @@ std::optional<QueryModel> parseQueryModel(const std::string& name) {
 }
 
 bool operator==(const QueryStation& a, const QueryStation& b) {
-  return a.aeTitle == b.aeTitle && a.host == b.host && a.port == b.port && a.model == b.model;
+  return a.aeTitle == b.aeTitle && a.host == b.host && a.port == b.port && a.model == b.model &&
+         a.tls == b.tls;
 }
 
 std::optional<std::string> validateQueryStation(const QueryStation& station) {

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "config/TlsSettings.h"
+
 // Which C-FIND the query station answers.
 enum class QueryModel {
   Worklist,     // Modality Worklist: scheduled imports, with accession number
@@ -19,6 +21,7 @@ struct QueryStation {
   std::string host;
   int port = 0;
   QueryModel model = QueryModel::Worklist;
+  TlsSettings tls;
 };
 
 bool operator==(const QueryStation& a, const QueryStation& b);

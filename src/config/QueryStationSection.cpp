@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "config/TlsSettingsSection.h"
+
 namespace {
 
 using nlohmann::json;
@@ -29,14 +31,17 @@ QueryStation readQueryStation(const json& section) {
   const std::optional<QueryModel> parsed = parseQueryModel(model);
   if (!parsed) throw std::runtime_error("queryStation: unknown model '" + model + "'");
   station.model = *parsed;
+  if (section.contains("tls")) station.tls = readTlsSettings(section.at("tls"), "queryStation");
   if (auto message = validateQueryStation(station))
     throw std::runtime_error("queryStation: " + *message);
   return station;
 }
 
 json writeQueryStation(const QueryStation& station) {
-  return json{{"aeTitle", station.aeTitle},
-              {"host", station.host},
-              {"port", station.port},
-              {"model", queryModelName(station.model)}};
+  json section{{"aeTitle", station.aeTitle},
+               {"host", station.host},
+               {"port", station.port},
+               {"model", queryModelName(station.model)}};
+  if (station.tls != TlsSettings{}) section["tls"] = writeTlsSettings(station.tls);
+  return section;
 }

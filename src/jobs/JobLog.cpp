@@ -49,7 +49,7 @@ std::optional<std::string> sendLogLine(SendEvent event, const SendProgress& p, b
       return "Start sending: '" + p.jobFolder + "' to " + p.destination + "\r\n";
     case SendEvent::SendNotice:
     case SendEvent::SendFailed:
-      return verboseOnly(verbose, "ERROR: " + p.message + "\r\n");
+      return verboseOnly(verbose || p.logAlways, "ERROR: " + p.message + "\r\n");
     case SendEvent::FileSent: {
       // A warning status from the station is named, though the file counts as sent.
       const std::string warning = p.warning.empty() ? "" : " [" + p.warning + "]";

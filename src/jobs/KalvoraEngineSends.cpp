@@ -28,6 +28,20 @@ int associationsFor(const JobDestination& destination, const CStationArray& stat
   return std::max(associations, 1);
 }
 
+// The TLS of a station: that of the first alias it goes by that has TLS on, so that a
+// station one entry secures is never reached in clear through another.
+TlsSettings tlsFor(const JobDestination& destination, const CStationArray& stations,
+                   const std::map<std::string, StationOptions>& options) {
+  for (const CStation& station : stations) {
+    if (station.aeTitle != destination.aeTitle || station.host != destination.host ||
+        station.port != destination.port)
+      continue;
+    const auto found = options.find(station.alias);
+    if (found != options.end() && found->second.tls.enabled) return found->second.tls;
+  }
+  return {};
+}
+
 }  // namespace
 
 void KalvoraEngine::StartSending(const std::string& jobFolder) {
@@ -65,6 +79,7 @@ void KalvoraEngine::launchSend(const JobDestination& destination, const JobJourn
   SendParams params =
       makeSendParams(settings, destination.aeTitle, destination.host, destination.port, jobFolder);
   params.associations = associationsFor(destination, stations, stationOptions);
+  params.tls = tlsFor(destination, stations, stationOptions);
   const JobJournalState& state = journal.state();
   const std::vector<JobCopy> copies = SortJobFolder(jobFolder, state).copies;
   const std::vector<std::string> missing = state.missingAt(destination, copies);

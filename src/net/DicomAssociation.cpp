@@ -3,6 +3,7 @@
 #include <dcmtk/dcmnet/dul.h>
 
 #include "net/LowLatencyTransportLayer.h"
+#include "net/SecureTransportLayer.h"
 
 namespace {
 
@@ -12,8 +13,9 @@ int wholeSecondsAtLeast(int milliseconds) {
 
 }  // namespace
 
-DicomAssociation::DicomAssociation(int peerWaitMs)
+DicomAssociation::DicomAssociation(int peerWaitMs, TlsSettings tls)
     : peerWaitMs_(peerWaitMs),
+      tls_(std::move(tls)),
       transportLayer_(std::make_unique<LowLatencyTransportLayer>(peerWaitMs)) {}
 
 DicomAssociation::~DicomAssociation() { discard(); }
@@ -31,6 +33,18 @@ OFCondition DicomAssociation::initializeNetwork() {
 
 OFCondition DicomAssociation::createParameters(int maxPduSize) {
   return ASC_createAssociationParameters(&params_, maxPduSize);
+}
+
+OFCondition DicomAssociation::secureTransport() {
+  if (!tls_.enabled) return EC_Normal;
+  if (network_ == nullptr || params_ == nullptr)
+    return tlsSetupFailure("TLS set up before the network and the parameters.");
+  auto layer = std::make_unique<SecureTransportLayer>(*transportLayer_);
+  OFCondition condition = layer->configure(tls_);
+  if (condition.good()) condition = ASC_setTransportLayer(network_, layer.get(), 0);
+  if (condition.bad()) return condition;
+  secureLayer_ = std::move(layer);
+  return ASC_setTransportLayerType(params_, OFTrue);
 }
 
 OFCondition DicomAssociation::request() {
@@ -85,3 +99,7 @@ int DicomAssociation::peerWaitSeconds() const { return wholeSecondsAtLeast(peerW
 void DicomAssociation::cut() { transportLayer_->abort(); }
 
 bool DicomAssociation::peerGone() const { return transportLayer_->peerGone(); }
+
+std::string DicomAssociation::certificateProblem() const {
+  return secureLayer_ ? secureLayer_->certificateProblem() : std::string();
+}

@@ -1,19 +1,23 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/assoc.h>
 
+#include "config/TlsSettings.h"
+
 class LowLatencyTransportLayer;
+class SecureTransportLayer;
 
 // One association we request from a station, with DCMTK's network, association parameters
 // and association handles. The handles are freed here and nowhere else: by the tear-down
 // steps, or by the destructor for whatever is left (it never throws). Every wait on the
-// peer is bounded by `peerWaitMs`.
+// peer is bounded by `peerWaitMs`. With `tls` on, the association is made over TLS.
 class DicomAssociation {
  public:
-  explicit DicomAssociation(int peerWaitMs);
+  explicit DicomAssociation(int peerWaitMs, TlsSettings tls = {});
   ~DicomAssociation();
   DicomAssociation(const DicomAssociation&) = delete;
   DicomAssociation& operator=(const DicomAssociation&) = delete;
@@ -23,6 +27,10 @@ class DicomAssociation {
   OFCondition createParameters(int maxPduSize);
   // For the AE titles, addresses and presentation contexts; null before createParameters.
   T_ASC_Parameters* parameters() const { return params_; }
+  // After createParameters, with TLS on: loads the certificates and makes the request go
+  // over TLS (nothing to do with TLS off). The condition's text says what is wrong.
+  OFCondition secureTransport();
+  bool secure() const { return tls_.enabled; }
   // May be called again after a failure: the failed try is discarded, the parameters stay.
   OFCondition request();
   // Null until a request was made.
@@ -46,11 +54,17 @@ class DicomAssociation {
   void cut();
   // The station closed or reset the connection: whatever a store reports, it is gone.
   bool peerGone() const;
+  // Why the last request refused the station's certificate (OpenSSL's words); empty when
+  // it did not.
+  std::string certificateProblem() const;
 
  private:
   int peerWaitMs_;
   bool released_ = false;
+  const TlsSettings tls_;
   std::unique_ptr<LowLatencyTransportLayer> transportLayer_;
+  // With TLS: over transportLayer_, which still watches the connection.
+  std::unique_ptr<SecureTransportLayer> secureLayer_;
   T_ASC_Network* network_ = nullptr;
   T_ASC_Parameters* params_ = nullptr;
   T_ASC_Association* association_ = nullptr;

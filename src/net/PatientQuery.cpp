@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "net/LowLatencyTransportLayer.h"
+#include "net/SecureTransportLayer.h"
 
 namespace {
 
@@ -184,9 +185,19 @@ PatientQueryResult PatientQuery::exchange(const PatientQueryKeys& keys) {
   scu.addPresentationContext(abstractSyntax, transferSyntaxes);
 
   OFCondition cond = scu.initNetwork();
-  if (cond.good()) cond = scu.useTransportLayer(layer_.get());
+  if (cond.good() && station.tls.enabled) {
+    secureLayer_ = std::make_unique<SecureTransportLayer>(*layer_);
+    cond = secureLayer_->configure(station.tls);
+    if (cond.bad()) return failed(std::string("TLS: ") + cond.text());
+    cond = scu.useTransportLayer(secureLayer_.get());
+  } else if (cond.good()) {
+    cond = scu.useTransportLayer(layer_.get());
+  }
   if (cond.bad()) return failed(std::string("Cannot initialize the network: ") + cond.text());
   cond = scu.negotiateAssociation();
+  if (cond.bad() && secureLayer_ && !secureLayer_->certificateProblem().empty())
+    return failed("certificate of '" + station.aeTitle +
+                  "' not trusted: " + secureLayer_->certificateProblem());
   if (cond == NET_EC_NoAcceptablePresentationContexts)
     return failed("The station " + peer + " does not answer this kind of query.");
   if (cond.bad()) {

@@ -10,6 +10,7 @@
 
 class LowLatencyTransportLayer;
 class PatientQueryScu;
+class SecureTransportLayer;
 
 // Who asks whom, and how long any wait on the station may last.
 struct PatientQueryParams {
@@ -48,7 +49,8 @@ class PatientQuery {
 
   PatientQueryParams params_;
   std::atomic<bool> cut_{false};
-  std::unique_ptr<LowLatencyTransportLayer> layer_;  // outlives the SCU, whose connection uses it
+  std::unique_ptr<LowLatencyTransportLayer> layer_;    // outlives the SCU, whose connection uses it
+  std::unique_ptr<SecureTransportLayer> secureLayer_;  // with TLS, over layer_
   std::unique_ptr<PatientQueryScu> scu_;
 };
 

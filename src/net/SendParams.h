@@ -4,6 +4,8 @@
 #include <set>
 #include <string>
 
+#include "config/TlsSettings.h"
+
 struct AppSettings;
 
 // What one send job is given: our own AE settings, the station and the folder to send.
@@ -21,6 +23,8 @@ struct SendParams {
   int peerPort = 0;
   // Associations opened to the station at once, each taking the next file not yet taken.
   int associations = 1;
+  // How every association with the station is secured.
+  TlsSettings tls;
   std::string jobFolder;
   // Bare names of files this station stored before: a resend leaves them out.
   std::set<std::string> storedAlready;

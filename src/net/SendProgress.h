@@ -29,6 +29,9 @@ struct SendProgress {
   // files of the folder, less Kalvora's own and those the station stored before.
   int filesFailed = 0;
   int filesNotAttempted = 0;
+  // A failure the job log names also when it is not verbose: a TLS set-up or a station's
+  // certificate, which nobody can act on without reading why.
+  bool logAlways = false;
   // The job ended on a stop request or an abort, not on its own.
   bool stopped = false;
   // With SendFinished only: every file of the folder and its outcome.

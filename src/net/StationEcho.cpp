@@ -8,13 +8,13 @@
 #include "net/DicomAssociation.h"
 
 StationEcho::StationEcho(std::string callingAeTitle, std::string calledAeTitle, std::string host,
-                         int port, int timeoutMs, int maxPduSize)
+                         int port, int timeoutMs, int maxPduSize, TlsSettings tls)
     : callingAeTitle_(std::move(callingAeTitle)),
       calledAeTitle_(std::move(calledAeTitle)),
       host_(std::move(host)),
       port_(port),
       maxPduSize_(maxPduSize),
-      association_(std::make_unique<DicomAssociation>(timeoutMs)) {}
+      association_(std::make_unique<DicomAssociation>(timeoutMs, std::move(tls))) {}
 
 StationEcho::~StationEcho() = default;
 
@@ -38,6 +38,8 @@ EchoResult StationEcho::exchange() {
 
   cond = association.createParameters(maxPduSize_);
   if (cond.bad()) return {false, std::string("Invalid maximum PDU size: ") + cond.text()};
+  cond = association.secureTransport();
+  if (cond.bad()) return {false, std::string("TLS: ") + cond.text()};
   T_ASC_Parameters* params = association.parameters();
   ASC_setAPTitles(params, callingAeTitle_.c_str(), calledAeTitle_.c_str(), nullptr);
   const std::string address = host_ + ":" + std::to_string(port_);
@@ -56,6 +58,9 @@ EchoResult StationEcho::exchange() {
       ASC_printRejectParameters(reason, &reject);
       return {false, "The station " + peer + " rejected the association:\n" + reason.c_str()};
     }
+    const std::string untrusted = association.certificateProblem();
+    if (!untrusted.empty())
+      return {false, "certificate of '" + calledAeTitle_ + "' not trusted: " + untrusted};
     return {false, "Could not reach the station " + peer + " (" + cond.text() +
                        "). Check the address and port, and that the station is running."};
   }
@@ -80,6 +85,7 @@ EchoResult StationEcho::exchange() {
 }
 
 EchoResult echoStation(const std::string& callingAeTitle, const std::string& calledAeTitle,
-                       const std::string& host, int port, int timeoutMs, int maxPduSize) {
-  return StationEcho(callingAeTitle, calledAeTitle, host, port, timeoutMs, maxPduSize).run();
+                       const std::string& host, int port, int timeoutMs, int maxPduSize,
+                       const TlsSettings& tls) {
+  return StationEcho(callingAeTitle, calledAeTitle, host, port, timeoutMs, maxPduSize, tls).run();
 }

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "config/TlsSettings.h"
+
 class DicomAssociation;
 
 struct EchoResult {
@@ -17,7 +19,7 @@ struct EchoResult {
 class StationEcho {
  public:
   StationEcho(std::string callingAeTitle, std::string calledAeTitle, std::string host, int port,
-              int timeoutMs, int maxPduSize);
+              int timeoutMs, int maxPduSize, TlsSettings tls = {});
   ~StationEcho();
   StationEcho(const StationEcho&) = delete;
   StationEcho& operator=(const StationEcho&) = delete;
@@ -40,4 +42,5 @@ class StationEcho {
 };
 
 EchoResult echoStation(const std::string& callingAeTitle, const std::string& calledAeTitle,
-                       const std::string& host, int port, int timeoutMs, int maxPduSize);
+                       const std::string& host, int port, int timeoutMs, int maxPduSize,
+                       const TlsSettings& tls = {});

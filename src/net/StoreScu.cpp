@@ -70,7 +70,7 @@ StoreScu::StoreScu(SendParams params, MainThreadPoster& mainThread, UserPrompts&
       mainThread_(mainThread),
       prompts_(prompts),
       onReport_(std::move(onReport)),
-      association_(params_.networkTimeout) {}
+      association_(params_.networkTimeout, params_.tls) {}
 
 StoreScu::~StoreScu() {
   requestStop();
@@ -268,7 +268,7 @@ OFCondition StoreScu::sendFiles(const std::vector<std::size_t>& sendQueue,
     DicomAssociation* lane = nullptr;
     {
       std::lock_guard<std::mutex> lock(furtherMutex_);
-      further_.push_back(std::make_unique<DicomAssociation>(params_.networkTimeout));
+      further_.push_back(std::make_unique<DicomAssociation>(params_.networkTimeout, params_.tls));
       lane = further_.back().get();
     }
     if (aborted_) lane->cut();
@@ -471,6 +471,16 @@ void StoreScu::report(SendEvent event, const std::string& message) {
     postProgressLocked();
   }
   if (event == SendNotice) pauseAfterNotice();
+}
+
+void StoreScu::reportTlsFailure(const std::string& message) {
+  {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.logAlways = true;
+  }
+  report(SendFailed, message);
+  std::lock_guard<std::mutex> lock(progressMutex_);
+  progress_.logAlways = false;
 }
 
 void StoreScu::reportFor(const std::string& path, SendEvent event, const std::string& message) {

@@ -85,6 +85,8 @@ class StoreScu {
                        const std::vector<std::string>& sopClasses,
                        const std::vector<ClassInOwnSyntax>& ownSyntaxes, OFCondition& condition);
   OFCondition requestAssociation();
+  // "certificate of 'PACS' not trusted: ..." with OpenSSL's reason.
+  std::string untrustedCertificate(const DicomAssociation& lane) const;
   void tearDown(const OFCondition& condition);
   // A further association: opened, used and closed on a thread of its own.
   void runFurtherAssociation(DicomAssociation& lane, const std::vector<std::string>& sopClasses,
@@ -93,6 +95,8 @@ class StoreScu {
 
   void report(SendEvent event);
   void report(SendEvent event, const std::string& message);
+  // SendFailed, logged also when the log is not verbose.
+  void reportTlsFailure(const std::string& message);
   // A report about one file, from whichever association stores it.
   void reportFor(const std::string& path, SendEvent event, const std::string& message);
   // Posts the progress record; progressMutex_ is held.

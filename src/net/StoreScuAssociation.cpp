@@ -54,6 +54,13 @@ bool StoreScu::openAssociation(DicomAssociation& lane, bool ownAssociation,
   condition = lane.createParameters(params_.maxPduSize);
   if (!stepDone()) return failed(formatText("Wrong PDU size (value: %d)", params_.maxPduSize));
 
+  condition = lane.secureTransport();
+  if (!stepDone()) {
+    if (!ownAssociation) return failed(condition.text());
+    reportTlsFailure(condition.text());
+    return false;
+  }
+
   condition = ASC_setAPTitles(lane.parameters(), params_.callingAETitle.c_str(),
                               params_.calledAETitle.c_str(), nullptr);
   if (!stepDone()) return failed("Can't set AETitles");
@@ -81,6 +88,8 @@ bool StoreScu::openAssociation(DicomAssociation& lane, bool ownAssociation,
       return failed(formatText("Peer rejected association (reason: %d, %s)", reason,
                                rejectReasonText(reason).c_str()));
     }
+    if (condition.bad() && !lane.certificateProblem().empty())
+      return failed(untrustedCertificate(lane));
     if (condition.bad()) return failed(conditionCause(condition));
   }
 
@@ -92,10 +101,21 @@ bool StoreScu::openAssociation(DicomAssociation& lane, bool ownAssociation,
   return true;
 }
 
+std::string StoreScu::untrustedCertificate(const DicomAssociation& lane) const {
+  return formatText("certificate of '%s' not trusted: %s", params_.calledAETitle.c_str(),
+                    lane.certificateProblem().c_str());
+}
+
 OFCondition StoreScu::requestAssociation() {
   OFCondition condition = association_.request();
   progress_.condition = condition;
   if (condition.good()) return condition;
+
+  // Asking again cannot make a certificate trusted: the job fails and is kept.
+  if (!association_.certificateProblem().empty()) {
+    reportTlsFailure(untrustedCertificate(association_));
+    return condition;
+  }
 
   if (condition == DUL_ASSOCIATIONREJECTED) {
     T_ASC_RejectParameters rejection;
@@ -117,6 +137,10 @@ OFCondition StoreScu::requestAssociation() {
     condition = association_.request();
     progress_.condition = condition;
     if (condition.good()) return condition;
+    if (!association_.certificateProblem().empty()) {
+      reportTlsFailure(untrustedCertificate(association_));
+      return condition;
+    }
     question.reason = conditionCause(condition);
   }
   progress_.condition = condition;

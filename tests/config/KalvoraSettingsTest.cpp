@@ -123,3 +123,30 @@ TEST(KalvoraSettings, StationAssociationsAreKeptAndValuesOutsideOneToEightRefuse
   EXPECT_EQ(validateStationAssociations(1), std::nullopt);
   EXPECT_NE(validateStationAssociations(9), std::nullopt);
 }
+
+TEST(KalvoraSettings, TlsOfStationsAndQueryStationIsKeptAndDamagedSectionsRefused) {
+  TempDir dir;
+  KalvoraSettings settings;
+  const TlsSettings tls{true, "/etc/pki/ca.pem", "/home/u/me.pem", "/home/u/me.key"};
+  settings.stations["PACS"].tls = tls;
+  settings.stations["PLAIN"].associations = 2;
+  settings.queryStation = QueryStation{"WORKLIST", "ris", 104, QueryModel::Worklist, tls};
+  ASSERT_EQ(saveKalvoraSettings(dir.path(), settings), std::nullopt);
+  KalvoraSettings again;
+  ASSERT_EQ(loadKalvoraSettings(dir.path(), again), std::nullopt);
+  EXPECT_TRUE(stationTls(again, "PACS") == tls);
+  EXPECT_FALSE(stationTls(again, "PLAIN").enabled);
+  EXPECT_FALSE(stationTls(again, "UNLISTED").enabled);
+  ASSERT_TRUE(again.queryStation.has_value());
+  EXPECT_TRUE(again.queryStation->tls == tls);
+
+  for (const std::string tlsSection :
+       {"[]", R"({"enabled": 1})", R"({"enabled": true, "trustedCertificates": 7})"}) {
+    writeAll(dir.path() + "/kalvora.json",
+             R"({"stations": {"PACS": {"tls": )" + tlsSection + "}}}");
+    KalvoraSettings refused;
+    const auto message = loadKalvoraSettings(dir.path(), refused);
+    ASSERT_TRUE(message.has_value()) << tlsSection;
+    EXPECT_NE(message->find("PACS"), std::string::npos) << *message;
+  }
+}

@@ -8,6 +8,7 @@
 #include "OrthancPeer.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
+#include "TestCertificates.h"
 #include "WorklistPeer.h"
 #include "net/PatientQuery.h"
 
@@ -166,6 +167,30 @@ TEST(PatientQuery, AStationThatRefusesOrIsNotThereSaysSo) {
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.matches.empty());
     EXPECT_NE(result.message.find(c.expected), std::string::npos) << result.message;
+  }
+}
+
+// No worklist server here speaks TLS; storescp does, and answers no query: a trusted one is
+// reached and says so at the DICOM level, an untrusted one is named before any query.
+TEST(PatientQuery, OverTlsTheStationsCertificateMustBeTrusted) {
+  TempDir dir;
+  const TestCertificates certs(dir / "certs");
+  const TlsSettings tls{true, certs.path("ca.pem"), "", ""};
+  for (const std::string name : {"server", "rogue"}) {
+    SCOPED_TRACE(name);
+    StoreScpPeer station(
+        dir.path(),
+        {"+tls", certs.path(name + ".key"), certs.path(name + ".pem"), "--ignore-peer-cert"},
+        "WORKLIST");
+    const QueryStation query{"WORKLIST", "127.0.0.1", station.port(), QueryModel::Worklist, tls};
+    const PatientQueryResult result =
+        PatientQuery({"KALVORA", query, 5000, 16384}).run({"MUSTERMANN", "", ""});
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find(name == "server"
+                                      ? "does not answer this kind of query"
+                                      : "certificate of 'WORKLIST' not trusted: self-signed"),
+              std::string::npos)
+        << result.message;
   }
 }
 

@@ -13,6 +13,7 @@
 #include "app/config/CStationsDlg.h"
 #include "app/config/FolderValidation.h"
 #include "app/config/RecordRows.h"
+#include "app/config/StationTlsStore.h"
 #include "app/media/CEditAnonymizeDataDlg.h"
 #include "app/shell/MessageBoxes.h"
 #include "jobs/JobFolders.h"
@@ -153,7 +154,9 @@ void COptionsDlg::editAnonymization() {
 void COptionsDlg::editStations() {
   CPasswordDlg password(this);
   if (password.exec() != QDialog::Accepted) return;
-  CStationsDlg stations(config_.stations, config_.settings, this);
+  const StationTlsStore tlsStore{workingFolder_, config_.stationOptions};
+  CStationsDlg stations(config_.stations, config_.settings, this,
+                        config_.stationOptions && !workingFolder_.empty() ? &tlsStore : nullptr);
   stations.exec();
   fillDestinations();
 }

@@ -1,6 +1,7 @@
 #include "app/config/CQueryStationDlg.h"
 
 #include "app/config/StationEchoWorker.h"
+#include "app/config/TlsFieldsBox.h"
 #include "app/shell/DialogFields.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/AppSettings.h"
@@ -16,6 +17,14 @@ CQueryStationDlg::CQueryStationDlg(std::string workingFolder, const AppSettings&
       workingFolder_(std::move(workingFolder)),
       settings_(settings) {
   ui_->setupUi(body());
+  tls_ = new TlsFieldsBox(body(), QStringLiteral(":"));
+  ui_->mainLayout->insertWidget(ui_->mainLayout->indexOf(ui_->testResult), tls_);
+  QWidget* previous = ui_->model;
+  for (QWidget* next : tls_->tabChain()) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+  setTabOrder(previous, ui_->testButton);
   setTitle(QStringLiteral("Kalvora - Query station"));
   setHelpFile(QStringLiteral("help_stations.txt"));
   ui_->testResult->hide();
@@ -31,6 +40,7 @@ CQueryStationDlg::CQueryStationDlg(std::string workingFolder, const AppSettings&
     ui_->host->setText(QString::fromStdString(stored.queryStation->host));
     ui_->port->setText(QString::number(stored.queryStation->port));
     ui_->model->setCurrentIndex(stored.queryStation->model == QueryModel::PatientRoot ? 1 : 0);
+    tls_->showSettings(stored.queryStation->tls);
   }
   connect(ui_->okButton, &QPushButton::clicked, this, &CQueryStationDlg::accept);
   connect(ui_->testButton, &QPushButton::clicked, this, &CQueryStationDlg::testStation);
@@ -39,6 +49,7 @@ CQueryStationDlg::CQueryStationDlg(std::string workingFolder, const AppSettings&
     ui_->host->clear();
     ui_->port->clear();
     ui_->model->setCurrentIndex(0);
+    tls_->showSettings({});
   });
   ui_->okButton->setDefault(true);
   ui_->aeTitle->setFocus();
@@ -56,7 +67,10 @@ bool CQueryStationDlg::typedStation(std::optional<QueryStation>& station) {
   typed.aeTitle = ui_->aeTitle->text().toStdString();
   typed.host = ui_->host->text().toStdString();
   typed.model = ui_->model->currentIndex() == 1 ? QueryModel::PatientRoot : QueryModel::Worklist;
-  if (auto message = validateQueryStation(typed)) {
+  typed.tls = tls_->typedSettings();
+  auto message = validateQueryStation(typed);
+  if (!message) message = validateTlsSettings(typed.tls);
+  if (message) {
     MessageBoxes::show(this, QString::fromStdString(*message));
     return false;
   }
@@ -94,7 +108,8 @@ void CQueryStationDlg::testStation() {
   ui_->testButton->setEnabled(false);
   ui_->testResult->setText(QStringLiteral("Testing the station (C-ECHO) ..."));
   ui_->testResult->show();
-  echo_->start(CStation{"", station->aeTitle, station->host, station->port}, settings_);
+  echo_->start(CStation{"", station->aeTitle, station->host, station->port}, settings_,
+               station->tls);
 }
 
 QString CQueryStationDlg::testResult() const { return ui_->testResult->text(); }

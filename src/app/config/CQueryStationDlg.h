@@ -12,6 +12,7 @@ class CQueryStationDlg;
 }
 struct AppSettings;
 class StationEchoWorker;
+class TlsFieldsBox;
 
 // Sets up the query station of the new patient data question. It lives in kalvora.json,
 // which OK writes at once (the four configuration files are written at exit); empty fields
@@ -39,4 +40,5 @@ class CQueryStationDlg : public KalvoraDialog {
   std::string workingFolder_;
   const AppSettings& settings_;
   StationEchoWorker* echo_ = nullptr;
+  TlsFieldsBox* tls_;
 };

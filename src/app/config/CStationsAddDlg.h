@@ -7,7 +7,8 @@
 class CStationsAddDlg : public StationFieldsDlg {
   Q_OBJECT
  public:
-  CStationsAddDlg(CStationArray& stations, const AppSettings& settings, QWidget* parent = nullptr);
+  CStationsAddDlg(CStationArray& stations, const AppSettings& settings, QWidget* parent = nullptr,
+                  const StationTlsStore* tlsStore = nullptr);
 
   void accept() override;
 

@@ -8,11 +8,13 @@
 #include "app/shell/MessageBoxes.h"
 #include "ui_CStationsDlg.h"
 
-CStationsDlg::CStationsDlg(CStationArray& stations, AppSettings& settings, QWidget* parent)
+CStationsDlg::CStationsDlg(CStationArray& stations, AppSettings& settings, QWidget* parent,
+                           const StationTlsStore* tlsStore)
     : KalvoraDialog(parent),
       ui_(std::make_unique<Ui::CStationsDlg>()),
       stations_(stations),
-      settings_(settings) {
+      settings_(settings),
+      tlsStore_(tlsStore) {
   ui_->setupUi(body());
   setTitle(QStringLiteral("Kalvora - DICOM station list"));
   setHelpFile(QStringLiteral("help_stations.txt"));
@@ -42,14 +44,14 @@ void CStationsDlg::fill() {
 }
 
 void CStationsDlg::addStation() {
-  CStationsAddDlg add(stations_, settings_, this);
+  CStationsAddDlg add(stations_, settings_, this, tlsStore_);
   if (add.exec() == QDialog::Accepted) fill();
 }
 
 void CStationsDlg::editStation() {
   const int index = markedRecordIndex(ui_->stationList);
   if (index < 0) return;
-  CStationsEditDlg edit(stations_, index, settings_, this);
+  CStationsEditDlg edit(stations_, index, settings_, this, tlsStore_);
   if (edit.exec() == QDialog::Accepted) fill();
 }
 

@@ -6,6 +6,8 @@
 #include "config/AppSettings.h"
 #include "config/CStationArray.h"
 
+struct StationTlsStore;
+
 namespace Ui {
 class CStationsDlg;
 }
@@ -15,8 +17,10 @@ class CStationsDlg : public KalvoraDialog {
   Q_OBJECT
  public:
   // `settings` gives the station test its calling AE title, time-out and PDU size; its
-  // standard destination stays on its station as stations are deleted.
-  CStationsDlg(CStationArray& stations, AppSettings& settings, QWidget* parent = nullptr);
+  // standard destination stays on its station as stations are deleted. The add and edit
+  // dialogs keep each station's TLS in `tlsStore` (none: nothing is kept).
+  CStationsDlg(CStationArray& stations, AppSettings& settings, QWidget* parent = nullptr,
+               const StationTlsStore* tlsStore = nullptr);
   ~CStationsDlg() override;
 
   void addStation();
@@ -29,4 +33,5 @@ class CStationsDlg : public KalvoraDialog {
   std::unique_ptr<Ui::CStationsDlg> ui_;
   CStationArray& stations_;
   AppSettings& settings_;
+  const StationTlsStore* tlsStore_;
 };

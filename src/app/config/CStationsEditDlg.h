@@ -8,7 +8,7 @@ class CStationsEditDlg : public StationFieldsDlg {
   Q_OBJECT
  public:
   CStationsEditDlg(CStationArray& stations, int index, const AppSettings& settings,
-                   QWidget* parent = nullptr);
+                   QWidget* parent = nullptr, const StationTlsStore* tlsStore = nullptr);
 
   void accept() override;
 

@@ -4,6 +4,7 @@
 #include "config/CFilterArray.h"
 #include "config/CRuleArray.h"
 #include "config/CStationArray.h"
+#include "config/KalvoraSettings.h"
 
 // The configuration the main window holds, edited in place by the dialogs.
 struct LiveConfiguration {
@@ -11,4 +12,6 @@ struct LiveConfiguration {
   CStationArray& stations;
   CRuleArray& rules;
   CFilterArray& filters;
+  // The running engine's options per station (TLS); none where there is no engine.
+  std::map<std::string, StationOptions>* stationOptions = nullptr;
 };

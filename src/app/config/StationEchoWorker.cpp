@@ -14,11 +14,12 @@ StationEchoWorker::~StationEchoWorker() {
   thread_.join();
 }
 
-void StationEchoWorker::start(const CStation& station, const AppSettings& settings) {
+void StationEchoWorker::start(const CStation& station, const AppSettings& settings,
+                              const TlsSettings& tls) {
   if (running_ || thread_.joinable()) return;
   running_ = true;
   echo_ = std::make_unique<StationEcho>(settings.callingAeTitle, station.aeTitle, station.host,
-                                        station.port, settings.timeoutMs, settings.maxPduSize);
+                                        station.port, settings.timeoutMs, settings.maxPduSize, tls);
   thread_ = std::thread([this] {
     EchoResult result;
     try {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <thread>
 
+#include "config/TlsSettings.h"
+
 struct AppSettings;
 struct CStation;
 class StationEcho;
@@ -19,8 +21,8 @@ class StationEchoWorker : public QObject {
   explicit StationEchoWorker(QObject* parent = nullptr);
   ~StationEchoWorker() override;
 
-  // Calling AE title, time-out and PDU size as the settings give them.
-  void start(const CStation& station, const AppSettings& settings);
+  // Calling AE title, time-out and PDU size as the settings give them; over TLS when on.
+  void start(const CStation& station, const AppSettings& settings, const TlsSettings& tls = {});
   bool running() const { return running_; }
 
  Q_SIGNALS:

@@ -1,17 +1,33 @@
 #include "app/config/StationFieldsDlg.h"
 
+#include <QBoxLayout>
 #include <QLabel>
 
 #include "app/config/StationEchoWorker.h"
+#include "app/config/StationTlsStore.h"
+#include "app/config/TlsFieldsBox.h"
 #include "app/shell/DialogFields.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/ConfigValidation.h"
 #include "ui_StationFields.h"
 
 StationFieldsDlg::StationFieldsDlg(const QString& title, const AppSettings& settings,
-                                   QWidget* parent)
-    : KalvoraDialog(parent), ui_(std::make_unique<Ui::StationFields>()), settings_(settings) {
+                                   QWidget* parent, const StationTlsStore* tlsStore)
+    : KalvoraDialog(parent),
+      ui_(std::make_unique<Ui::StationFields>()),
+      settings_(settings),
+      tlsStore_(tlsStore) {
   ui_->setupUi(body());
+  tls_ = new TlsFieldsBox(body());
+  // The fields take the width the TLS paths give the dialog, not the labels.
+  ui_->stationLayout->setColumnStretch(2, 1);
+  ui_->mainLayout->insertWidget(1, tls_);
+  QWidget* previous = ui_->testButton;
+  for (QWidget* next : tls_->tabChain()) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+  setTabOrder(previous, ui_->okButton);
   setTitle(title);
   setHelpFile(QStringLiteral("help_stations.txt"));
   ui_->port->setText(QStringLiteral("0"));
@@ -31,6 +47,7 @@ void StationFieldsDlg::showStation(const CStation& station) {
   ui_->aeTitle->setText(QString::fromStdString(station.aeTitle));
   ui_->address->setText(QString::fromStdString(station.host));
   ui_->port->setText(QString::number(station.port));
+  if (tlsStore_) tls_->showSettings(tlsStore_->tlsOf(station.alias));
 }
 
 std::optional<CStation> StationFieldsDlg::typedStation() {
@@ -47,6 +64,20 @@ void StationFieldsDlg::refuse(const std::string& message) {
   MessageBoxes::show(this, QString::fromStdString(message));
 }
 
+bool StationFieldsDlg::keepTls(const std::string& alias) {
+  const TlsSettings tls = tls_->typedSettings();
+  if (auto message = validateTlsSettings(tls)) {
+    refuse(*message);
+    return false;
+  }
+  if (!tlsStore_) return true;
+  if (auto problem = tlsStore_->keep(alias, tls)) {
+    MessageBoxes::show(this, QString::fromStdString(*problem), MessageBoxes::Icon::Error);
+    return false;
+  }
+  return true;
+}
+
 void StationFieldsDlg::testStation() {
   if (testRunning()) return;
   const std::optional<CStation> station = typedStation();
@@ -60,7 +91,7 @@ void StationFieldsDlg::testStation() {
   connect(echo_, &StationEchoWorker::finished, this, &StationFieldsDlg::showTestResult);
   ui_->testButton->setEnabled(false);
   showResultText(QStringLiteral("Testing the station (C-ECHO) ..."));
-  echo_->start(*station, settings_);
+  echo_->start(*station, settings_, tls_->typedSettings());
 }
 
 bool StationFieldsDlg::testRunning() const { return echo_ != nullptr && echo_->running(); }

@@ -302,7 +302,9 @@ void CKalvoraDlg::runOptions() {
   }
   if (dialogOpen_) return;
   setDialogOpen(true);
-  COptionsDlg options({engine_.settings, engine_.stations, engine_.rules, engine_.filters}, this);
+  COptionsDlg options(
+      {engine_.settings, engine_.stations, engine_.rules, engine_.filters, &engine_.stationOptions},
+      this);
   options.setWorkingFolder(workingFolder_.toStdString());
   const int result = runWindowModal(options);
   setDialogOpen(false);  // also shows what the dialog changed of the stations

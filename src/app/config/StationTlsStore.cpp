@@ -1,0 +1,19 @@
+#include "app/config/StationTlsStore.h"
+
+TlsSettings StationTlsStore::tlsOf(const std::string& alias) const {
+  if (!live) return {};
+  const auto found = live->find(alias);
+  return found == live->end() ? TlsSettings{} : found->second.tls;
+}
+
+std::optional<std::string> StationTlsStore::keep(const std::string& alias,
+                                                 const TlsSettings& tls) const {
+  // Nothing to write when nothing changed: no file made for a plain station.
+  if (!live || tls == tlsOf(alias)) return std::nullopt;
+  KalvoraSettings stored;
+  if (auto problem = loadKalvoraSettings(workingFolder, stored)) return problem;
+  stored.stations[alias].tls = tls;
+  if (auto problem = saveKalvoraSettings(workingFolder, stored)) return problem;
+  if (live) (*live)[alias].tls = tls;
+  return std::nullopt;
+}
