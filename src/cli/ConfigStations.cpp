@@ -2,9 +2,11 @@
 
 #include <iostream>
 
+#include "cli/CliConfiguration.h"
 #include "cli/ConfigCli.h"
 #include "config/ConfigFiles.h"
 #include "config/ConfigValidation.h"
+#include "config/KalvoraSettings.h"
 
 namespace {
 
@@ -84,7 +86,21 @@ void addStationCommands(CLI::App& config, const ConfigCliOptionsPtr& options, in
   args->portOption = edit->add_option("--port", args->port, "New port, 1 to 65000");
   edit->callback([options, args, &exitStatus] {
     exitStatus = guarded([&] {
-      return runConfigChange(*options, [&](Configuration& c) { return editStation(*args, c); });
+      std::string previousAlias;
+      const int status = runConfigChange(*options, [&](Configuration& c) {
+        if (c.stations.isValidIndex(args->index)) previousAlias = c.stations[args->index].alias;
+        return editStation(*args, c);
+      });
+      // A renamed station keeps its TLS and associations, which are keyed by its alias.
+      if (status != 0 || !args->aliasOption->count() || previousAlias == args->alias) return status;
+      KalvoraSettings stored;
+      if (loadKalvoraSettings(workingFolder(options->workDir), stored) ||
+          !copyStationOptions(stored, previousAlias, args->alias))
+        return status;
+      return changeKalvoraSettings(*options, "", [&](KalvoraSettings& settings) {
+        copyStationOptions(settings, previousAlias, args->alias);
+        return std::optional<std::string>();
+      });
     });
   });
 

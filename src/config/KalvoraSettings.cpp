@@ -106,6 +106,13 @@ int stationAssociations(const KalvoraSettings& settings, const std::string& alia
   return options == settings.stations.end() ? 1 : options->second.associations;
 }
 
+bool copyStationOptions(KalvoraSettings& settings, const std::string& from, const std::string& to) {
+  const auto options = settings.stations.find(from);
+  if (from == to || options == settings.stations.end()) return false;
+  settings.stations[to] = options->second;
+  return true;
+}
+
 TlsSettings stationTls(const KalvoraSettings& settings, const std::string& alias) {
   const auto options = settings.stations.find(alias);
   return options == settings.stations.end() ? TlsSettings{} : options->second.tls;

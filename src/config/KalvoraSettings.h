@@ -48,6 +48,11 @@ int stationAssociations(const KalvoraSettings& settings, const std::string& alia
 // How associations with the station with `alias` are secured: off when it has no options.
 TlsSettings stationTls(const KalvoraSettings& settings, const std::string& alias);
 
+// A renamed station keeps its options: they are copied to `to` (replacing what a station of
+// that name left there). The old entry stays, so that a rename not saved after all loses
+// nothing. False when `from` has no options and nothing changed.
+bool copyStationOptions(KalvoraSettings& settings, const std::string& from, const std::string& to);
+
 // Reads `workDir`/kalvora.json into `settings` (which the caller has defaulted). Returns
 // nothing on success (also when the file does not exist), else the message to show.
 std::optional<std::string> loadKalvoraSettings(const std::string& workDir,

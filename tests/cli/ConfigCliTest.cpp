@@ -186,6 +186,22 @@ TEST(ConfigCli, StationAssociationsAreSetInKalvorasOwnFileAndPrinted) {
   EXPECT_EQ(readFileBytes(dir / "kalvora.json"), ownBefore);
 }
 
+TEST(ConfigCli, ARenamedStationKeepsItsOwnOptions) {
+  TempDir dir;
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "add", "PACS", "AE", "h", "104"}).status, 0);
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "associations", "PACS", "3"}).status, 0);
+
+  ASSERT_EQ(runCli(dir.path(), {"config", "stations", "edit", "0", "--alias", "ARCHIVE"}).status,
+            0);
+  EXPECT_EQ(runCli(dir.path(), {"config", "stations", "associations", "ARCHIVE"}).out, "3\n");
+  // Renaming a station without options writes no settings file of its own.
+  TempDir plain;
+  ASSERT_EQ(runCli(plain.path(), {"config", "stations", "add", "PACS", "AE", "h", "104"}).status,
+            0);
+  ASSERT_EQ(runCli(plain.path(), {"config", "stations", "edit", "0", "--alias", "B"}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(plain / "kalvora.json"));
+}
+
 TEST(ConfigCli, DamagedFileStopsAChangeAndUsageErrorsExitTwo) {
   TempDir dir;
   writeFileBytes(dir / "stations.dat", bytes({0x02, 0, 0, 0, 0x04, 'P', 'A'}));

@@ -14,7 +14,7 @@ void CStationsEditDlg::accept() {
   const std::optional<CStation> station = typedStation();
   if (!station) return;
   if (const auto message = validateStationEdit(*station)) return refuse(*message);
-  if (!keepTls(station->alias)) return;
+  if (!keepTls(station->alias, stations_[index_].alias)) return;
   stations_.SetAt(index_, *station);
   StationFieldsDlg::accept();
 }

@@ -64,14 +64,14 @@ void StationFieldsDlg::refuse(const std::string& message) {
   MessageBoxes::show(this, QString::fromStdString(message));
 }
 
-bool StationFieldsDlg::keepTls(const std::string& alias) {
+bool StationFieldsDlg::keepTls(const std::string& alias, const std::string& previousAlias) {
   const TlsSettings tls = tls_->typedSettings();
   if (auto message = validateTlsSettings(tls)) {
     refuse(*message);
     return false;
   }
   if (!tlsStore_) return true;
-  if (auto problem = tlsStore_->keep(alias, tls)) {
+  if (auto problem = tlsStore_->keep(alias, tls, previousAlias)) {
     MessageBoxes::show(this, QString::fromStdString(*problem), MessageBoxes::Icon::Error);
     return false;
   }

@@ -40,7 +40,7 @@ class StationFieldsDlg : public KalvoraDialog {
   std::optional<CStation> typedStation();
   void refuse(const std::string& message);
   // Validates the TLS fields and keeps them for `alias`; false after a message was shown.
-  bool keepTls(const std::string& alias);
+  bool keepTls(const std::string& alias, const std::string& previousAlias = {});
 
  private:
   void showTestResult(bool reached, const QString& message);

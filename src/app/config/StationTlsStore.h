@@ -16,5 +16,7 @@ struct StationTlsStore {
   TlsSettings tlsOf(const std::string& alias) const;
   // Written to the file first (only its station's TLS changes), then to the engine; the
   // message to show when the file cannot be read or written, and nothing changed.
-  std::optional<std::string> keep(const std::string& alias, const TlsSettings& tls) const;
+  // A station renamed from `previousAlias` takes its other options along.
+  std::optional<std::string> keep(const std::string& alias, const TlsSettings& tls,
+                                  const std::string& previousAlias = {}) const;
 };

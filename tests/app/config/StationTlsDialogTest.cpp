@@ -75,6 +75,15 @@ class StationTlsDialogTest : public QObject {
     CStationsEditDlg again(stations, 0, settings, nullptr, &store);
     QVERIFY(control<QGroupBox>(&again, "tlsGroup")->isChecked());
     QCOMPARE(textOf(&again, "clientKey"), QString::fromStdString(certs.path("client.key")));
+
+    // Renamed, the station keeps its TLS and its associations: they are keyed by its alias.
+    type(&again, "alias", QStringLiteral("ARCHIVE"));
+    again.accept();
+    QCOMPARE(QString::fromStdString(stations[0].alias), QStringLiteral("ARCHIVE"));
+    QVERIFY(live["ARCHIVE"].tls == wanted);
+    QCOMPARE(live["ARCHIVE"].associations, 2);
+    QCOMPARE(loadKalvoraSettings(work.path(), stored), std::nullopt);
+    QVERIFY(stationTls(stored, "ARCHIVE") == wanted);
   }
 };
 
