@@ -149,6 +149,7 @@ int KalvoraEngine::removeJobFolder(const std::string& jobFolder) {
     appendLog(jobFolder, leftInJobFolderLogLine(jobFolder, removal.left));
   }
   journals_.erase(journal);  // releases the lock once the folder is gone
+  audited_.erase(jobFolder);
   return removal.removed;
 }
 
@@ -210,6 +211,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.fileCopied();
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       jobs_.AddJobPatient(p.jobFolder, p.patientName, p.patientId);
+      noteAuditedCopy(p);
       if (JobJournal* journal = journalOf(p.jobFolder)) {
         journal->noteCopy(p.copyName, CopyIdentity{p.copySopInstanceUid, p.copySize});
         journal->recordPatient(p.patientId, p.patientName);
@@ -217,6 +219,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       break;
     case ScanEvent::FileNotCopied:
       counters_.fileNotCopied();
+      ++audited_[p.jobFolder].notCopied;
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       break;
     case ScanEvent::ScanFinished:
@@ -225,6 +228,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.scanEnded();
       scanning_.erase(p.jobFolder);
       if (JobJournal* journal = journalOf(p.jobFolder)) journal->recordReadingFinished();
+      auditImport(p, false);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       // A folder we did not make may hold anything: it is never sent.
       if (sendAfterScan_ && folderMade) StartSending(p.jobFolder);
@@ -235,11 +239,15 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       jobs_.SetJobStatus(p.jobFolder, jobStatusText(JobStatus::Stopped));
       counters_.scanStopped(p.filesSaved);
       scanning_.erase(p.jobFolder);
+      auditImport(p, true);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       if (folderMade) removeJobFolder(p.jobFolder);
       break;
     case ScanEvent::ScanError:
-      if (p.fileLost) counters_.fileNotCopied();
+      if (p.fileLost) {
+        counters_.fileNotCopied();
+        ++audited_[p.jobFolder].notCopied;
+      }
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       break;
     case ScanEvent::FileAnonymized:
@@ -284,6 +292,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
     case SendEvent::SendFinished:
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
+      auditSend(p, destination);  // before a delivered job's folder goes
       --stationBusy_[destination];
       sendEnded(p.jobFolder, destination);
       startNextWaitingSend(destination);

@@ -14,6 +14,8 @@
 #include "config/CRuleArray.h"
 #include "config/CStationArray.h"
 #include "config/KalvoraSettings.h"
+#include "jobs/AuditInstance.h"
+#include "jobs/AuditTrail.h"
 #include "jobs/JobCounters.h"
 #include "jobs/JobFolders.h"
 #include "jobs/JobJournal.h"
@@ -42,6 +44,9 @@ class KalvoraEngine {
   CFilterArray filters;
   // Kalvora's own per-station options, by alias (associations a send opens).
   std::map<std::string, StationOptions> stationOptions;
+  // Where the records of every medium read, send and discard go; nowhere until a front end
+  // sets it (openAuditTrail). A record it cannot take is reported in the job's log.
+  AuditTrail auditTrail;
 
   void setObserver(EngineObserver* observer) { observer_ = observer; }
   // Off: a finished scan stays Pending and nothing is sent (to check a medium first).
@@ -165,6 +170,20 @@ class KalvoraEngine {
   int addJobFromJournal(const std::string& jobFolder, JobStatus status, const std::string& log,
                         std::unique_ptr<JobJournal> journal);
 
+  // The audit trail (KalvoraEngineAudit.cpp).
+  struct AuditedJob {
+    std::map<std::string, AuditInstance> copies;  // by copy name, as the scan reported them
+    int notCopied = 0;
+  };
+  void noteAuditedCopy(const ScanProgress& progress);
+  void auditImport(const ScanProgress& progress, bool stopped);
+  void auditSend(const SendProgress& progress, const JobDestination& destination);
+  // The instances of the job's copies `names`; a copy the scan did not report here (a job of
+  // an earlier run) is read from its file.
+  std::vector<AuditInstance> auditInstances(const std::string& jobFolder,
+                                            const std::vector<std::string>& names) const;
+  void writeAudit(const std::string& jobFolder, const std::string& record);
+
   MainThreadPoster& mainThread_;
   UserPrompts& prompts_;
   EngineObserver* observer_ = nullptr;
@@ -192,4 +211,5 @@ class KalvoraEngine {
   // only, for the job's whole life, for a folder that is not Kalvora's own.
   std::map<std::string, std::unique_ptr<JobJournal>> journals_;
   std::set<std::string> foreignFolders_;
+  std::map<std::string, AuditedJob> audited_;
 };

@@ -105,6 +105,8 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     if (request_.anonymize) anonymize(dataset, patientId);
     progress_.patientName = readOrEmpty(dataset, DCM_PatientName);
     progress_.patientId = readOrEmpty(dataset, DCM_PatientID);
+    progress_.studyInstanceUid = readOrEmpty(dataset, DCM_StudyInstanceUID);
+    progress_.sopClassUid = readOrEmpty(dataset, DCM_SOPClassUID);
 
     std::string error;
     unsigned& lastSuffix = lastSuffix_[name];
