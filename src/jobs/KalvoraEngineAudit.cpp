@@ -21,7 +21,8 @@ std::string filesText(int count) {
 
 void KalvoraEngine::noteAuditedCopy(const ScanProgress& p) {
   audited_[p.jobFolder].copies[p.copyName] =
-      AuditInstance{p.patientId, p.patientName, p.studyInstanceUid, p.sopClassUid};
+      AuditInstance{textInUtf8(p.patientId, p.characterSet),
+                    textInUtf8(p.patientName, p.characterSet), p.studyInstanceUid, p.sopClassUid};
 }
 
 void KalvoraEngine::auditImport(const ScanProgress& p, bool stopped) {

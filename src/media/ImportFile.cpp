@@ -107,6 +107,9 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     progress_.patientId = readOrEmpty(dataset, DCM_PatientID);
     progress_.studyInstanceUid = readOrEmpty(dataset, DCM_StudyInstanceUID);
     progress_.sopClassUid = readOrEmpty(dataset, DCM_SOPClassUID);
+    OFString characterSet;
+    dataset.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
+    progress_.characterSet = characterSet.c_str();
 
     std::string error;
     unsigned& lastSuffix = lastSuffix_[name];

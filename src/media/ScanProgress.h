@@ -16,6 +16,7 @@ struct ScanProgress {
   // Of the last file handled, as written: for the audit trail.
   std::string studyInstanceUid;
   std::string sopClassUid;
+  std::string characterSet;  // Specific Character Set of its names, all values
   std::string message;
   // With a FileCopied: the new patient data of this file were picked from this match of
   // the query station (local ID and where it came from); empty when typed or not asked.

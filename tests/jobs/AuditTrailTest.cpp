@@ -311,3 +311,19 @@ TEST(AuditMessage, TextThatIsNoXmlIsEscapedOrReplaced) {
   EXPECT_EQ(parsed.value(std::string("/AuditMessage/") + kPatients + "/ParticipantObjectName"),
             "\xEF\xBF\xBD<&>\xEF\xBF\xBD");
 }
+
+TEST(AuditMessage, NamesInTheFilesCharacterSetAreWrittenInUtf8) {
+  const struct {
+    std::string value;
+    std::string characterSet;
+    std::string utf8;
+  } cases[] = {
+      {"M\xFCller^Anna", "ISO_IR 100", "M\xC3\xBCller^Anna"},
+      {"\xC4\xE5\xEC\xE1\xF2", "ISO_IR 126", "\xCE\x94\xCE\xB5\xCE\xBC\xCE\xB1\xCF\x82"},  // Greek
+      {"Doe^John", "ISO_IR 100", "Doe^John"},
+      {"M\xC3\xBCller", "ISO_IR 192", "M\xC3\xBCller"},
+      // Undeclared: left as it is (the record replaces what is no UTF-8).
+      {"M\xFCller", "", "M\xFCller"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(textInUtf8(c.value, c.characterSet), c.utf8) << c.value;
+}
