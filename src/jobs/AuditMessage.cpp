@@ -137,6 +137,13 @@ void event(XmlText& xml, const EventKind& kind, const AuditEventOutcome& outcome
   xml.close("EventIdentification");
 }
 
+void participantInRole(XmlText& xml, const Attributes& attributes, const char* roleCode,
+                       const char* roleMeaning) {
+  xml.open("ActiveParticipant", attributes);
+  xml.code("RoleIDCode", roleCode, "DCM", roleMeaning);
+  xml.close("ActiveParticipant");
+}
+
 void requestingUser(XmlText& xml, const AuditActor& actor) {
   const std::string uid = std::to_string(actor.userId);
   xml.empty("ActiveParticipant", {{"UserID", actor.loginName.empty() ? uid : actor.loginName},
@@ -153,13 +160,10 @@ void application(XmlText& xml, const AuditActor& actor, const char* roleCode = n
                                        {"UserIsRequestor", "false"},
                                        {"NetworkAccessPointID", actor.hostName},
                                        {"NetworkAccessPointTypeCode", "1"}});
-  if (!roleCode) {
+  if (roleCode)
+    participantInRole(xml, attributes, roleCode, roleMeaning);
+  else
     xml.empty("ActiveParticipant", attributes);
-    return;
-  }
-  xml.open("ActiveParticipant", attributes);
-  xml.code("RoleIDCode", roleCode, "DCM", roleMeaning);
-  xml.close("ActiveParticipant");
 }
 
 void auditSource(XmlText& xml, const AuditActor& actor) {
@@ -316,9 +320,7 @@ std::string importAuditMessage(const AuditActor& actor, const AuditMedium& mediu
   Attributes source{{"UserID", medium.mountPoint}};
   if (!medium.volumeLabel.empty()) source.emplace_back("UserName", medium.volumeLabel);
   source.emplace_back("UserIsRequestor", "false");
-  xml.open("ActiveParticipant", source);
-  xml.code("RoleIDCode", "110155", "DCM", "Source Media");
-  xml.close("ActiveParticipant");
+  participantInRole(xml, source, "110155", "Source Media");
   auditSource(xml, actor);
   patientsAndStudies(xml, instances);
   xml.close("AuditMessage");
@@ -340,9 +342,7 @@ std::string transferAuditMessage(const AuditActor& actor, const AuditStation& st
                      {{"UserIsRequestor", "false"},
                       {"NetworkAccessPointID", station.host},
                       {"NetworkAccessPointTypeCode", accessPointType(station.host)}});
-  xml.open("ActiveParticipant", destination);
-  xml.code("RoleIDCode", "110152", "DCM", "Destination Role ID");
-  xml.close("ActiveParticipant");
+  participantInRole(xml, destination, "110152", "Destination Role ID");
   auditSource(xml, actor);
   patientsAndStudies(xml, instances);
   xml.close("AuditMessage");

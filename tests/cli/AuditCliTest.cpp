@@ -6,6 +6,7 @@
 
 #include "CliRun.h"
 #include "JobCommandsFixture.h"
+#include "SiteFolders.h"
 #include "StoreScpPeer.h"
 #include "TempDir.h"
 
@@ -34,24 +35,6 @@ void writeAuditSettings(const std::string& folder, const std::string& trailFile)
   fs::create_directories(folder);
   writeFileBytes(folder + "/kalvora.json", "{\"audit\": {\"file\": \"" + trailFile + "\"}}\n");
 }
-
-// XDG_CONFIG_DIRS for the time of one test.
-class SiteFolders {
- public:
-  explicit SiteFolders(const std::string& value) {
-    if (const char* old = getenv("XDG_CONFIG_DIRS")) saved_ = old;
-    setenv("XDG_CONFIG_DIRS", value.c_str(), 1);
-  }
-  ~SiteFolders() {
-    if (saved_)
-      setenv("XDG_CONFIG_DIRS", saved_->c_str(), 1);
-    else
-      unsetenv("XDG_CONFIG_DIRS");
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
 
 std::string objectOf(const std::string& path) {
   return "ParticipantObjectID=\"file://" + path + "\"";
