@@ -61,6 +61,7 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
   const JobFolder folder = makeJobFolder(now);
   const std::string& jobFolder = folder.path;
   if (JobJournal* journal = journalOf(jobFolder)) journal->recordSource(root, now);
+  audited_[jobFolder].sourceRoot = root;
 
   ScanRequest request = makeScanRequest(root, jobFolder, settings, filters);
   if (const auto warning = anonymizationWarning(settings)) startWarnings_[jobFolder] = *warning;
@@ -228,7 +229,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.scanEnded();
       scanning_.erase(p.jobFolder);
       if (JobJournal* journal = journalOf(p.jobFolder)) journal->recordReadingFinished();
-      auditImport(p, false);
+      auditImport(p.jobFolder, ImportEnd::Finished);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       // A folder we did not make may hold anything: it is never sent.
       if (sendAfterScan_ && folderMade) StartSending(p.jobFolder);
@@ -239,7 +240,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       jobs_.SetJobStatus(p.jobFolder, jobStatusText(JobStatus::Stopped));
       counters_.scanStopped(p.filesSaved);
       scanning_.erase(p.jobFolder);
-      auditImport(p, true);
+      auditImport(p.jobFolder, ImportEnd::Stopped);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       if (folderMade) removeJobFolder(p.jobFolder);
       break;
@@ -265,6 +266,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
                                      const JobDestination& destination) {
   const bool busyBefore = counters_.busy;
   const bool verbose = settings.verbose != 0;
+  noteAuditedSend(event, p, destination);  // before a delivered job's folder goes
   switch (event) {
     case SendEvent::SendStarted:
       counters_.sendStarted();
@@ -292,7 +294,6 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
     case SendEvent::SendFinished:
       appendLog(p.jobFolder, sendLogLine(event, p, verbose));
       counters_.sendEnded(p.filesRemaining, p.filesNotAttempted);
-      auditSend(p, destination);  // before a delivered job's folder goes
       --stationBusy_[destination];
       sendEnded(p.jobFolder, destination);
       startNextWaitingSend(destination);
@@ -448,11 +449,15 @@ void KalvoraEngine::Shutdown() {
   }
   // Only once no send reads them any more. A copy cut short goes, as a stopped scan's;
   // everything read completely stays until it has reached its stations.
+  std::vector<std::string> copyingJobs;
   for (const ScanEntry& entry : scanThreads_) {
     const int index = jobs_.FindJob(entry.jobFolder);
-    const bool copying = index < 0 || jobs_[index].status == jobStatusText(JobStatus::Copying);
-    if (jobFolderMade(entry.jobFolder) && copying) removeJobFolder(entry.jobFolder);
+    if (index < 0 || jobs_[index].status == jobStatusText(JobStatus::Copying))
+      copyingJobs.push_back(entry.jobFolder);
   }
+  auditUnfinishedWork(copyingJobs);
+  for (const std::string& jobFolder : copyingJobs)
+    if (jobFolderMade(jobFolder)) removeJobFolder(jobFolder);
   scanThreads_.clear();
   sendThreads_.clear();
   journals_.clear();

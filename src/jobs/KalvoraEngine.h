@@ -15,6 +15,7 @@
 #include "config/CStationArray.h"
 #include "config/KalvoraSettings.h"
 #include "jobs/AuditInstance.h"
+#include "jobs/AuditMessage.h"
 #include "jobs/AuditTrail.h"
 #include "jobs/JobCounters.h"
 #include "jobs/JobFolders.h"
@@ -172,12 +173,20 @@ class KalvoraEngine {
 
   // The audit trail (KalvoraEngineAudit.cpp).
   struct AuditedJob {
+    std::string sourceRoot;
     std::map<std::string, AuditInstance> copies;  // by copy name, as the scan reported them
     int notCopied = 0;
   };
+  enum class ImportEnd { Finished, Stopped, Closed };
   void noteAuditedCopy(const ScanProgress& progress);
-  void auditImport(const ScanProgress& progress, bool stopped);
-  void auditSend(const SendProgress& progress, const JobDestination& destination);
+  void auditImport(const std::string& jobFolder, ImportEnd end);
+  // Follows a send's reports; its record is written when it has finished.
+  void noteAuditedSend(SendEvent event, const SendProgress& progress,
+                       const JobDestination& destination);
+  void auditSend(const std::string& jobFolder, const JobDestination& destination,
+                 const std::vector<std::string>& stored, const AuditEventOutcome& outcome);
+  // At shutdown: the reads of `copyingJobs` and the sends whose last reports are not handled.
+  void auditUnfinishedWork(const std::vector<std::string>& copyingJobs);
   // The instances of the job's copies `names`; a copy the scan did not report here (a job of
   // an earlier run) is read from its file.
   std::vector<AuditInstance> auditInstances(const std::string& jobFolder,
@@ -212,4 +221,6 @@ class KalvoraEngine {
   std::map<std::string, std::unique_ptr<JobJournal>> journals_;
   std::set<std::string> foreignFolders_;
   std::map<std::string, AuditedJob> audited_;
+  // The files each running send (job folder, station) reported stored.
+  std::map<std::pair<std::string, JobDestination>, std::vector<std::string>> auditedSends_;
 };

@@ -231,6 +231,29 @@ TEST_F(AuditTrailTest, ASendNothingReachedIsASeriousFailureNamingNoInstance) {
   EXPECT_TRUE(send.values(std::string("/AuditMessage/") + kPatients).empty());
 }
 
+// Closing cuts the send off: its last reports are never handled, its record is still written.
+TEST_F(AuditTrailTest, ASendThatClosingCutsOffIsStillRecorded) {
+  writeMedium();
+  StoreScpPeer stalled(work / "received", {"--sleep-during", "60"});
+  engine.stations.Add({"STALLED", stalled.aeTitle(), "127.0.0.1", stalled.port()});
+  engine.settings.standardDestination = 0;
+  engine.settings.timeoutMs = 100000;
+  engine.StartScan(work / "medium");
+  ASSERT_TRUE(mainThread.runUntil(
+      [&] { return engine.jobs().size() == 1 && engine.jobs()[0].status == "Sending"; }));
+  engine.Shutdown();
+
+  const std::vector<ParsedRecord> trail = records();
+  ASSERT_EQ(trail.size(), 2u);
+  const ParsedRecord& send = trail[1];
+  EXPECT_EQ(send.value("/AuditMessage/EventIdentification/EventID/@csd-code"), "110104");
+  EXPECT_EQ(send.value("/AuditMessage/EventIdentification/@EventOutcomeIndicator"), "8");
+  EXPECT_EQ(send.value("/AuditMessage/EventIdentification/EventOutcomeDescription"),
+            "0 instances; ended as Kalvora closed");
+  EXPECT_EQ(send.value("/AuditMessage/ActiveParticipant[RoleIDCode/@csd-code='110152']/@UserName"),
+            "STALLED");
+}
+
 // A job of an earlier run is known only by its files: the record names what they hold.
 TEST_F(AuditTrailTest, DiscardingAKeptJobOfAnEarlierRunRecordsTheDeletedStudies) {
   writeMedium();
