@@ -4,6 +4,7 @@
 
 #include "config/ConfigFiles.h"
 #include "config/KalvoraSettings.h"
+#include "jobs/AuditTrail.h"
 #include "jobs/KalvoraEngine.h"
 #include "platform/UserFolders.h"
 
@@ -27,6 +28,9 @@ bool loadCliConfiguration(const std::string& workdir, KalvoraEngine& engine) {
     return false;
   }
   engine.stationOptions = own.stations;
+  std::optional<std::string> auditProblem;
+  engine.auditTrail = openAuditTrail(folder, auditProblem);
+  if (auditProblem) std::cerr << *auditProblem << "\n";
   if (loaded.damagedFiles.empty()) return true;
   std::string names;
   for (const std::string& name : loaded.damagedFiles) names += (names.empty() ? "" : ", ") + name;

@@ -4,8 +4,10 @@
 #include "cli/CliConfiguration.h"
 #include "cli/ConfigCli.h"
 #include "config/ConfigFiles.h"
+#include "config/ConfigurationChanges.h"
 #include "config/ConfigurationLock.h"
 #include "config/KalvoraSettings.h"
+#include "jobs/AuditTrail.h"
 
 namespace {
 
@@ -15,6 +17,20 @@ int reportLoadMessages(const std::vector<std::string>& messages) {
 }
 
 bool firstStart(const std::string& folder) { return !configurationSaved(folder); }
+
+std::string pathIn(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The audit trail's record of files written (or not, with `failure`); a record that cannot
+// be written is said on stderr.
+void auditChange(const std::string& folder, const std::vector<std::string>& names,
+                 const std::string& failure) {
+  std::vector<std::string> files;
+  for (const std::string& name : names) files.push_back(pathIn(folder, name));
+  if (auto problem = auditConfigurationChange(folder, files, failure))
+    std::cerr << *problem << "\n";
+}
 
 // On a first start the site's configuration or else the defaults stand.
 int loadFirstStart(const std::string& folder, Configuration& config) {
@@ -77,20 +93,29 @@ int runConfigChange(const ConfigCliOptions& options, const ConfigChange& change)
   }
   // A first start saves all four files, with the default filter list.
   Configuration config;
-  const std::vector<std::string> messages = loadConfiguration(folder, config).messages;
+  const ConfigLoadResult loaded = loadConfiguration(folder, config);
+  const std::vector<std::string>& messages = loaded.messages;
   if (!messages.empty()) {
     reportLoadMessages(messages);
     std::cerr << "Nothing was changed: saving now would lose what could not be read.\n";
     return 1;
   }
+  const Configuration before = config;
   if (const std::optional<std::string> rejection = change(config)) {
     std::cerr << *rejection << "\n";
     return 2;
   }
+  // A first start writes all four.
+  const std::vector<std::string> changed =
+      loaded.firstStart ? std::vector<std::string>{kSettingsFileName, kFiltersFileName,
+                                                   kRulesFileName, kStationsFileName}
+                        : changedConfigurationFiles(before, config);
   if (const std::optional<std::string> message = saveConfiguration(folder, config)) {
     std::cerr << *message << "\n";
+    auditChange(folder, changed, *message);
     return 1;
   }
+  auditChange(folder, changed, "");
   return 0;
 }
 
@@ -118,8 +143,10 @@ int changeKalvoraSettings(const ConfigCliOptions& options, const char* elsewhere
   }
   if (auto message = saveKalvoraSettings(folder, settings)) {
     std::cerr << *message << "\n";
+    auditChange(folder, {kKalvoraSettingsFileName}, *message);
     return 1;
   }
+  auditChange(folder, {kKalvoraSettingsFileName}, "");
   return 0;
 }
 

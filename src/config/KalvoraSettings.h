@@ -26,6 +26,10 @@ struct StationOptions {
   TlsSettings tls;
 };
 
+inline bool operator==(const StationOptions& a, const StationOptions& b) {
+  return a.associations == b.associations && a.tls == b.tls;
+}
+
 constexpr int kStationAssociationsMin = 1;
 constexpr int kStationAssociationsMax = 8;
 

@@ -61,6 +61,7 @@ std::string KalvoraEngine::StartScan(const std::string& root) {
   const JobFolder folder = makeJobFolder(now);
   const std::string& jobFolder = folder.path;
   if (JobJournal* journal = journalOf(jobFolder)) journal->recordSource(root, now);
+  audited_[jobFolder].sourceRoot = root;
 
   ScanRequest request = makeScanRequest(root, jobFolder, settings, filters);
   if (const auto warning = anonymizationWarning(settings)) startWarnings_[jobFolder] = *warning;
@@ -149,6 +150,7 @@ int KalvoraEngine::removeJobFolder(const std::string& jobFolder) {
     appendLog(jobFolder, leftInJobFolderLogLine(jobFolder, removal.left));
   }
   journals_.erase(journal);  // releases the lock once the folder is gone
+  audited_.erase(jobFolder);
   return removal.removed;
 }
 
@@ -210,6 +212,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.fileCopied();
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       jobs_.AddJobPatient(p.jobFolder, p.patientName, p.patientId);
+      noteAuditedCopy(p);
       if (JobJournal* journal = journalOf(p.jobFolder)) {
         journal->noteCopy(p.copyName, CopyIdentity{p.copySopInstanceUid, p.copySize});
         journal->recordPatient(p.patientId, p.patientName);
@@ -217,6 +220,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       break;
     case ScanEvent::FileNotCopied:
       counters_.fileNotCopied();
+      ++audited_[p.jobFolder].notCopied;
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       break;
     case ScanEvent::ScanFinished:
@@ -225,6 +229,7 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       counters_.scanEnded();
       scanning_.erase(p.jobFolder);
       if (JobJournal* journal = journalOf(p.jobFolder)) journal->recordReadingFinished();
+      auditImport(p.jobFolder, ImportEnd::Finished);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       // A folder we did not make may hold anything: it is never sent.
       if (sendAfterScan_ && folderMade) StartSending(p.jobFolder);
@@ -235,11 +240,15 @@ void KalvoraEngine::handleScanReport(ScanEvent event, const ScanProgress& p) {
       jobs_.SetJobStatus(p.jobFolder, jobStatusText(JobStatus::Stopped));
       counters_.scanStopped(p.filesSaved);
       scanning_.erase(p.jobFolder);
+      auditImport(p.jobFolder, ImportEnd::Stopped);
       if (settings.openTrayAfterReading) EjectMedia(p.sourceRoot);
       if (folderMade) removeJobFolder(p.jobFolder);
       break;
     case ScanEvent::ScanError:
-      if (p.fileLost) counters_.fileNotCopied();
+      if (p.fileLost) {
+        counters_.fileNotCopied();
+        ++audited_[p.jobFolder].notCopied;
+      }
       appendLog(p.jobFolder, scanLogLine(event, p, verbose));
       break;
     case ScanEvent::FileAnonymized:
@@ -257,6 +266,7 @@ void KalvoraEngine::handleSendReport(SendEvent event, const SendProgress& p,
                                      const JobDestination& destination) {
   const bool busyBefore = counters_.busy;
   const bool verbose = settings.verbose != 0;
+  noteAuditedSend(event, p, destination);  // before a delivered job's folder goes
   switch (event) {
     case SendEvent::SendStarted:
       counters_.sendStarted();
@@ -439,11 +449,15 @@ void KalvoraEngine::Shutdown() {
   }
   // Only once no send reads them any more. A copy cut short goes, as a stopped scan's;
   // everything read completely stays until it has reached its stations.
+  std::vector<std::string> copyingJobs;
   for (const ScanEntry& entry : scanThreads_) {
     const int index = jobs_.FindJob(entry.jobFolder);
-    const bool copying = index < 0 || jobs_[index].status == jobStatusText(JobStatus::Copying);
-    if (jobFolderMade(entry.jobFolder) && copying) removeJobFolder(entry.jobFolder);
+    if (index < 0 || jobs_[index].status == jobStatusText(JobStatus::Copying))
+      copyingJobs.push_back(entry.jobFolder);
   }
+  auditUnfinishedWork(copyingJobs);
+  for (const std::string& jobFolder : copyingJobs)
+    if (jobFolderMade(jobFolder)) removeJobFolder(jobFolder);
   scanThreads_.clear();
   sendThreads_.clear();
   journals_.clear();

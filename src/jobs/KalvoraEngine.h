@@ -14,6 +14,9 @@
 #include "config/CRuleArray.h"
 #include "config/CStationArray.h"
 #include "config/KalvoraSettings.h"
+#include "jobs/AuditInstance.h"
+#include "jobs/AuditMessage.h"
+#include "jobs/AuditTrail.h"
 #include "jobs/JobCounters.h"
 #include "jobs/JobFolders.h"
 #include "jobs/JobJournal.h"
@@ -42,6 +45,9 @@ class KalvoraEngine {
   CFilterArray filters;
   // Kalvora's own per-station options, by alias (associations a send opens).
   std::map<std::string, StationOptions> stationOptions;
+  // Where the records of every medium read, send and discard go; nowhere until a front end
+  // sets it (openAuditTrail). A record it cannot take is reported in the job's log.
+  AuditTrail auditTrail;
 
   void setObserver(EngineObserver* observer) { observer_ = observer; }
   // Off: a finished scan stays Pending and nothing is sent (to check a medium first).
@@ -165,6 +171,28 @@ class KalvoraEngine {
   int addJobFromJournal(const std::string& jobFolder, JobStatus status, const std::string& log,
                         std::unique_ptr<JobJournal> journal);
 
+  // The audit trail (KalvoraEngineAudit.cpp).
+  struct AuditedJob {
+    std::string sourceRoot;
+    std::map<std::string, AuditInstance> copies;  // by copy name, as the scan reported them
+    int notCopied = 0;
+  };
+  enum class ImportEnd { Finished, Stopped, Closed };
+  void noteAuditedCopy(const ScanProgress& progress);
+  void auditImport(const std::string& jobFolder, ImportEnd end);
+  // Follows a send's reports; its record is written when it has finished.
+  void noteAuditedSend(SendEvent event, const SendProgress& progress,
+                       const JobDestination& destination);
+  void auditSend(const std::string& jobFolder, const JobDestination& destination,
+                 const std::vector<std::string>& stored, const AuditEventOutcome& outcome);
+  // At shutdown: the reads of `copyingJobs` and the sends whose last reports are not handled.
+  void auditUnfinishedWork(const std::vector<std::string>& copyingJobs);
+  // The instances of the job's copies `names`; a copy the scan did not report here (a job of
+  // an earlier run) is read from its file.
+  std::vector<AuditInstance> auditInstances(const std::string& jobFolder,
+                                            const std::vector<std::string>& names) const;
+  void writeAudit(const std::string& jobFolder, const std::string& record);
+
   MainThreadPoster& mainThread_;
   UserPrompts& prompts_;
   EngineObserver* observer_ = nullptr;
@@ -192,4 +220,7 @@ class KalvoraEngine {
   // only, for the job's whole life, for a folder that is not Kalvora's own.
   std::map<std::string, std::unique_ptr<JobJournal>> journals_;
   std::set<std::string> foreignFolders_;
+  std::map<std::string, AuditedJob> audited_;
+  // The files each running send (job folder, station) reported stored.
+  std::map<std::pair<std::string, JobDestination>, std::vector<std::string>> auditedSends_;
 };

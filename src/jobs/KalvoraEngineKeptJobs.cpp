@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "jobs/AuditMessage.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/JobFolders.h"
 #include "jobs/JobLog.h"
@@ -133,11 +134,22 @@ bool KalvoraEngine::ResendJob(const std::string& jobFolder,
 }
 
 int KalvoraEngine::DiscardJob(const std::string& jobFolder) {
-  if (foreignFolders_.count(jobFolder) > 0 || !isKeptJob(jobFolder) || !holdJournal(jobFolder))
-    return -1;
+  if (foreignFolders_.count(jobFolder) > 0 || !isKeptJob(jobFolder)) return -1;
+  const JobJournal* journal = holdJournal(jobFolder);
+  if (!journal) return -1;
+  // Read while the copies are there.
+  std::vector<std::string> copies;
+  for (const JobCopy& copy : SortJobFolder(jobFolder, journal->state()).copies)
+    copies.push_back(copy.name);
+  const std::vector<AuditInstance> instances = auditInstances(jobFolder, copies);
   const int removed = removeJobFolder(jobFolder);
   struct stat info {};
   const bool kept = lstat(jobFolder.c_str(), &info) == 0;
+  AuditEventOutcome outcome;
+  if (kept)
+    outcome = {AuditOutcome::MinorFailure,
+               "not discarded whole: " + std::to_string(removed) + " files removed"};
+  writeAudit(jobFolder, studyDeletedAuditMessage(currentAuditActor(), instances, outcome));
   // What stays is still patient data of a kept job: it stays listed.
   jobs_.SetJobStatus(jobFolder, jobStatusText(kept ? JobStatus::Failed : JobStatus::Stopped));
   appendLog(jobFolder,

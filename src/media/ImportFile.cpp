@@ -105,6 +105,11 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     if (request_.anonymize) anonymize(dataset, patientId);
     progress_.patientName = readOrEmpty(dataset, DCM_PatientName);
     progress_.patientId = readOrEmpty(dataset, DCM_PatientID);
+    progress_.studyInstanceUid = readOrEmpty(dataset, DCM_StudyInstanceUID);
+    progress_.sopClassUid = readOrEmpty(dataset, DCM_SOPClassUID);
+    OFString characterSet;
+    dataset.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
+    progress_.characterSet = characterSet.c_str();
 
     std::string error;
     unsigned& lastSuffix = lastSuffix_[name];

@@ -13,6 +13,10 @@ struct ScanProgress {
   std::string fileName;     // bare name of the file the report is about
   std::string patientName;  // of the last file handled, as written
   std::string patientId;    // of the last file handled, as written
+  // Of the last file handled, as written: for the audit trail.
+  std::string studyInstanceUid;
+  std::string sopClassUid;
+  std::string characterSet;  // Specific Character Set of its names, all values
   std::string message;
   // With a FileCopied: the new patient data of this file were picked from this match of
   // the query station (local ID and where it came from); empty when typed or not asked.

@@ -8,29 +8,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "SiteFolders.h"
 #include "TempDir.h"
 #include "config/ConfigFiles.h"
 #include "config/ConfigurationPassword.h"
 
 namespace {
-
-// XDG_CONFIG_DIRS for the time of one test.
-class SiteFolders {
- public:
-  explicit SiteFolders(const std::string& value) {
-    if (const char* old = getenv("XDG_CONFIG_DIRS")) saved_ = old;
-    setenv("XDG_CONFIG_DIRS", value.c_str(), 1);
-  }
-  ~SiteFolders() {
-    if (saved_)
-      setenv("XDG_CONFIG_DIRS", saved_->c_str(), 1);
-    else
-      unsetenv("XDG_CONFIG_DIRS");
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
 
 Configuration siteConfiguration() {
   Configuration site;

@@ -8,6 +8,7 @@
 #include "config/CStation.h"
 #include "config/ConfigValidation.h"
 #include "config/KalvoraSettings.h"
+#include "jobs/AuditTrail.h"
 #include "ui_CQueryStationDlg.h"
 
 CQueryStationDlg::CQueryStationDlg(std::string workingFolder, const AppSettings& settings,
@@ -88,10 +89,15 @@ void CQueryStationDlg::accept() {
     stored.queryStation = station;
     problem = saveKalvoraSettings(workingFolder_, stored);
   }
+  const std::string settingsFile = workingFolder_ + "/" + kKalvoraSettingsFileName;
   if (problem) {
+    if (auto notRecorded = auditConfigurationChange(workingFolder_, {settingsFile}, *problem))
+      *problem += "\n" + *notRecorded;
     MessageBoxes::show(this, QString::fromStdString(*problem), MessageBoxes::Icon::Error);
     return;
   }
+  if (auto notRecorded = auditConfigurationChange(workingFolder_, {settingsFile}))
+    MessageBoxes::show(this, QString::fromStdString(*notRecorded), MessageBoxes::Icon::Error);
   KalvoraDialog::accept();
 }
 

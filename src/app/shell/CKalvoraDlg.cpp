@@ -21,7 +21,9 @@
 #include "app/shell/KalvoraTray.h"
 #include "app/shell/MessageBoxes.h"
 #include "config/ConfigFiles.h"
+#include "config/ConfigurationChanges.h"
 #include "config/KalvoraSettings.h"
+#include "jobs/AuditTrail.h"
 #include "jobs/KalvoraEngine.h"
 #include "ui_CKalvoraDlg.h"
 
@@ -169,6 +171,9 @@ void CKalvoraDlg::initialise() {
     messages.push_back(*message);
   else
     engine_.stationOptions = own.stations;
+  std::optional<std::string> auditProblem;
+  engine_.auditTrail = openAuditTrail(workingFolder_.toStdString(), auditProblem);
+  if (auditProblem) messages.push_back(*auditProblem);
   for (const std::string& message : messages) {
     // Ended while a message was shown: the others would only hold the exit up.
     if (exiting_) return;
@@ -302,12 +307,15 @@ void CKalvoraDlg::runOptions() {
   }
   if (dialogOpen_) return;
   setDialogOpen(true);
+  const Configuration before = configurationOf(engine_);
+  const std::map<std::string, StationOptions> optionsBefore = engine_.stationOptions;
   COptionsDlg options(
       {engine_.settings, engine_.stations, engine_.rules, engine_.filters, &engine_.stationOptions},
       this);
   options.setWorkingFolder(workingFolder_.toStdString());
   const int result = runWindowModal(options);
   setDialogOpen(false);  // also shows what the dialog changed of the stations
+  auditOptionsChange(before, optionsBefore);
   applyStayOnTop();
   if (result == -1) MessageBoxes::show(this, QStringLiteral("Dialog box could not be created!"));
   tray_->UpdateTrayTip();
@@ -353,6 +361,20 @@ void CKalvoraDlg::stopSends() {
   // association is cut (its job is kept, Failed).
   QTimer::singleShot(kSendStopGraceMs, this, [this] { engine_.AbortStoppingSends(); });
   countersChanged();
+}
+
+// The change takes effect now, though the files are written at exit: it is recorded now.
+void CKalvoraDlg::auditOptionsChange(const Configuration& before,
+                                     const std::map<std::string, StationOptions>& optionsBefore) {
+  const std::string folder = workingFolder_.toStdString();
+  std::vector<std::string> files;
+  for (const std::string& name : changedConfigurationFiles(before, configurationOf(engine_)))
+    files.push_back(folder + "/" + name);
+  // The station dialogs write a station's TLS to kalvora.json at once.
+  if (engine_.stationOptions != optionsBefore)
+    files.push_back(folder + "/" + kKalvoraSettingsFileName);
+  if (auto problem = auditConfigurationChange(folder, files))
+    MessageBoxes::show(this, QString::fromStdString(*problem), MessageBoxes::Icon::Error);
 }
 
 std::optional<std::string> CKalvoraDlg::saveConfigurationNow() {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include "app/shell/JobNotifications.h"
 #include "app/shell/KalvoraDialog.h"
+#include "config/Configuration.h"
+#include "config/KalvoraSettings.h"
 #include "jobs/EngineObserver.h"
 #include "jobs/JobCounters.h"
 #include "platform/AutomountSetting.h"
@@ -112,6 +115,9 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
  private:
   // Saves the four files as the application stands; the problem, if any.
   std::optional<std::string> saveConfigurationNow();
+  // Records in the audit trail what the Options dialog changed of `before`.
+  void auditOptionsChange(const Configuration& before,
+                          const std::map<std::string, StationOptions>& optionsBefore);
   // The tray menu greys its commands while a dialog runs.
   void setDialogOpen(bool open);
   void runAutorunCheck();

@@ -55,11 +55,23 @@ int filesIn(const std::string& folder) {
   return count;
 }
 
+std::vector<std::string> recordsIn(const std::string& file) {
+  std::vector<std::string> lines;
+  const std::string text = readFileBytes(file);
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 }  // namespace
 
 // The options reached from the main window and the tray: refused while a job works; what
 // they change is in effect for the next job, in the window and tray, and in the files
-// saved at exit.
+// saved at exit. The change, the job's read and its send are in the audit trail.
 class OptionsFromTheTrayTest : public QObject {
   Q_OBJECT
 
@@ -82,6 +94,8 @@ class OptionsFromTheTrayTest : public QObject {
       config.stations.Add({"Old PACS", "GONE", "127.0.0.1", freeLoopbackPort()});
       QVERIFY(!saveConfiguration(work / "config", config));
     }
+    const std::string trail = work / "audit.log";
+    writeFileBytes(work / "config/kalvora.json", "{\"audit\": {\"file\": \"" + trail + "\"}}");
     MessageBoxRecorder boxes;
     QtMainThreadPoster mainThread;
     GuiPrompts prompts;
@@ -128,6 +142,13 @@ class OptionsFromTheTrayTest : public QObject {
     QVERIFY(boxes.texts.isEmpty());
     QVERIFY(!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(window.tray().toolTip(), QStringLiteral("Kalvora 2.1 RC5\nDestination: Archive"));
+    // The audit trail names the files the change is written to.
+    const std::string uri = "file://" + work / "config/";
+    QCOMPARE(recordsIn(trail).size(), size_t(1));
+    QVERIFY(contains(recordsIn(trail)[0], "<EventID csd-code=\"110113\""));
+    QVERIFY(contains(recordsIn(trail)[0], uri + "config.dat\""));
+    QVERIFY(contains(recordsIn(trail)[0], uri + "stations.dat\""));
+    QVERIFY(!contains(recordsIn(trail)[0], uri + "rules.dat\""));
 
     // The tray's "Options", cancelled, changes nothing.
     bool opened = false;
@@ -139,6 +160,7 @@ class OptionsFromTheTrayTest : public QObject {
     Q_EMIT window.tray().optionsRequested();
     QVERIFY(opened);
     QCOMPARE(engine.settings.stayOnTop, 0);
+    QCOMPARE(recordsIn(trail).size(), size_t(1));
 
     // The next job goes below the new folder, to the new destination. While it works the
     // options stay shut.
@@ -152,6 +174,10 @@ class OptionsFromTheTrayTest : public QObject {
     QTest::mouseClick(child<QPushButton>(question, "okButton"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!engine.counters().busy, 30000);
     QCOMPARE(filesIn(work / "received"), 2);
+    QCOMPARE(recordsIn(trail).size(), size_t(3));
+    QVERIFY(contains(recordsIn(trail)[1], "<EventID csd-code=\"110107\""));
+    QVERIFY(contains(recordsIn(trail)[2], "<EventID csd-code=\"110104\""));
+    QVERIFY(contains(recordsIn(trail)[2], "ParticipantObjectID=\"LOCAL-78\""));
 
     // Saved at exit.
     QVERIFY(window.PrepareExit(false));
