@@ -104,7 +104,7 @@ TEST(CliPrompts, TheTerminalQuestionOffersTheQueryStationsMatchesByNumber) {
   PipedDescriptor errors(STDERR_FILENO);
   CliPrompts prompts;
   prompts.interactive = true;
-  const QueryStation station{"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist};
+  const QueryStation station{"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist, {}};
   prompts.patientQuery = PatientQueryParams{"KALVORA", station, 5000, 16384};
 
   struct Case {
@@ -149,8 +149,11 @@ TEST(CliPrompts, AQueryStationThatIsNotThereLeavesTheQuestionToTyping) {
   PipedDescriptor errors(STDERR_FILENO);
   CliPrompts prompts;
   prompts.interactive = true;
-  prompts.patientQuery = PatientQueryParams{
-      "KALVORA", {"WORKLIST", "127.0.0.1", freeLoopbackPort(), QueryModel::Worklist}, 5000, 16384};
+  prompts.patientQuery =
+      PatientQueryParams{"KALVORA",
+                         {"WORKLIST", "127.0.0.1", freeLoopbackPort(), QueryModel::Worklist, {}},
+                         5000,
+                         16384};
   std::optional<NewPatientDataAnswer> answer;
   std::thread worker([&] {
     NewPatientDataQuestion question;

@@ -62,7 +62,7 @@ TEST(KalvoraSettings, QueryStationIsKeptInItsOwnSection) {
   TempDir dir;
   const std::string path = dir.path() + "/kalvora.json";
   KalvoraSettings settings;
-  settings.queryStation = QueryStation{"WORKLIST", "ris.local", 4242, QueryModel::PatientRoot};
+  settings.queryStation = QueryStation{"WORKLIST", "ris.local", 4242, QueryModel::PatientRoot, {}};
   ASSERT_EQ(saveKalvoraSettings(dir.path(), settings), std::nullopt);
   EXPECT_NE(readAll(path).find("\"queryStation\""), std::string::npos);
 

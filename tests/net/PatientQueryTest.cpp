@@ -49,9 +49,9 @@ class PatientQueryTest : public ::testing::Test {
     p.callingAeTitle = "KALVORA";
     p.timeoutMs = 5000;
     if (model == QueryModel::Worklist)
-      p.station = {worklist_->aeTitle(), "127.0.0.1", worklist_->port(), model};
+      p.station = {worklist_->aeTitle(), "127.0.0.1", worklist_->port(), model, {}};
     else
-      p.station = {archive_->aeTitle(), "127.0.0.1", archive_->dicomPort(), model};
+      p.station = {archive_->aeTitle(), "127.0.0.1", archive_->dicomPort(), model, {}};
     return p;
   }
 
@@ -154,10 +154,12 @@ TEST(PatientQuery, AStationThatRefusesOrIsNotThereSaysSo) {
     std::string expected;
   };
   const Case cases[] = {
-      {{"UNKNOWN", "127.0.0.1", worklist.port(), QueryModel::Worklist}, "refused the association"},
-      {{"WORKLIST", "127.0.0.1", closedPort, QueryModel::Worklist}, "Could not reach the station"},
+      {{"UNKNOWN", "127.0.0.1", worklist.port(), QueryModel::Worklist, {}},
+       "refused the association"},
+      {{"WORKLIST", "127.0.0.1", closedPort, QueryModel::Worklist, {}},
+       "Could not reach the station"},
       // A worklist station asked for patients refuses an association offering only that.
-      {{"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::PatientRoot},
+      {{"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::PatientRoot, {}},
        "refused the association"},
   };
   for (const Case& c : cases) {
@@ -197,8 +199,10 @@ TEST(PatientQuery, OverTlsTheStationsCertificateMustBeTrusted) {
 TEST(PatientQueryTimeout, AStationThatNeverAnswersEndsTheQueryAfterTheTimeout) {
   SilentStation silent;
   const PatientQueryResult result =
-      PatientQuery(
-          {"KALVORA", {"SILENT", "127.0.0.1", silent.port(), QueryModel::Worklist}, 1000, 16384})
+      PatientQuery({"KALVORA",
+                    {"SILENT", "127.0.0.1", silent.port(), QueryModel::Worklist, {}},
+                    1000,
+                    16384})
           .run({"MUSTERMANN", "", ""});
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.message.find("Could not reach the station SILENT"), std::string::npos)
@@ -208,8 +212,10 @@ TEST(PatientQueryTimeout, AStationThatNeverAnswersEndsTheQueryAfterTheTimeout) {
 // A time-out far beyond the test's own limit: only the cut can end the query.
 TEST(PatientQuery, ACutEndsAQueryThatWaitsOnASilentStation) {
   SilentStation silent;
-  PatientQuery query(
-      {"KALVORA", {"SILENT", "127.0.0.1", silent.port(), QueryModel::Worklist}, 3600000, 16384});
+  PatientQuery query({"KALVORA",
+                      {"SILENT", "127.0.0.1", silent.port(), QueryModel::Worklist, {}},
+                      3600000,
+                      16384});
   PatientQueryResult result;
   std::thread asking([&] { result = query.run({"MUSTERMANN", "", ""}); });
   query.cut();
@@ -232,7 +238,7 @@ TEST(PatientQuery, MatchesBeyondTheLimitAreCutOffAndSaidToBe) {
                   "A-" + std::to_string(i), "CT"});
   const PatientQueryResult result =
       PatientQuery({"KALVORA",
-                    {"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist},
+                    {"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist, {}},
                     5000,
                     16384})
           .run({"MANY", "", ""});

@@ -79,7 +79,7 @@ class QueryStationDialogTest : public QObject {
                }));
     const std::optional<QueryStation> stored = storedStation(work);
     QVERIFY(stored.has_value());
-    QVERIFY((*stored == QueryStation{"PACS", "127.0.0.1", 4242, QueryModel::PatientRoot}));
+    QVERIFY((*stored == QueryStation{"PACS", "127.0.0.1", 4242, QueryModel::PatientRoot, {}}));
 
     // Shown again as stored; "Remove" and OK take it away.
     whileModal([&] { QTest::mouseClick(button, Qt::LeftButton); },

@@ -99,7 +99,7 @@ class PatientFindTest : public QObject {
     GuiPrompts prompts;
     const std::shared_ptr<void> cancelAtEnd(nullptr, [&](void*) { prompts.cancelAll(); });
     KalvoraEngine engine(mainThread, prompts);
-    const QueryStation station{"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist};
+    const QueryStation station{"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist, {}};
     prompts.setPatientQuerySource([&] { return offerOf(station, 5000); });
     engine.settings.tempFolder = work / "jobs";
     engine.settings.askForNewPatientData = 1;
@@ -153,7 +153,7 @@ class PatientFindTest : public QObject {
     {
       CQueryNewPatientIDDlg dialog(erikasQuestion());
       dialog.offerPatientQuery(
-          offerOf({"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist}, 5000));
+          offerOf({"WORKLIST", "127.0.0.1", worklist.port(), QueryModel::Worklist, {}}, 5000));
       dialog.show();
       QTest::mouseClick(child<QPushButton>(&dialog, "findButton"), Qt::LeftButton);
       QTRY_COMPARE_WITH_TIMEOUT(child<QListWidget>(&dialog, "matchList")->count(), 1, 20000);
@@ -162,7 +162,7 @@ class PatientFindTest : public QObject {
     }
     CQueryNewPatientIDDlg dialog(erikasQuestion());
     dialog.offerPatientQuery(
-        offerOf({"NOBODY", "127.0.0.1", worklist.port(), QueryModel::Worklist}, 5000));
+        offerOf({"NOBODY", "127.0.0.1", worklist.port(), QueryModel::Worklist, {}}, 5000));
     dialog.show();
     QTest::mouseClick(child<QPushButton>(&dialog, "findButton"), Qt::LeftButton);
     auto* status = child<QLabel>(&dialog, "findStatus");
@@ -179,7 +179,7 @@ class PatientFindTest : public QObject {
     SilentStation silent;
     auto dialog = std::make_unique<CQueryNewPatientIDDlg>(erikasQuestion());
     dialog->offerPatientQuery(
-        offerOf({"SILENT", "127.0.0.1", silent.port(), QueryModel::Worklist}, 3600000));
+        offerOf({"SILENT", "127.0.0.1", silent.port(), QueryModel::Worklist, {}}, 3600000));
     dialog->show();
     QTest::mouseClick(child<QPushButton>(dialog.get(), "findButton"), Qt::LeftButton);
     QVERIFY(child<QLabel>(dialog.get(), "findStatus")->text().startsWith(QStringLiteral("Asking")));
