@@ -134,8 +134,10 @@ int main(int argc, char** argv) {
   CQueryNewPatientIDDlg patientWithFind(
       {"EXT-20394", "A7781203", "MUSTER^ERIKA", "19630517", "CT", "F", "", ""});
   patientWithFind.offerPatientQuery(
-      {PatientQueryParams{
-           "KALVORA", {"RISWORKLIST", "ris.example.org", 104, QueryModel::Worklist}, 1000, 16384},
+      {PatientQueryParams{"KALVORA",
+                          {"RISWORKLIST", "ris.example.org", 104, QueryModel::Worklist, {}},
+                          1000,
+                          16384},
        {}});
   save(patientWithFind, "new-patient-data-find");
   const CStationArray stations = sampleStations();

@@ -86,8 +86,11 @@ void addQueryCommands(CLI::App& config, const ConfigCliOptionsPtr& options, int&
       ->capture_default_str();
   set->callback([options, args, &exitStatus] {
     exitStatus = guarded([&] {
-      QueryStation station{args->aeTitle, args->host, args->port,
-                           parseQueryModel(args->model).value_or(QueryModel::Worklist)};
+      QueryStation station{args->aeTitle,
+                           args->host,
+                           args->port,
+                           parseQueryModel(args->model).value_or(QueryModel::Worklist),
+                           {}};
       if (auto message = validateQueryStation(station)) {
         std::cerr << *message << "\n";
         return 2;

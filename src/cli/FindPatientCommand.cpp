@@ -28,7 +28,8 @@ int findPatient(const FindPatientOptions& o) {
   if (!loadCliConfiguration(o.workdir, engine)) return 2;
   QueryStation station;
   if (!o.aeTitle.empty()) {
-    station = {o.aeTitle, o.host, o.port, parseQueryModel(o.model).value_or(QueryModel::Worklist)};
+    station = {
+        o.aeTitle, o.host, o.port, parseQueryModel(o.model).value_or(QueryModel::Worklist), {}};
     if (auto message = validateQueryStation(station)) {
       std::cerr << *message << "\n";
       return 2;

@@ -2,6 +2,9 @@
 // discarded job, naming the patients, studies and number of instances. Reads and sends that
 // a shutdown cuts off are recorded too, with what had been reported of them.
 
+#include <filesystem>
+#include <system_error>
+
 #include "jobs/AuditMessage.h"
 #include "jobs/KalvoraEngine.h"
 #include "net/FileTransfer.h"
@@ -43,7 +46,11 @@ void KalvoraEngine::auditImport(const std::string& jobFolder, ImportEnd end) {
     outcome = {AuditOutcome::MinorFailure, filesText(job.notCopied) + " not copied"};
   AuditActor actor = currentAuditActor();
   actor.aeTitle = settings.callingAeTitle;
-  writeAudit(jobFolder, importAuditMessage(actor, {job.sourceRoot, volumeLabelOf(job.sourceRoot)},
+  // A medium named relative to the command's folder is recorded where it is.
+  std::error_code failed;
+  std::string medium = std::filesystem::absolute(job.sourceRoot, failed).lexically_normal();
+  if (failed || medium.empty()) medium = job.sourceRoot;
+  writeAudit(jobFolder, importAuditMessage(actor, {medium, volumeLabelOf(job.sourceRoot)},
                                            instances, outcome));
 }
 
