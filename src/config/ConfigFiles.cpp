@@ -1,5 +1,7 @@
 #include "config/ConfigFiles.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -256,9 +258,17 @@ ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& co
 }
 
 std::optional<std::string> saveConfiguration(const std::string& workDir,
-                                             const Configuration& config) {
-  if (auto message = saveSettings(workDir, config.settings)) return message;
-  if (auto message = saveFilters(workDir, config.filters)) return message;
-  if (auto message = saveRules(workDir, config.rules)) return message;
-  return saveStations(workDir, config.stations);
+                                             const Configuration& config,
+                                             const std::vector<std::string>& leftAsTheyAre) {
+  const auto written = [&](const char* name) {
+    return std::find(leftAsTheyAre.begin(), leftAsTheyAre.end(), name) == leftAsTheyAre.end();
+  };
+  if (written(kSettingsFileName))
+    if (auto message = saveSettings(workDir, config.settings)) return message;
+  if (written(kFiltersFileName))
+    if (auto message = saveFilters(workDir, config.filters)) return message;
+  if (written(kRulesFileName))
+    if (auto message = saveRules(workDir, config.rules)) return message;
+  if (written(kStationsFileName)) return saveStations(workDir, config.stations);
+  return std::nullopt;
 }

@@ -76,6 +76,8 @@ Configuration firstStartConfiguration();
 ConfigLoadResult loadConfiguration(const std::string& workDir, Configuration& config);
 
 // Saves in the same order and stops at the first failure, whose message it returns;
-// the files after it are not written.
+// the files after it are not written. The files named in `leftAsTheyAre` (config.dat ...)
+// are not written at all.
 std::optional<std::string> saveConfiguration(const std::string& workDir,
-                                             const Configuration& config);
+                                             const Configuration& config,
+                                             const std::vector<std::string>& leftAsTheyAre = {});

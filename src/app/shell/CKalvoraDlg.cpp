@@ -158,8 +158,9 @@ CKalvoraDlg::~CKalvoraDlg() {
 
 void CKalvoraDlg::initialise() {
   Configuration config;
-  const std::vector<std::string> problems =
-      loadConfiguration(workingFolder_.toStdString(), config).messages;
+  ConfigLoadResult loaded = loadConfiguration(workingFolder_.toStdString(), config);
+  const std::vector<std::string> problems = loaded.messages;
+  unreadFiles_ = std::move(loaded.damagedFiles);
   engine_.settings = config.settings;
   engine_.filters = config.filters;
   engine_.rules = config.rules;
@@ -315,7 +316,7 @@ void CKalvoraDlg::runOptions() {
   options.setWorkingFolder(workingFolder_.toStdString());
   const int result = runWindowModal(options);
   setDialogOpen(false);  // also shows what the dialog changed of the stations
-  auditOptionsChange(before, optionsBefore);
+  noteOptionsChange(before, optionsBefore);
   applyStayOnTop();
   if (result == -1) MessageBoxes::show(this, QStringLiteral("Dialog box could not be created!"));
   tray_->UpdateTrayTip();
@@ -364,12 +365,16 @@ void CKalvoraDlg::stopSends() {
 }
 
 // The change takes effect now, though the files are written at exit: it is recorded now.
-void CKalvoraDlg::auditOptionsChange(const Configuration& before,
-                                     const std::map<std::string, StationOptions>& optionsBefore) {
+void CKalvoraDlg::noteOptionsChange(const Configuration& before,
+                                    const std::map<std::string, StationOptions>& optionsBefore) {
   const std::string folder = workingFolder_.toStdString();
   std::vector<std::string> files;
-  for (const std::string& name : changedConfigurationFiles(before, configurationOf(engine_)))
+  for (const std::string& name : changedConfigurationFiles(before, configurationOf(engine_))) {
     files.push_back(folder + "/" + name);
+    // What the user set in the dialog is saved, also in place of a file that was not read.
+    unreadFiles_.erase(std::remove(unreadFiles_.begin(), unreadFiles_.end(), name),
+                       unreadFiles_.end());
+  }
   // The station dialogs write a station's TLS to kalvora.json at once.
   if (engine_.stationOptions != optionsBefore)
     files.push_back(folder + "/" + kKalvoraSettingsFileName);
@@ -383,7 +388,9 @@ std::optional<std::string> CKalvoraDlg::saveConfigurationNow() {
     engine_.settings.windowX = x();
     engine_.settings.windowY = y();
   }
-  return saveConfiguration(workingFolder_.toStdString(), configurationOf(engine_));
+  // A file that could not be read stays as it is, to be reported again, rather than be
+  // replaced by the defaults that stood in for it (anonymization off, no stations).
+  return saveConfiguration(workingFolder_.toStdString(), configurationOf(engine_), unreadFiles_);
 }
 
 bool CKalvoraDlg::PrepareExit(bool interactive) {

@@ -115,9 +115,10 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
  private:
   // Saves the four files as the application stands; the problem, if any.
   std::optional<std::string> saveConfigurationNow();
-  // Records in the audit trail what the Options dialog changed of `before`.
-  void auditOptionsChange(const Configuration& before,
-                          const std::map<std::string, StationOptions>& optionsBefore);
+  // Records in the audit trail what the Options dialog changed of `before`; the files it
+  // changed are saved from now on, also where they could not be read at start.
+  void noteOptionsChange(const Configuration& before,
+                         const std::map<std::string, StationOptions>& optionsBefore);
   // The tray menu greys its commands while a dialog runs.
   void setDialogOpen(bool open);
   void runAutorunCheck();
@@ -144,6 +145,8 @@ class CKalvoraDlg : public KalvoraDialog, public EngineObserver {
   bool trayAdded_ = false;
   bool exiting_ = false;
   bool placed_ = false;  // moved to the saved position
+  // Configuration files (config.dat ...) that could not be read at start: left as they are.
+  std::vector<std::string> unreadFiles_;
   bool autorunChecked_ = false;
   std::future<void> automountRead_;
 };

@@ -698,8 +698,9 @@ class MainWindowTest : public QObject {
     QVERIFY(!window.exiting() && window.isVisible() && window.tray().icon().isVisible());
   }
 
-  // Beside saved files, a missing or empty one is no first start: its message, and no
-  // empty file left behind for the command line to find.
+  // Beside saved files, a missing or empty one is no first start: its message. The
+  // defaults that stood in for it are not saved in its place at exit, so the next start (and
+  // the command line) still find it damaged; the files that were read are saved.
   void aMissingOrEmptyFileBesideSavedOnesIsReported() {
     for (const bool empty : {false, true}) {
       TempDir work;
@@ -720,8 +721,14 @@ class MainWindowTest : public QObject {
       QCOMPARE(boxes.texts, QStringList{QStringLiteral("Error: No DICOM stations loaded")});
       QCOMPARE(engine.settings.anonymize, 1);
       QCOMPARE(fs::exists(work / "stations.dat"), empty);
+      engine.settings.windowX = 321;
       window.commitSessionData();
-      QCOMPARE(readFileBytes(work / "stations.dat"), std::string(4, '\0'));
+      QCOMPARE(fs::exists(work / "stations.dat"), empty);
+      if (empty) QCOMPARE(readFileBytes(work / "stations.dat"), std::string());
+      Configuration saved;
+      QCOMPARE(loadConfiguration(work.path(), saved).damagedFiles,
+               std::vector<std::string>{"stations.dat"});
+      QCOMPARE(saved.settings.anonymize, 1);
     }
   }
 };

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 #include <cstring>
@@ -21,6 +22,11 @@
 #include "config/ConfigurationLock.h"
 
 namespace {
+
+ino_t inodeOf(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
+}
 
 QProcess* startKalvora(const TempDir& runtime, const std::string& workdir) {
   auto* process = new QProcess;
@@ -106,7 +112,10 @@ class SingleInstanceTest : public QObject {
     config.settings.windowX = 40;
     config.stations.Add({"PACS", "STORESCP", "127.0.0.1", 104});
     QVERIFY(!saveConfiguration(runtime / "work", config));
-    std::filesystem::remove(runtime / "work/rules.dat");  // reported, then saved at exit
+    // Saved at exit: written anew, the file has another inode. A file that could not be read
+    // (rules.dat, missing) is reported and left as it is, not replaced by an empty list.
+    std::filesystem::remove(runtime / "work/rules.dat");
+    const ino_t settingsBefore = inodeOf(runtime / "work/config.dat");
 
     std::unique_ptr<QProcess> kalvora(startKalvora(runtime, runtime / "work"));
     QVERIFY(kalvora->waitForStarted());
@@ -131,20 +140,22 @@ class SingleInstanceTest : public QObject {
     QCOMPARE(kalvora->exitCode(), 0);
 
     Configuration saved;
-    QVERIFY(loadConfiguration(runtime / "work", saved).messages.empty());
+    QCOMPARE(loadConfiguration(runtime / "work", saved).damagedFiles,
+             std::vector<std::string>{"rules.dat"});
+    QVERIFY(inodeOf(runtime / "work/config.dat") != settingsBefore);
     QCOMPARE(saved.stations.GetSize(), 1);
     QCOMPARE(saved.settings.windowX, 40);
 
     // The session's end (SIGHUP) and Ctrl-C end it in the same order.
     for (int signal : {SIGHUP, SIGINT}) {
-      std::filesystem::remove(runtime / "work/rules.dat");
+      const ino_t before = inodeOf(runtime / "work/config.dat");
       std::unique_ptr<QProcess> again(startKalvora(runtime, runtime / "work"));
       QTRY_VERIFY_WITH_TIMEOUT(!ConfigurationLock().acquireUnlessHeld(runtime / "work"), 20000);
       kill(static_cast<pid_t>(again->processId()), signal);
       QVERIFY(again->waitForFinished(20000));
       QVERIFY2(again->exitStatus() == QProcess::NormalExit && again->exitCode() == 0,
                strsignal(signal));
-      QVERIFY(std::filesystem::exists(runtime / "work/rules.dat"));
+      QVERIFY(inodeOf(runtime / "work/config.dat") != before);
     }
   }
 
