@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcobject.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/scp.h>
 
@@ -76,6 +77,9 @@ StatusStation::StatusStation(Uint16 status, const std::string& aeTitle)
 StatusStation::~StatusStation() {
   provider_->stop = true;
   listener_.join();
+  // DCMTK's listener turns the process-wide input data correction off, which Kalvora (a
+  // client only) never does: later tests in the same process read files as Kalvora does.
+  dcmEnableAutomaticInputDataCorrection.set(OFTrue);
 }
 
 std::vector<std::string> StatusStation::receivedInstances() const { return provider_->received(); }
