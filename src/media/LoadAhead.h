@@ -10,7 +10,7 @@
 #include "media/MediaFileLoad.h"
 
 // The thread that reads the medium's files one ahead of the scan, kept for the whole scan: a
-// thread started for each file costs a medium of small images more than the copies do.
+// thread started for each file is a cost of its own on a medium of many small images.
 class LoadAhead {
  public:
   LoadAhead() = default;
