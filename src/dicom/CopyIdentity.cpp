@@ -11,20 +11,41 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcmetinf.h>
 
+namespace {
+
+// The size of the regular file at `fd`, -1 for anything else.
+long long regularFileSize(int fd) {
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<long long>(info.st_size);
+}
+
+std::string instanceOf(DcmMetaInfo& header) {
+  OFString uid;
+  if (header.findAndGetOFString(DCM_MediaStorageSOPInstanceUID, uid).bad()) return {};
+  return uid.c_str();
+}
+
+}  // namespace
+
 CopyIdentity readCopyIdentity(int fd) {
   CopyIdentity identity;
-  struct stat info {};
-  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return identity;
-  identity.size = static_cast<long long>(info.st_size);
+  identity.size = regularFileSize(fd);
+  if (identity.size < 0) return identity;
   // The meta header only: no data set is parsed, so nothing nested can reach DCMTK.
   DcmFileFormat file;
   if (file.loadFile(pathOfDescriptor(fd).c_str(), EXS_Unknown, EGL_noChange, DCM_MaxReadLength,
                     ERM_metaOnly)
           .bad())
     return identity;
-  OFString uid;
-  if (file.getMetaInfo()->findAndGetOFString(DCM_MediaStorageSOPInstanceUID, uid).good())
-    identity.sopInstanceUid = uid.c_str();
+  identity.sopInstanceUid = instanceOf(*file.getMetaInfo());
+  return identity;
+}
+
+CopyIdentity copyIdentityWithHeader(int fd, DcmMetaInfo& header) {
+  CopyIdentity identity;
+  identity.size = regularFileSize(fd);
+  if (identity.size >= 0) identity.sopInstanceUid = instanceOf(header);
   return identity;
 }
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+class DcmMetaInfo;
+
 // What tells one copy in a job folder from another file under the same name: the SOP
 // Instance UID of its meta header and its size. A journal line naming a file counts only
 // while the file still has this identity.
@@ -19,6 +21,10 @@ struct CopyIdentity {
 // The identity of the regular file open at `fd` (read through the descriptor, so a name
 // swapped meanwhile changes nothing).
 CopyIdentity readCopyIdentity(int fd);
+
+// The same for a file whose meta header is known to be byte for byte `header`, read already
+// (a copy of a file's own bytes): the file itself is not read again.
+CopyIdentity copyIdentityWithHeader(int fd, DcmMetaInfo& header);
 
 // The identity of `name` in the open folder `folderFd`, never through a link: a link, a
 // folder or any other kind of entry has none (not known()).

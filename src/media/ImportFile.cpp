@@ -7,6 +7,7 @@
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 
 #include "dicom/CopyIdentity.h"
 #include "media/AnonymizationProfile.h"
@@ -119,17 +120,18 @@ bool MediaScan::FinishImport(MediaFileLoad load) {
     // The journal learns of the copy before it has a name: a kill in between then leaves a
     // record without a file, never Kalvora's file without its record.
     CopyIdentity identity;
+    // Unchanged, the copy is the file's own bytes: exactly what the medium holds, header and all.
+    const bool asItIs = !changed && load.copyableAsItIs;
     destination.beforeNaming([&](const std::string& fileName) {
-      identity = readCopyIdentity(destination.fd());
+      identity = asItIs ? copyIdentityWithHeader(destination.fd(), *file.getMetaInfo())
+                        : readCopyIdentity(destination.fd());
       if (request_.copyWritten) request_.copyWritten(fileName, identity);
     });
     if (destination.claimed()) {
-      // Unchanged, the copy is the file's own bytes: exactly what the medium holds.
-      written = !changed && load.copyableAsItIs
-                    ? CopyAsItIs(load.source->fd(), destination, name, lastSuffix + 1, &lastSuffix,
-                                 &sourceFailed)
-                    : SaveCopy(file, destination, name, lastSuffix + 1, &lastSuffix, &sourceFailed,
-                               load.leftValues.get());
+      written = asItIs ? CopyAsItIs(load.source->fd(), destination, name, lastSuffix + 1,
+                                    &lastSuffix, &sourceFailed)
+                       : SaveCopy(file, destination, name, lastSuffix + 1, &lastSuffix,
+                                  &sourceFailed, load.leftValues.get());
     }
     const std::string reason = written.text() ? written.text() : "";
     if (written.good()) {

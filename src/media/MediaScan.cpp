@@ -135,9 +135,11 @@ void MediaScan::Scan() {
 }
 
 void MediaScan::importAhead(const std::string& path, const std::string& name) {
-  std::future<MediaFileLoad> next = std::async(
-      std::launch::async, loadMediaFile, path, name,
-      hasExclusions_ ? request_.excludedExtensions : std::vector<std::string>(), &stopFlag_);
+  std::future<MediaFileLoad> next = loadAhead_.start([this, path, name] {
+    static const std::vector<std::string> none;
+    return loadMediaFile(path, name, hasExclusions_ ? request_.excludedExtensions : none,
+                         &stopFlag_);
+  });
   finishPending();
   pending_ = std::move(next);
 }

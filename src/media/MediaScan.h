@@ -8,6 +8,7 @@
 #include <string>
 
 #include "media/AnonymizedIds.h"
+#include "media/LoadAhead.h"
 #include "media/MediaFileLoad.h"
 #include "media/NewPatientDataStep.h"
 #include "media/ScanProgress.h"
@@ -80,6 +81,7 @@ class MediaScan {
   std::atomic<bool> stopFlag_{false};
   int32_t filesSeen_ = 0;
   int32_t filesSaved_ = 0;
+  LoadAhead loadAhead_;  // after stopFlag_, which its loads look at
   std::future<MediaFileLoad> pending_;
   WorkerThread worker_;
 };

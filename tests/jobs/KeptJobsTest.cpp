@@ -88,19 +88,22 @@ class KeptJobs : public ::testing::Test {
 
 // A station that refuses, or one that goes away at the third of five files: the job shows
 // "Failed" and keeps its folder; once the station works, a resend stores only what is
-// missing and then the folder goes.
+// missing and then the folder goes. The same over several associations, which the refusing
+// station refuses every one of.
 TEST_F(KeptJobs, AnUndeliveredJobIsKeptAndTheResendStoresOnlyTheMissingFiles) {
   writeMedium(5);
   struct Case {
     const char* name;
     std::vector<std::string> fault;  // storescp arguments; {} for a station that is down
     int storedAtFirst;
+    int associations = 1;
   };
   const std::string firstReceived = work / "first";
   const std::string dieOnThird = "[ $(ls '" + firstReceived + "' | wc -l) -ge 2 ] && kill -9 $PPID";
   const Case cases[] = {
       {"refusing station", {"--refuse"}, 0},
       {"station gone at the third file", {"--exec-on-reception", dieOnThird, "--exec-sync"}, 2},
+      {"refusing station, three associations", {"--refuse"}, 0, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -115,6 +118,7 @@ TEST_F(KeptJobs, AnUndeliveredJobIsKeptAndTheResendStoresOnlyTheMissingFiles) {
       StoreScpPeer faulty(firstReceived, c.fault);
       port = faulty.port();
       run.engine.stations.Add({"PACS", "STORESCP", "127.0.0.1", port});
+      run.engine.stationOptions["PACS"].associations = c.associations;
       run.engine.settings.standardDestination = 0;
       jobFolder = run.engine.StartScan(work / "medium");
       ASSERT_TRUE(run.waitUntilIdle(jobFolder));

@@ -13,6 +13,7 @@
 #include "RawDicomWriter.h"
 #include "ScanTestSupport.h"
 #include "TempDir.h"
+#include "dicom/CopyIdentity.h"
 #include "media/MediaScan.h"
 
 namespace fs = std::filesystem;
@@ -188,6 +189,36 @@ TEST_F(ImportCopyBytesTest, AChangedCopyCarriesTheNewValuesAndEveryLargeValueWho
     const Uint16* words = nullptr;
     ASSERT_TRUE(written.findAndGetUint16Array(DCM_PixelData, words, &length).good());
     EXPECT_TRUE(std::string(reinterpret_cast<const char*>(words), length * 2) == pixels);
+  }
+}
+
+// The journal's record of a copy must name it as a later look at the file does, whichever way
+// it was written: a record that differs would have it sent again, or deleted as another file.
+TEST_F(ImportCopyBytesTest, TheRecordedIdentityIsTheCopysOwn) {
+  const std::string meta = rawMetaHeader(kExplicitLittle);
+  const struct {
+    const char* what;
+    std::string file;
+  } cases[] = {
+      {"unchanged", meta + dataset().element(0x7FE0, 0x0010, "OW", pattern(70000)).bytes()},
+      {"changed", meta + dataset("").element(0x7FE0, 0x0010, "OW", pattern(70000)).bytes()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(job());
+    fs::create_directories(job());
+    ScanRequest request = plainRequest(medium(), job());
+    std::vector<std::pair<std::string, CopyIdentity>> recorded;
+    request.copyWritten = [&](const std::string& name, const CopyIdentity& identity) {
+      recorded.emplace_back(name, identity);
+    };
+    importedCopy(c.file, request);
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].first, "IM1");
+    const CopyIdentity onDisk = readCopyIdentity(job() + "/IM1");
+    EXPECT_TRUE(onDisk.known());
+    EXPECT_EQ(recorded[0].second.sopInstanceUid, onDisk.sopInstanceUid);
+    EXPECT_EQ(recorded[0].second.size, onDisk.size);
   }
 }
 
