@@ -257,7 +257,9 @@ TEST(JobFoldersTest, OnlyTheCopiesAJournalRecordsAreDeletedAndAnythingElseKeepsT
     EXPECT_EQ(fs::exists(folder), !removal.folderGone);
     for (const std::string& name : c.left) EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;
     // Still there with its journal: still listed.
-    if (c.isJobFolder && !c.left.empty()) EXPECT_TRUE(IsKalvoraJobFolder(folder, temp));
+    if (c.isJobFolder && !c.left.empty()) {
+      EXPECT_TRUE(IsKalvoraJobFolder(folder, temp));
+    }
   }
 }
 
@@ -347,7 +349,7 @@ TEST(JobFoldersTest, ATemporaryFolderOfAnotherUserIsRefusedAsAnyUser) {
        [&](const std::string& base) {
          folderWithMode("theirs/temp", 0700)(base);
          giveToNobody(base + "/theirs");
-         lchown((base + "/theirs/temp").c_str(), geteuid(), getegid());
+         ASSERT_EQ(lchown((base + "/theirs/temp").c_str(), geteuid(), getegid()), 0);
        },
        "above it belongs to another user"},
   });
