@@ -47,7 +47,7 @@ bool jpegStreamReachesFrameHeader(const std::uint8_t* stream, std::size_t size) 
   while (at + 4 <= size) {
     if (stream[at] != 0xFF) return false;
     const std::uint8_t marker = stream[at + 1];
-    if (isStartOfFrame(marker)) return at + 4 < size;        // its precision is there to read
+    if (isStartOfFrame(marker)) return at + 4 < size;            // its precision is there to read
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
       at += 2;
       continue;
