@@ -37,7 +37,7 @@ QLineEdit* TlsFieldsBox::addPathRow(int row, const QString& label, const QString
   field->setObjectName(objectName);
   field->setToolTip(toolTip);
   // Room for a whole path as a site keeps its certificates.
-  field->setMinimumWidth(field->fontMetrics().averageCharWidth() * 36);
+  field->setMinimumWidth(field->fontMetrics().averageCharWidth() * 44);
   auto* caption = new QLabel(label + labelSuffix_, this);
   caption->setBuddy(field);
   auto* browseButton = new QPushButton(QStringLiteral("..."), this);
